@@ -1,0 +1,52 @@
+// Shift-JIS <-> EUC arithmetic. Both run on any int without range checks:
+// out-of-range input gives out-of-range (possibly negative) results, which
+// the writers take apart bytewise. C++20 defines every shift used here.
+#pragma once
+
+#include "converter.h"
+
+namespace zekt {
+
+// EUC e1 e2 (0xA1A1-0xFEFE) to Shift-JIS s1 s2:
+//   s1 = ((e1 - 1) >> 1) + 0x31   for e1 <= 0xDE   (0x81-0x9F)
+//   s1 = ((e1 - 1) >> 1) + 0x71   for e1 >= 0xDF   (0xE0-0xEF)
+//   odd e1:  s2 = e2 - 0x61 for e2 <= 0xDF, e2 - 0x60 above (skips 0x7F)
+//   even e1: s2 = e2 - 2                                  (0x9F-0xFC)
+constexpr std::int32_t eucToSjis(CharCode c) {
+    const std::int32_t e1 = c >> 8;
+    const std::int32_t e2 = c & 0xFF;
+    const std::int32_t s1 = ((e1 - 1) >> 1) + (e1 <= 0xDE ? 0x31 : 0x71);
+    std::int32_t s2;
+    if (e1 & 1)
+        s2 = e2 <= 0xDF ? e2 - 0x61 : e2 - 0x60;
+    else
+        s2 = e2 - 2;
+    return (s1 << 8) | s2;
+}
+
+// Shift-JIS s1 s2 (s1 0x81-0x9F, 0xE0-0xEF; s2 0x40-0x7E, 0x80-0xFC) to EUC:
+//   e1 = 2 * s1 - 0x61 for s1 <= 0x9F, 2 * s1 - 0xE1 above
+//   s2 <= 0x7E: e2 = s2 + 0x61; s2 0x7F-0x9E: e2 = s2 + 0x60;
+//   s2 >= 0x9F: the even row, e1 + 1 and e2 = s2 + 2
+constexpr CharCode sjisToEuc(std::int32_t s) {
+    const std::int32_t s1 = s >> 8;
+    const std::int32_t s2 = s & 0xFF;
+    std::int32_t e1 = s1 <= 0x9F ? 2 * s1 - 0x61 : 2 * s1 - 0xE1;
+    std::int32_t e2;
+    if (s2 <= 0x7E) {
+        e2 = s2 + 0x61;
+    } else if (s2 <= 0x9E) {
+        e2 = s2 + 0x60;
+    } else {
+        e1 += 1;
+        e2 = s2 + 2;
+    }
+    return (e1 << 8) | e2;
+}
+
+static_assert(eucToSjis(0xA1A1) == 0x8140 && eucToSjis(0xDFA1) == 0xE040 &&
+              eucToSjis(0xFEFE) == 0xEFFC);
+static_assert(sjisToEuc(0x8140) == 0xA1A1 && sjisToEuc(0x819F) == 0xA2A1 &&
+              sjisToEuc(0xEFFC) == 0xFEFE);
+
+}  // namespace zekt

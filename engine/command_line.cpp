@@ -1,0 +1,109 @@
+// run, the command-line walk, and matchOption, the value options.
+#include <cstring>
+
+#include "converter.h"
+#include "option_tables.h"
+
+namespace zekt {
+namespace {
+
+// The entry whose name equals name, or nullptr; a table ends at a null name.
+const OptionEntry* findOption(const OptionEntry* table, const char* name) {
+    for (; table->name != nullptr; ++table)
+        if (std::strcmp(table->name, name) == 0) return table;
+    return nullptr;
+}
+
+void applyJisMode(Converter& conv, JisMode mode) {
+    conv.outputCode = CodeKind::JIS;
+    switch (mode) {
+        case JisMode::KANA7:
+        case JisMode::KANA8:
+        case JisMode::SISO: conv.jisKanaMode = mode; break;
+        case JisMode::ASCII:
+        case JisMode::ROMAJI:
+            // Leaving NEC through the single-byte group takes kanji back to 1983.
+            if (conv.jisAsciiMode == JisMode::NEC) conv.jisKanjiMode = JisMode::KANJI1983;
+            conv.jisAsciiMode = mode;
+            break;
+        case JisMode::KANJI1978:
+        case JisMode::KANJI1983:
+            if (conv.jisKanjiMode == JisMode::NEC) conv.jisAsciiMode = JisMode::ASCII;
+            conv.jisKanjiMode = mode;
+            break;
+        case JisMode::NEC:
+            conv.jisAsciiMode = JisMode::NEC;
+            conv.jisKanjiMode = JisMode::NEC;
+            break;
+        default: break;
+    }
+}
+
+}  // namespace
+
+bool Converter::matchOption(const char* name) {
+    bool matched = false;
+    if (const OptionEntry* e = findOption(outputCodeOptions, name)) {
+        outputCode = static_cast<CodeKind>(e->value);
+        matched = true;
+    }
+    if (const OptionEntry* e = findOption(returnOptions, name)) {
+        outputReturn = static_cast<ReturnKind>(e->value);
+        matched = true;
+    }
+    if (const OptionEntry* e = findOption(jisModeOptions, name)) {
+        applyJisMode(*this, static_cast<JisMode>(e->value));
+        matched = true;
+    }
+    if (const OptionEntry* e = findOption(inputCodeOptions, name)) {
+        inputCode = static_cast<CodeKind>(e->value);
+        return true;
+    }
+    return matched;
+}
+
+int Converter::run(int argc, const char* const* argv) {
+    int fileCount = 0;
+    bool check = false;
+    bool nextIsFile = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] == '-' && !nextIsFile) {
+            const char* name = arg + 1;
+            const OptionEntry* special = findOption(specialOptions, name);
+            if (special == nullptr) {
+                if (!matchOption(name)) {
+                    print(1, "%s", optionErrorText);
+                    return -1;
+                }
+                continue;
+            }
+            switch (static_cast<SpecialAction>(special->value)) {
+                case SpecialAction::IGNORE: break;
+                case SpecialAction::NEXT_IS_FILE: nextIsFile = true; break;
+                case SpecialAction::CHECK: checkOnly = check = true; break;
+                case SpecialAction::NO_BINARY_CHECK: binaryCheck = false; break;
+                case SpecialAction::EXCHANGE_ASCII: exchangeAscii = true; break;
+                case SpecialAction::EXCHANGE_KANA: exchangeKana = true; break;
+                case SpecialAction::EXCHANGE_WINDOWS: exchangeWindows = true; break;
+                case SpecialAction::JIS_SHORT:
+                    outputCode = CodeKind::JIS;
+                    escapeBeforeControls = false;
+                    break;
+                case SpecialAction::HELP:
+                    print(0, "%s\n", bannerText);
+                    print(0, "%s", usageText);
+                    return 0;
+                case SpecialAction::VERSION: print(0, "%s", bannerText); return 0;
+            }
+            continue;
+        }
+        ++fileCount;
+        processFile(check, arg, nullptr);
+        nextIsFile = false;
+    }
+    if (fileCount == 0) processFile(check, nullptr, nullptr);
+    return 0;
+}
+
+}  // namespace zekt

@@ -1,0 +1,240 @@
+// processFile: opening, converting or checking, reporting and closing one
+// input; the stream operations it uses; the message tables.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "converter.h"
+
+namespace zekt {
+namespace {
+
+constexpr ErrorEntry convertErrors[] = {
+    {1, "No enough memory"},
+    {2, "Not a text file"},
+    {3, "Convert Error"},
+    {0, nullptr},
+};
+
+constexpr ErrorEntry fileErrors[] = {
+    {1, "No such a file"},
+    {2, "Cannot open a file"},
+    {3, "A directory"},
+    {4, "Permission denied"},
+    {5, "Cannot close a file"},
+    {6, "Cannot write a file"},
+    {7, "Cannot read a file"},
+    {0, nullptr},
+};
+
+constexpr int NO_SUCH_FILE = 1, CANNOT_OPEN = 2, NO_STREAM = 5, CANNOT_WRITE = 6, CANNOT_READ = 7;
+constexpr int NO_MEMORY = 1;
+
+const char* messageFor(const ErrorEntry* table, int code) {
+    for (; table->code != 0; ++table)
+        if (table->code == code) return table->message;
+    return "";
+}
+
+bool isNamed(const char* name) { return name != nullptr && name[0] != '\0'; }
+
+// Where a named output really goes: through a symbolic link to its target,
+// so that replacing the file does not replace the link.
+std::string resolveTarget(const char* name) {
+    struct stat st{};
+    if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> real(realpath(name, nullptr), &std::free);
+        if (real) return real.get();
+    }
+    return name;
+}
+
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// New files get the usual 0666 less the umask; a replaced file keeps its mode.
+mode_t modeForTarget(const std::string& target) {
+    struct stat st{};
+    if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// Closes whatever processFile still has open when a front-end operation
+// throws; a named output is abandoned.
+class OpenStreams {
+public:
+    explicit OpenStreams(Converter& conv) : conv_(conv) {}
+    OpenStreams(const OpenStreams&) = delete;
+    OpenStreams& operator=(const OpenStreams&) = delete;
+    ~OpenStreams() {
+        if (!armed_) return;
+        conv_.closeInput();
+        conv_.closeOutput(false);
+    }
+    void release() { armed_ = false; }
+
+private:
+    Converter& conv_;
+    bool armed_ = true;
+};
+
+}  // namespace
+
+Converter::~Converter() = default;
+
+void Converter::setBinaryMode(std::FILE*, bool) {
+    // Streams here never translate line ends: nothing to switch.
+}
+
+int Converter::openInput(const char* name) {
+    if (name == nullptr) {
+        input = stdin;
+        setBinaryMode(input, true);
+        return 0;
+    }
+    struct stat st{};
+    if (stat(name, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? NO_SUCH_FILE : CANNOT_OPEN;
+    if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;  // fopen would accept it here
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) return CANNOT_OPEN;
+    setBinaryMode(file, true);
+    input = file;
+    return 0;
+}
+
+// A named output is written to a hidden file beside it and renamed into
+// place by closeOutput, so that a failed pass never destroys the old file.
+int Converter::openOutput(const char* name) {
+    if (!isNamed(name)) {
+        output = stdout;
+        setBinaryMode(output, true);
+        return 0;
+    }
+    const std::string target = resolveTarget(name);
+    struct stat st{};
+    if (stat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || access(target.c_str(), W_OK) != 0))
+        return CANNOT_OPEN;
+    std::string temp = directoryOf(target) + "/." + baseNameOf(target) + ".zekt-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return CANNOT_OPEN;
+    std::FILE* file = fchmod(fd, modeForTarget(target)) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        close(fd);
+        unlink(temp.c_str());
+        return CANNOT_OPEN;
+    }
+    setBinaryMode(file, true);
+    output = file;
+    outputTarget_ = target;
+    outputTemp_ = std::move(temp);
+    return 0;
+}
+
+int Converter::closeInput() {
+    if (input == nullptr) return NO_STREAM;
+    if (input != stdin) std::fclose(input);
+    input = nullptr;
+    return 0;
+}
+
+int Converter::closeOutput(bool commit) {
+    if (output == nullptr) return NO_STREAM;
+    std::FILE* stream = output;
+    output = nullptr;
+    bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
+    if (stream == stdout) return failed ? CANNOT_WRITE : 0;
+    failed = std::fclose(stream) != 0 || failed;
+    if (commit && !failed) failed = std::rename(outputTemp_.c_str(), outputTarget_.c_str()) != 0;
+    if (!commit || failed) unlink(outputTemp_.c_str());
+    outputTemp_.clear();
+    outputTarget_.clear();
+    return failed ? CANNOT_WRITE : 0;
+}
+
+void Converter::processFile(bool check, const char* inputName, const char* outputName) {
+    const char* inputDisplay = inputName ? inputName : "(stdin)";
+    const char* outputDisplay = isNamed(outputName) ? outputName : "(stdout)";
+
+    // The input is opened first so that a missing input leaves a named
+    // output untouched; a check never creates or empties a named output.
+    int code = openInput(inputName);
+    if (code != 0) {
+        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
+        return;
+    }
+    const bool writesOutput = !(checkOnly && isNamed(outputName));
+    if (writesOutput && (code = openOutput(outputName)) != 0) {
+        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, code));
+        closeInput();
+        return;
+    }
+    OpenStreams streams(*this);
+
+    CodeKind kind = CodeKind::ASCII;
+    ReturnKind returnKind = ReturnKind::NONE;
+    DetectReport report;
+    const int result = convert(&kind, &returnKind, &report);
+    const bool readFailed = std::ferror(input) != 0;
+
+    streams.release();
+    closeInput();
+    const bool writeFailed = writesOutput && closeOutput(result == 0 && !readFailed) == CANNOT_WRITE;
+
+    if (result != 0) {
+        print(1, "%s: %s.\n", inputDisplay, messageFor(convertErrors, result));
+        if (result == NO_MEMORY) std::exit(-1);
+    }
+    if (readFailed) print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANNOT_READ));
+    if (writeFailed) {
+        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
+        std::exit(-1);
+    }
+    if (result == 0 && !readFailed && check) {
+        print(0, "%s: %s %s ", inputDisplay, codeNames[index(kind)], returnNames[index(returnKind)]);
+        printDetails(kind, report);
+        print(0, "\n");
+    }
+}
+
+void Converter::printDetails(CodeKind code, const DetectReport& r) {
+    switch (code) {
+        case CodeKind::JIS:
+            printFlag(r.jis1978, "JIS1978");
+            printFlag(r.jis1983, "JIS1983");
+            printFlag(r.jisEx1990, "JIS-EX1990");
+            printFlag(r.nec, "NEC");
+            printFlag(r.ascii, "ASCII");
+            printFlag(r.romaji, "ROMAJI");
+            printFlag(r.kana7, "KANA7");
+            printFlag(r.jisKana8, "KANA8");
+            printFlag(r.kanaSiSo, "KANA-SI/SO");
+            printFlag(r.jisUnknown, "JIS????");
+            break;
+        case CodeKind::SJIS:
+            printFlag(r.kana8, "KANA8");
+            printFlag(r.izon, "IZON");
+            break;
+        case CodeKind::EUC:
+            printFlag(r.ss2Kana, "SS2-KANA");
+            printFlag(r.ss3Kanji, "SS3-KANJI");
+            break;
+        default: break;
+    }
+}
+
+}  // namespace zekt
