@@ -23,16 +23,20 @@ CharCode jisCharCode(RawCode r, JisMode inMode) {
 
 // Runs decodeByte over the block and hands each result to emit(r, shift).
 // Detection is not this pass's business: its report and line end are dropped.
+// Flattened so that decodeByte and writeChar are inlined into the loop.
 template <typename Emit>
-void convertBlock(Converter& conv, const InputBuffer& buffer, DecodeState& state,
-                  ShiftState& shift, CodeKind kind, Emit emit) {
+[[gnu::flatten]] void convertBlock(Converter& conv, const InputBuffer& buffer, DecodeState& state,
+                                   ShiftState& shift, CodeKind kind, Emit emit) {
     ReturnKind scratchReturn = ReturnKind::NONE;
     DetectReport scratchReport;
-    const std::uint8_t* bytes = buffer.data.get();
-    for (int i = 0; i < buffer.count; ++i) {
-        const RawCode r = conv.decodeByte(bytes[i], kind, scratchReturn, state, scratchReport, shift, false);
+    DecodeState held = state;  // a local stays in registers across the writer's calls
+    const std::uint8_t* const bytes = buffer.data.get();
+    const int count = buffer.count;
+    for (int i = 0; i < count; ++i) {
+        const RawCode r = conv.decodeByte(bytes[i], kind, scratchReturn, held, scratchReport, shift, false);
         if (r != 0) emit(r, shift);
     }
+    state = held;
 }
 
 void convertAsciiBlock(Converter& conv, const InputBuffer& buffer, DecodeState& state, ShiftState& shift) {

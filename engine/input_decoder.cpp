@@ -56,9 +56,15 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
     return 0;
 }
 
-// A byte classified by its own value.
+// A byte classified by its own value. Printable ASCII, the bulk of any
+// text, is tested first.
 RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
                         DetectReport& report, ShiftState& shift) {
+    if (in(c, 0x20, 0x7E)) {
+        if (!isKanjiMode(shift.inMode) || c == 0x20) return c;
+        state.held = c;
+        return 0;
+    }
     if (c < 0x20) {
         switch (c) {
             case LF: returnKind = ReturnKind::LF; return LF;
@@ -71,11 +77,9 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
                 return c;  // a NUL yields nothing
         }
     }
-    if (c < 0x80) {
-        if (c == 0x7F) report.binary = true;
-        if (c == 0x20 || c == 0x7F || !isKanjiMode(shift.inMode)) return c;
-        state.held = c;
-        return 0;
+    if (c == 0x7F) {
+        report.binary = true;
+        return c;
     }
     report.eightBit = true;
     if (c == 0x80 || c == 0xA0) return c;
@@ -103,19 +107,31 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
 }  // namespace
 
 int Converter::fillBlock(InputBuffer& buffer) {
+    // Pointers in locals: a byte store may alias any field, which would make
+    // the compiler reload them all for every byte.
+    std::uint8_t* const start = buffer.data.get();
+    std::uint8_t* const end = start + buffer.capacity;
+    std::uint8_t* next = start + buffer.count;
     for (;;) {
         const int b = readByte();
-        if (b < 0) return -1;
-        buffer.data[buffer.count++] = static_cast<std::uint8_t>(b);
-        if (buffer.count >= buffer.capacity) return b & 0xFF;
+        if (b < 0) {
+            buffer.count = static_cast<int>(next - start);
+            return -1;
+        }
+        *next++ = static_cast<std::uint8_t>(b);
+        if (next >= end) {
+            buffer.count = static_cast<int>(next - start);
+            return b & 0xFF;
+        }
     }
 }
 
 RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
                               DecodeState& state, DetectReport& report, ShiftState& shift,
                               bool quiet) {
-    if (state.heldEscape == ESC) return finishFourByteEscape(c, state, report, shift);
     if (state.heldPrefix != 0) {
+        // heldEscape is only ever set together with heldPrefix '$'.
+        if (state.heldEscape == ESC) return finishFourByteEscape(c, state, report, shift);
         const int held = state.held;
         const bool ss3 = state.heldPrefix == SS3;
         state.held = state.heldPrefix = 0;
@@ -161,11 +177,21 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
     return decodeFreshByte(c, inputKind, returnKind, state, report, shift);
 }
 
-void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, CodeKind& kind,
-                          ReturnKind& returnKind, DetectReport& report) {
+// Flattened so that decodeByte is inlined into the loop, with quiet known.
+[[gnu::flatten]] void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state,
+                                           CodeKind& kind, ReturnKind& returnKind,
+                                           DetectReport& report) {
     ShiftState shift;  // the input's JIS mode restarts with every block
+    // Local copies stay in registers; through the references they would be
+    // reloaded for every byte.
+    DecodeState held = state;
+    ReturnKind lastReturn = returnKind;
+    const CodeKind inputKind = kind;
+    const std::uint8_t* const bytes = buffer.data.get();
     for (int i = 0; i < buffer.count; ++i)
-        decodeByte(buffer.data[i], kind, returnKind, state, report, shift, true);
+        decodeByte(bytes[i], inputKind, lastReturn, held, report, shift, true);
+    state = held;
+    returnKind = lastReturn;
     if (kind == CodeKind::ASCII) {
         if (report.jis)
             kind = CodeKind::JIS;

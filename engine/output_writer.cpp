@@ -24,24 +24,44 @@ constexpr std::array<CharCode, 4> lineEndCodes{0, 0x0A, 0x0D, 0x0D0A};
 constexpr bool isLineEnd(CharCode c) { return c == 0x0A || c == 0x0D || c == 0x0D0A; }
 constexpr bool isHalfWidthKanaForm(CharCode c) { return ((c >> 8) & 0xFF) == 0x8E; }
 
+// The bytes of v above the lowest, out of line so that putCodeBytes of a
+// single byte, the most common call, needs no saved registers.
+[[gnu::noinline]] void putLeadingBytes(Converter& conv, std::int32_t v) {
+    if (v > 0xFFFFFF) conv.writeByte((v >> 24) & 0xFF);
+    if (v > 0xFFFF) conv.writeByte((v >> 16) & 0xFF);
+    conv.writeByte((v >> 8) & 0xFF);
+}
+
 // EUC and "no conversion" both write the internal form as it is.
 void encodeRaw(Converter& conv, CharCode c, ShiftState&) { conv.putCodeBytes(c); }
 void encodeEuc(Converter& conv, CharCode c, ShiftState&) { conv.putCodeBytes(c); }
 
-void encodeSjis(Converter& conv, CharCode c, ShiftState&) {
-    if (c > 0xFFFF) c = conv.substituteChar;  // JIS X 0212 has no Shift-JIS form
-    if (c <= 0xFF)
-        conv.writeByte(c);
-    else if (isHalfWidthKanaForm(c))
+// Out of line, so that the single-byte path of encodeSjis, the most common
+// by far, needs no saved registers.
+[[gnu::noinline]] void encodeSjisPair(Converter& conv, CharCode c) {
+    if (isHalfWidthKanaForm(c))
         conv.writeByte(c & 0xFF);
     else
         conv.putTwoBytes(eucToSjis(c));
 }
 
-void ensureMode(Converter& conv, ShiftState& shift, JisMode mode, std::int32_t sequence) {
-    if (shift.outMode == mode) return;
+void encodeSjis(Converter& conv, CharCode c, ShiftState&) {
+    if (c > 0xFFFF) c = conv.substituteChar;  // JIS X 0212 has no Shift-JIS form
+    if (c <= 0xFF)
+        conv.writeByte(c);
+    else
+        encodeSjisPair(conv, c);
+}
+
+// Out of line: a change of mode is rare next to the characters written in it.
+[[gnu::noinline]] void switchMode(Converter& conv, ShiftState& shift, JisMode mode,
+                                  std::int32_t sequence) {
     conv.writeSequence(sequence);
     shift.outMode = mode;
+}
+
+void ensureMode(Converter& conv, ShiftState& shift, JisMode mode, std::int32_t sequence) {
+    if (shift.outMode != mode) switchMode(conv, shift, mode, sequence);
 }
 
 void returnToSingleByte(Converter& conv, ShiftState& shift) {
@@ -53,7 +73,9 @@ void returnToSingleByte(Converter& conv, ShiftState& shift) {
     }
 }
 
-void encodeJisKana(Converter& conv, CharCode c, ShiftState& shift) {
+// encodeJisKana, encodeJisKanji and encodeJisSupplementary are kept out of
+// line, so that the single-byte path of encodeJis needs no saved registers.
+[[gnu::noinline]] void encodeJisKana(Converter& conv, CharCode c, ShiftState& shift) {
     switch (conv.jisKanaMode) {
         case JisMode::KANA7:
             ensureMode(conv, shift, JisMode::KANA7, ESC_PAREN_I);
@@ -71,7 +93,7 @@ void encodeJisKana(Converter& conv, CharCode c, ShiftState& shift) {
     }
 }
 
-void encodeJisKanji(Converter& conv, CharCode c, ShiftState& shift) {
+[[gnu::noinline]] void encodeJisKanji(Converter& conv, CharCode c, ShiftState& shift) {
     switch (conv.jisKanjiMode) {
         case JisMode::KANJI1978: ensureMode(conv, shift, JisMode::KANJI1978, ESC_DOLLAR_AT); break;
         case JisMode::KANJI1983: ensureMode(conv, shift, JisMode::KANJI1983, ESC_DOLLAR_B); break;
@@ -81,11 +103,15 @@ void encodeJisKanji(Converter& conv, CharCode c, ShiftState& shift) {
     conv.putTwoBytes(c & 0x7F7F);
 }
 
+[[gnu::noinline]] void encodeJisSupplementary(Converter& conv, CharCode c, ShiftState& shift) {
+    ensureMode(conv, shift, JisMode::EX1990, ESC_DOLLAR_PAREN_D);
+    conv.putTwoBytes(c & 0x7F7F);
+}
+
 void encodeJis(Converter& conv, CharCode c, ShiftState& shift) {
     if (c > 0xFFFF) {
         if (conv.jisKanjiMode != JisMode::NEC) {
-            ensureMode(conv, shift, JisMode::EX1990, ESC_DOLLAR_PAREN_D);
-            conv.putTwoBytes(c & 0x7F7F);
+            encodeJisSupplementary(conv, c, shift);
             return;
         }
         c = conv.substituteChar;  // NEC kanji has no supplementary set
@@ -107,9 +133,7 @@ static_assert(outputEncoders.size() == index(CodeKind::EUC) + 1);
 }  // namespace
 
 void Converter::putCodeBytes(std::int32_t v) {
-    if (v > 0xFFFFFF) writeByte((v >> 24) & 0xFF);
-    if (v > 0xFFFF) writeByte((v >> 16) & 0xFF);
-    if (v > 0xFF) writeByte((v >> 8) & 0xFF);
+    if (v > 0xFF) putLeadingBytes(*this, v);
     writeByte(v & 0xFF);
 }
 
