@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Benchmarks zekt against GNU iconv and nkf on the edict corpus and writes
+# docs/benchmarks.md. `make bench` builds build/ in Release first; run alone,
+# this script builds it when the binary is missing.
+#   BENCH_ROUNDS  rounds of interleaved runs (default 5)
+#   BENCH_SIZE    corpus size in MB (default 100)
+#   ZEKT          the zekt binary to time (default build/bin/zekt)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# Tools and corpus source, installed only when missing.
+need=()
+for pkg in edict nkf time python3 g++; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || need+=("$pkg")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" >/dev/null
+fi
+command -v iconv >/dev/null || { echo "bench: iconv (glibc) not found" >&2; exit 1; }
+
+zekt=${ZEKT:-build/bin/zekt}
+if [ ! -x "$zekt" ]; then
+  bash scripts/build.sh build Release
+  zekt=build/bin/zekt
+fi
+
+# The floor: a minimal buffered loop, built with the same optimisation level.
+mkdir -p bench/out
+floor=bench/out/zekt_floor
+if [ ! -x "$floor" ] || [ bench/floor.cpp -nt "$floor" ]; then
+  g++ -std=c++20 -O3 -Wall -Wextra -Wpedantic bench/floor.cpp -o "$floor"
+fi
+
+exec python3 bench/bench.py --zekt "$zekt" --floor "$floor" \
+  --rounds "${BENCH_ROUNDS:-5}" --size "${BENCH_SIZE:-100}"
