@@ -129,16 +129,18 @@ int Converter::fillBlock(InputBuffer& buffer) {
 RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
                               DecodeState& state, DetectReport& report, ShiftState& shift,
                               bool quiet) {
-    if (state.heldPrefix != 0) {
-        // heldEscape is only ever set together with heldPrefix '$'.
-        if (state.heldEscape == ESC) return finishFourByteEscape(c, state, report, shift);
-        const int held = state.held;
-        const bool ss3 = state.heldPrefix == SS3;
-        state.held = state.heldPrefix = 0;
-        if (ss3) return 0x8F0000 + held * 0x100 + c;  // the two bytes are not tested
-        return finishEscape(held, c, state, report, shift);
-    }
-    if (state.held != 0) {
+    // One test for the common case: nothing held.
+    if ((state.heldPrefix | state.held) != 0) {
+        if (state.heldPrefix != 0) {
+            // heldEscape is only ever set together with heldPrefix '$'.
+            if (state.heldEscape == ESC) return finishFourByteEscape(c, state, report, shift);
+            const int held = state.held;
+            const bool ss3 = state.heldPrefix == SS3;
+            state.held = state.heldPrefix = 0;
+            if (ss3) return 0x8F0000 + held * 0x100 + c;  // the two bytes are not tested
+            return finishEscape(held, c, state, report, shift);
+        }
+        // Stage 3: one byte held.
         const int held = state.held;
         state.held = 0;
         if (held == CR) {

@@ -24,12 +24,13 @@ constexpr std::array<CharCode, 4> lineEndCodes{0, 0x0A, 0x0D, 0x0D0A};
 constexpr bool isLineEnd(CharCode c) { return c == 0x0A || c == 0x0D || c == 0x0D0A; }
 constexpr bool isHalfWidthKanaForm(CharCode c) { return ((c >> 8) & 0xFF) == 0x8E; }
 
-// The bytes of v above the lowest, out of line so that putCodeBytes of a
-// single byte, the most common call, needs no saved registers.
-[[gnu::noinline]] void putLeadingBytes(Converter& conv, std::int32_t v) {
+// putCodeBytes of a v above 0xFF, out of line so that the single byte, the
+// most common case, needs no saved registers.
+[[gnu::noinline]] void putMultiByteCode(Converter& conv, std::int32_t v) {
     if (v > 0xFFFFFF) conv.writeByte((v >> 24) & 0xFF);
     if (v > 0xFFFF) conv.writeByte((v >> 16) & 0xFF);
     conv.writeByte((v >> 8) & 0xFF);
+    conv.writeByte(v & 0xFF);
 }
 
 // EUC and "no conversion" both write the internal form as it is.
@@ -133,8 +134,10 @@ static_assert(outputEncoders.size() == index(CodeKind::EUC) + 1);
 }  // namespace
 
 void Converter::putCodeBytes(std::int32_t v) {
-    if (v > 0xFF) putLeadingBytes(*this, v);
-    writeByte(v & 0xFF);
+    if (v > 0xFF)
+        putMultiByteCode(*this, v);
+    else
+        writeByte(v & 0xFF);
 }
 
 void Converter::writeChar(CharCode c, ShiftState& shift) {
