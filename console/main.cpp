@@ -1,10 +1,30 @@
 // zekt: converts each named file, or the standard input, onto the standard
 // output.
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "console_converter.h"
 
+namespace {
+
+constexpr std::size_t kStreamBuffer = 1 << 16;
+
+// 64 KiB instead of the 4 KiB stdio picks: a large conversion spent a sixth
+// of its time, and a pipe more than a third, in system calls. A terminal
+// keeps its line buffering. stdio uses the buffer until exit, after main has
+// returned, hence the static storage.
+void enlargeBuffer(std::FILE* stream, char (&buffer)[kStreamBuffer]) {
+    if (!isatty(fileno(stream))) std::setvbuf(stream, buffer, _IOFBF, kStreamBuffer);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    static char inputBuffer[kStreamBuffer];
+    static char outputBuffer[kStreamBuffer];
+    enlargeBuffer(stdin, inputBuffer);
+    enlargeBuffer(stdout, outputBuffer);
     zekt::ConsoleConverter converter;
     const int result = converter.run(argc, argv);
     // Check lines and help text are still buffered when run returns; a
