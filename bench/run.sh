@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks zekt against GNU iconv and nkf on the edict corpus and writes
-# docs/benchmarks.md. `make bench` builds build/ in Release first; run alone,
-# this script builds it when the binary is missing.
+# docs/benchmarks.md. `make bench` builds build/ in Release first; run alone
+# without build/bin/zekt, this script builds a zekt of its own in bench/out/.
 #   BENCH_ROUNDS  rounds of interleaved runs (default 5)
 #   BENCH_SIZE    corpus size in MB (default 100)
 #   ZEKT          the zekt binary to time (default build/bin/zekt)
@@ -24,8 +24,11 @@ command -v iconv >/dev/null || { echo "bench: iconv (glibc) not found" >&2; exit
 
 zekt=${ZEKT:-build/bin/zekt}
 if [ ! -x "$zekt" ]; then
-  bash scripts/build.sh build Release
-  zekt=build/bin/zekt
+  # Run alone: a Release zekt of its own, without the tests and the GUI.
+  cmake -S . -B bench/out/build -DCMAKE_BUILD_TYPE=Release \
+    -DZEKT_BUILD_TESTS=OFF -DZEKT_BUILD_GUI=OFF >/dev/null
+  cmake --build bench/out/build --target zekt -j "$(nproc)"
+  zekt=bench/out/build/bin/zekt
 fi
 
 # The floor: a minimal buffered loop, built with the same optimisation level.
