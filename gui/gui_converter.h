@@ -1,0 +1,40 @@
+// The engine's front end in ZektWin: files in, files out, every message into
+// the application's message log.
+#pragma once
+
+#include <QString>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "converter.h"
+
+namespace zektwin {
+
+class CZektWinApp;
+
+class GuiConverter final : public zekt::Converter {
+public:
+    explicit GuiConverter(CZektWinApp& app) : m_app(app) {}
+
+    int readByte() override { return getc_unlocked(input); }
+    void writeByte(int c) override { putc_unlocked(c, output); }
+    void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
+    void printFlag(bool flag, const char* word) override;
+    // The output is always the application's current output path (empty:
+    // the standard output, which a check never writes to).
+    void processFile(bool check, const char* inputName, const char* outputName) override;
+
+    // Runs the engine on the options of the text and then the file, if any.
+    void runOptionText(const QString& optionText, const QString& fileName);
+
+private:
+    CZektWinApp& m_app;
+};
+
+// The option tokens of a text: each starts at a "-" and runs to the next
+// blank, at most 15 characters; the byte after a token cut short is skipped.
+std::vector<std::string> splitOptionText(std::string_view text);
+
+}  // namespace zektwin

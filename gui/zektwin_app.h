@@ -1,0 +1,42 @@
+// The application object: owns the GUI state for the life of the program.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QWidget;
+
+namespace zektwin {
+
+// Name, version and the version block's texts on the running application.
+void setApplicationMetadata();
+
+class CZektWinApp {
+public:
+    // Needs the QApplication to exist (the log font comes from its font
+    // database).
+    CZektWinApp();
+    CZektWinApp(const CZektWinApp&) = delete;
+    CZektWinApp& operator=(const CZektWinApp&) = delete;
+
+    // Shows the dialog, hands it the files named on the command line, and
+    // runs it until it closes; the result is the process exit status.
+    int InitInstance(const QStringList& arguments);
+
+    QFont m_font;                  // the message box's fixed-pitch font
+    bool m_checkMode = false;      // false: convert, true: check
+    QString m_outputFolder;        // converted files go here
+    QString m_outputPath;          // output of the file in hand (empty: check)
+    QString m_inputPath;           // the file in hand
+    QString messageLog;            // everything the engine printed, "\n" line ends
+
+    // Replaceable so that tests never block on a modal window.
+    // Shows a message with an OK button only.
+    std::function<void(QWidget* parent, const QString& text)> showMessage;
+    // Asks for a folder; an empty result means the user cancelled.
+    std::function<QString(QWidget* parent, const QString& title, const QString& start)> browseFolder;
+};
+
+}  // namespace zektwin

@@ -1,0 +1,162 @@
+#include "zektwin_dlg.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "drop_target.h"
+#include "gui_converter.h"
+#include "resources.h"
+#include "zektwin_app.h"
+
+namespace zektwin {
+namespace {
+
+QString text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString idName(const char* name) { return QString::fromLatin1(name); }
+
+// Enter must not fire a button: typing options and pressing Enter should
+// neither open the folder browser nor flood the log with the usage.
+QPushButton* pushButton(const char* caption, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(text(caption), parent);
+    button->setObjectName(idName(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* staticText(const char* caption, QWidget* parent) {
+    auto* label = new QLabel(text(caption), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return label;
+}
+
+}  // namespace
+
+CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_app(app),
+      m_hIcon(QStringLiteral(":/icons/zektwin.png")) {
+    setObjectName(QStringLiteral("IDD_MAIN_DIALOG"));
+    setWindowTitle(text(dialogTitle));
+    createControls();
+    layOutControls();
+    OnInitDialog();
+}
+
+// Created in the template's order, which is also the tab order.
+void CZektWinDlg::createControls() {
+    m_radioConvert = new QRadioButton(text(captionConvert), this);
+    m_radioConvert->setObjectName(idName("IDC_RADIO_CONVERT"));
+    m_radioCheck = new QRadioButton(text(captionCheck), this);
+    m_radioCheck->setObjectName(idName("IDC_RADIO_CHECK"));
+
+    m_folderLabel = staticText(captionFolderLabel, this);
+    m_outputFolder = new QLineEdit(this);
+    m_outputFolder->setObjectName(idName("IDC_OUTPUT_FOLDER"));
+    m_outputFolder->setReadOnly(true);
+    m_changeFolder = pushButton(captionChangeFolder, "IDC_CHANGE_FOLDER", this);
+
+    m_optionLabel = staticText(captionOptionLabel, this);
+    m_options = new QLineEdit(this);
+    m_options->setObjectName(idName("IDC_OPTIONS"));
+    m_helpButton = pushButton(captionHelp, "IDC_HELP_BUTTON", this);
+
+    m_dropTarget = new CDropTarget(m_app, *this);
+
+    m_messages = new QPlainTextEdit(this);
+    m_messages->setObjectName(idName("IDC_MESSAGES"));
+    m_messages->setReadOnly(true);
+    m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_messages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_messages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_messages->setTabChangesFocus(true);
+
+    m_messageLabel = staticText(captionMessageLabel, this);
+}
+
+void CZektWinDlg::layOutControls() {
+    auto* modes = new QHBoxLayout;
+    modes->addWidget(m_radioConvert);
+    modes->addWidget(m_radioCheck);
+    modes->addStretch();
+
+    auto* rows = new QGridLayout;
+    rows->addWidget(m_folderLabel, 0, 0);
+    rows->addWidget(m_outputFolder, 0, 1);
+    rows->addWidget(m_changeFolder, 0, 2);
+    rows->addWidget(m_optionLabel, 1, 0);
+    rows->addWidget(m_options, 1, 1);
+    rows->addWidget(m_helpButton, 1, 2);
+    rows->setColumnStretch(1, 1);
+
+    auto* dialog = new QVBoxLayout(this);
+    dialog->addLayout(modes);
+    dialog->addLayout(rows);
+    dialog->addWidget(m_dropTarget);
+    dialog->addWidget(m_messageLabel);
+    dialog->addWidget(m_messages, 1);
+    resize(560, 420);
+}
+
+void CZektWinDlg::OnInitDialog() {
+    setWindowIcon(m_hIcon);
+    m_messages->setFont(m_app.m_font);
+    m_messages->setTabStopDistance(8 * QFontMetricsF(m_app.m_font).horizontalAdvance(QLatin1Char(' ')));
+
+    // Text widgets take text drops by default; here only the drop area
+    // takes anything.
+    for (QWidget* child : findChildren<QWidget*>()) child->setAcceptDrops(child == m_dropTarget);
+    setAcceptDrops(false);
+
+    m_outputFolder->setText(m_app.m_outputFolder);
+    if (m_app.m_checkMode) {
+        m_radioCheck->setChecked(true);
+        OnCheckMode();
+    } else {
+        m_radioConvert->setChecked(true);
+        OnConvertMode();
+    }
+    connect(m_radioConvert, &QRadioButton::toggled, this, [this](bool on) { if (on) OnConvertMode(); });
+    connect(m_radioCheck, &QRadioButton::toggled, this, [this](bool on) { if (on) OnCheckMode(); });
+    connect(m_changeFolder, &QPushButton::clicked, this, &CZektWinDlg::OnChangeFolder);
+    connect(m_helpButton, &QPushButton::clicked, this, &CZektWinDlg::OnHelpButton);
+}
+
+void CZektWinDlg::OnChangeFolder() {
+    const QString folder = m_app.browseFolder(this, loadString(IDS_SELECT_FOLDER), m_app.m_outputFolder);
+    if (!folder.isEmpty()) m_app.m_outputFolder = folder;
+    m_outputFolder->setText(m_app.m_outputFolder);
+}
+
+void CZektWinDlg::OnConvertMode() {
+    m_outputFolder->setEnabled(true);
+    m_changeFolder->setEnabled(true);
+    m_app.m_checkMode = false;
+}
+
+void CZektWinDlg::OnCheckMode() {
+    m_outputFolder->setEnabled(false);
+    m_changeFolder->setEnabled(false);
+    m_app.m_checkMode = true;
+}
+
+// The log is not emptied: the usage follows whatever it already holds.
+void CZektWinDlg::OnHelpButton() {
+    GuiConverter converter(m_app);
+    converter.runOptionText(QStringLiteral("-help"), QString());
+    showLog(m_app.messageLog);
+}
+
+QString CZektWinDlg::optionText() const { return m_options->text(); }
+
+bool CZektWinDlg::convertSelected() const { return m_radioConvert->isChecked(); }
+
+void CZektWinDlg::showLog(const QString& log) { m_messages->setPlainText(log); }
+
+}  // namespace zektwin
