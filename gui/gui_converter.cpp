@@ -3,6 +3,7 @@
 #include <QFile>
 #include <cstdarg>
 
+#include "format_text.h"
 #include "zektwin_app.h"
 
 namespace zektwin {
@@ -13,17 +14,6 @@ constexpr std::size_t maxTokenLength = 15;
 // The C locale's isspace set, fixed so that no locale can widen it.
 constexpr bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string formatText(const char* format, std::va_list args) {
-    std::va_list sizing;
-    va_copy(sizing, args);
-    const int length = std::vsnprintf(nullptr, 0, format, sizing);
-    va_end(sizing);
-    if (length <= 0) return {};
-    std::string text(static_cast<std::size_t>(length), '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
-    return text;
 }
 
 }  // namespace
@@ -48,7 +38,7 @@ std::vector<std::string> splitOptionText(std::string_view text) {
 void GuiConverter::print(int, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    const std::string text = formatText(format, args);
+    const std::string text = zekt::formatText(format, args);
     va_end(args);
     m_app.messageLog += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }

@@ -1,5 +1,7 @@
 #include "memory_converter.h"
 
+#include "format_text.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <stdexcept>
@@ -9,14 +11,8 @@ namespace zekt::testing {
 void MemoryConverter::print(int stream, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text(static_cast<std::size_t>(length), '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    (stream == 1 ? errors : printed) += formatText(format, args);
     va_end(args);
-    (stream == 1 ? errors : printed) += text;
 }
 
 void MemoryConverter::processFile(bool, const char*, const char*) {
