@@ -1,5 +1,6 @@
 // writeChar and the four output encoders.
 #include <array>
+#include <utility>
 
 #include "code_arithmetic.h"
 #include "converter.h"
@@ -132,6 +133,17 @@ void encodeJis(Converter& conv, CharCode c, ShiftState& shift) {
 constexpr std::array<OutputEncoder, 4> outputEncoders{encodeRaw, encodeJis, encodeSjis, encodeEuc};
 static_assert(outputEncoders.size() == index(CodeKind::EUC) + 1);
 
+// The encoder of the output code, called directly rather than through a
+// pointer, so that the compiler can inline it into the conversion loops.
+template <std::size_t... I>
+void encodeAs(std::index_sequence<I...>, CodeKind out, Converter& conv, CharCode c, ShiftState& shift) {
+    ((index(out) == static_cast<int>(I) && (outputEncoders[I](conv, c, shift), true)) || ...);
+}
+
+void encode(CodeKind out, Converter& conv, CharCode c, ShiftState& shift) {
+    encodeAs(std::make_index_sequence<outputEncoders.size()>{}, out, conv, c, shift);
+}
+
 }  // namespace
 
 void Converter::putCodeBytes(std::int32_t v) {
@@ -155,12 +167,11 @@ void Converter::writeChar(CharCode c, ShiftState& shift) {
         c = widenKana(c, shift);
         if (c == 0) return;
     }
-    const OutputEncoder encode = outputEncoders[index(outputCode)];
     if (c == 0x0D0A) {
-        encode(*this, 0x0D, shift);
-        encode(*this, 0x0A, shift);
+        encode(outputCode, *this, 0x0D, shift);
+        encode(outputCode, *this, 0x0A, shift);
     } else {
-        encode(*this, c, shift);
+        encode(outputCode, *this, c, shift);
     }
 }
 
