@@ -204,7 +204,9 @@ TEST_F(ZektCli, ArgumentsApplyLeftToRight) {
 
 TEST_F(ZektCli, BinaryInputIsRefused) {
     file("bin.dat", std::string("ab\0cd\n", 6));
-    file("late.dat", std::string(1500, 'a') + '\x07');
+    std::string late(1501, 'a');
+    late.back() = '\x07';  // a binary byte in the second block
+    file("late.dat", late);
     file("a.txt", eucA);
     const std::vector<RunCase> cases = {
         {"check prints no check line", {"-c", "bin.dat", "a.txt"}, "", "a.txt: EUC [LF] \n",
