@@ -24,16 +24,6 @@ std::string eucBytes(const Spelling& spelling) {
     return text;
 }
 
-struct Vector {
-    std::vector<std::string> options;
-    const char* input;
-    const char* expected;
-};
-
-void expectVectors(const std::vector<Vector>& vectors) {
-    for (const Vector& v : vectors) expectAtEverySplit(v.options, v.input, v.expected);
-}
-
 // Shift-JIS half-width kana in, EUC out. Each character leaves one step late,
 // so the splits also cover a character held across a block boundary.
 TEST(Exchanges, KanaJoining) {

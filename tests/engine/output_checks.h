@@ -72,4 +72,15 @@ inline void expectAtEverySplit(const std::vector<std::string>& options, std::str
         EXPECT_EQ(hex(convertInBlocks(options, input, size)), expected) << "blocks of " << size;
 }
 
+// A byte-exact vector: options, input hex, expected output hex.
+struct Vector {
+    std::vector<std::string> options;
+    const char* input;
+    const char* expected;
+};
+
+inline void expectVectors(const std::vector<Vector>& vectors) {
+    for (const Vector& v : vectors) expectAtEverySplit(v.options, v.input, v.expected);
+}
+
 }  // namespace zekt::testing

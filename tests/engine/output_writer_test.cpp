@@ -10,16 +10,6 @@
 namespace zekt::testing {
 namespace {
 
-struct Vector {
-    std::vector<std::string> options;
-    const char* input;
-    const char* expected;
-};
-
-void expectVectors(const std::vector<Vector>& vectors) {
-    for (const Vector& v : vectors) expectAtEverySplit(v.options, v.input, v.expected);
-}
-
 // Input: EUC kanji B0 A1 (JIS 30 21), kana 8E B1 (JIS 31), 'a' 61.
 TEST(OutputWriter, JisDefaults) {
     expectVectors({
