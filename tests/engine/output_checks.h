@@ -1,86 +1,60 @@
-// Shared by the output-side engine tests: glibc's iconv as an oracle, and a
-// check that a conversion does not depend on where the input blocks split.
+// Shared by the output-side engine tests: glibc's iconv as an oracle, and
+// vectors that must not depend on where the input blocks split.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <tuple>
+#include <utility>
 
 #include "memory_converter.h"
 
 namespace zekt::testing {
 
-// One iconv descriptor; a call converts a whole text or refuses it.
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (ok()) iconv_close(cd_);
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
+// The whole text converted by glibc, or nothing if it refuses any of it.
+inline std::optional<std::string> iconvText(const char* to, const char* from, std::string_view text) {
+    const std::unique_ptr<void, int (*)(iconv_t)> cd(iconv_open(to, from), iconv_close);
+    if (cd.get() == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string in(text), out(in.size() * 4 + 16, '\0');
+    char *inPtr = in.data(), *outPtr = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    if (iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+        iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
 
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    std::optional<std::string> operator()(std::string_view text) const {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string in(text);
-        std::string out(in.size() * 4 + 16, '\0');
-        char* inPtr = in.data();
-        char* outPtr = out.data();
-        std::size_t inLeft = in.size(), outLeft = out.size();
-        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-            iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-            return std::nullopt;
-        out.resize(out.size() - outLeft);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-// The two bytes of a pair code, high byte first.
+// The two bytes of a pair code, high byte first, and back.
 inline std::string twoBytes(int code) {
     return {static_cast<char>((code >> 8) & 0xFF), static_cast<char>(code & 0xFF)};
 }
-
-// The output of one run with input blocks of bufferSize bytes.
-inline std::string convertInBlocks(const std::vector<std::string>& options, std::string_view input,
-                                   int bufferSize) {
-    MemoryConverter conv(input);
-    conv.bufferSize = bufferSize;
-    runOptions(conv, options);
-    return conv.outputBytes;
+inline int pairOf(std::string_view two) {
+    return static_cast<unsigned char>(two[0]) << 8 | static_cast<unsigned char>(two[1]);
 }
 
-// Output (as hex) of the default block size, and the same with every block
-// size from 1 to the input length, so that every byte offset is a boundary.
+// Output as hex at the default block size and at every size from 1 to the
+// input length, so that every byte offset is once a block boundary.
 inline void expectAtEverySplit(const std::vector<std::string>& options, std::string_view inputHex,
                                std::string_view expectedHex) {
-    const std::string input = bytes(inputHex);
-    std::string line;
-    for (const std::string& option : options) line += option + " ";
-    SCOPED_TRACE(line + "input " + std::string(inputHex));
-    const std::string expected = hex(bytes(expectedHex));  // any grouping of the digits
+    SCOPED_TRACE(::testing::PrintToString(options) + " input " + std::string(inputHex));
+    const std::string input = bytes(inputHex), expected = hex(bytes(expectedHex));
     EXPECT_EQ(hex(convertWith(options, input)), expected);
-    for (int size = 1; size < static_cast<int>(input.size()); ++size)
-        EXPECT_EQ(hex(convertInBlocks(options, input, size)), expected) << "blocks of " << size;
+    for (int size = 1; size < static_cast<int>(input.size()); ++size) {
+        MemoryConverter conv(input);
+        conv.bufferSize = size;
+        runOptions(conv, options);
+        EXPECT_EQ(hex(conv.outputBytes), expected) << "blocks of " << size;
+    }
 }
 
-// A byte-exact vector: options, input hex, expected output hex.
-struct Vector {
-    std::vector<std::string> options;
-    const char* input;
-    const char* expected;
-};
-
+// Byte-exact vectors: options, input hex, expected output hex.
+using Vector = std::tuple<std::vector<std::string>, const char*, const char*>;
 inline void expectVectors(const std::vector<Vector>& vectors) {
-    for (const Vector& v : vectors) expectAtEverySplit(v.options, v.input, v.expected);
+    for (const auto& [options, input, expected] : vectors) expectAtEverySplit(options, input, expected);
 }
 
 }  // namespace zekt::testing
