@@ -137,7 +137,7 @@ static_assert(outputEncoders.size() == index(CodeKind::EUC) + 1);
 // pointer, so that the compiler can inline it into the conversion loops.
 template <std::size_t... I>
 void encodeAs(std::index_sequence<I...>, CodeKind out, Converter& conv, CharCode c, ShiftState& shift) {
-    ((index(out) == static_cast<int>(I) && (outputEncoders[I](conv, c, shift), true)) || ...);
+    static_cast<void>(((index(out) == static_cast<int>(I) && (outputEncoders[I](conv, c, shift), true)) || ...));
 }
 
 void encode(CodeKind out, Converter& conv, CharCode c, ShiftState& shift) {

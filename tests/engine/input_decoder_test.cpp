@@ -25,8 +25,11 @@ std::string flags(const DetectReport& report) {
                                             "izon",     "eucOnly",   "ss2Kana",    "ss3Kanji"};
     const auto set = std::bit_cast<std::array<bool, std::size(names)>>(report);
     std::string text;
-    for (std::size_t i = 0; i < set.size(); ++i)
-        if (set[i]) text += (text.empty() ? "" : " ") + std::string(names[i]);
+    for (std::size_t i = 0; i < set.size(); ++i) {
+        if (!set[i]) continue;
+        if (!text.empty()) text += ' ';
+        text += names[i];
+    }
     return text;
 }
 
