@@ -1,6 +1,5 @@
 // writeChar and the four output encoders.
 #include <array>
-#include <utility>
 
 #include "code_arithmetic.h"
 #include "converter.h"
@@ -135,13 +134,14 @@ static_assert(outputEncoders.size() == index(CodeKind::EUC) + 1);
 
 // The encoder of the output code, called directly rather than through a
 // pointer, so that the compiler can inline it into the conversion loops.
-template <std::size_t... I>
-void encodeAs(std::index_sequence<I...>, CodeKind out, Converter& conv, CharCode c, ShiftState& shift) {
-    static_cast<void>(((index(out) == static_cast<int>(I) && (outputEncoders[I](conv, c, shift), true)) || ...));
-}
-
 void encode(CodeKind out, Converter& conv, CharCode c, ShiftState& shift) {
-    encodeAs(std::make_index_sequence<outputEncoders.size()>{}, out, conv, c, shift);
+    switch (out) {
+        case CodeKind::ASCII: return outputEncoders[0](conv, c, shift);
+        case CodeKind::JIS: return outputEncoders[1](conv, c, shift);
+        case CodeKind::SJIS: return outputEncoders[2](conv, c, shift);
+        case CodeKind::EUC: return outputEncoders[3](conv, c, shift);
+        case CodeKind::NOT_TEXT: break;  // never an output code
+    }
 }
 
 }  // namespace
