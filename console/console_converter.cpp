@@ -11,8 +11,4 @@ void ConsoleConverter::print(int stream, const char* format, ...) {
     va_end(args);
 }
 
-void ConsoleConverter::printFlag(bool flag, const char* word) {
-    if (flag) print(0, "%s ", word);
-}
-
 }  // namespace zekt

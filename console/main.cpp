@@ -21,17 +21,13 @@ void enlargeBuffer(std::FILE* stream, char (&buffer)[kStreamBuffer]) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    static char inputBuffer[kStreamBuffer];
     static char outputBuffer[kStreamBuffer];
-    enlargeBuffer(stdin, inputBuffer);
     enlargeBuffer(stdout, outputBuffer);
     zekt::ConsoleConverter converter;
     const int result = converter.run(argc, argv);
-    // Check lines and help text are still buffered when run returns; a
-    // failed last write must not pass as success.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        converter.print(1, "%s: %s.\n", "(stdout)", "Cannot write a file");
-        return -1;
-    }
+    // Check lines and help text may still be buffered when run returns; a
+    // failed last write must not pass as success. After a failure that
+    // stopped the run, its message has been printed already.
+    if (!converter.fatalError() && !converter.finishStandardOutput()) return -1;
     return result;
 }

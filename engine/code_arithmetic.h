@@ -3,7 +3,7 @@
 // the writers take apart bytewise. C++20 defines every shift used here.
 #pragma once
 
-#include "converter.h"
+#include "engine_types.h"
 
 namespace zekt {
 

@@ -44,7 +44,8 @@ void applyJisMode(Converter& conv, JisMode mode) {
 bool Converter::matchOption(const char* name) {
     bool matched = false;
     if (const OptionEntry* e = findOption(outputCodeOptions, name)) {
-        outputCode = static_cast<CodeKind>(e->value);
+        outputCode = static_cast<CodeKind>(e->value & ~withBom);
+        outputBom = (e->value & withBom) != 0;
         matched = true;
     }
     if (const OptionEntry* e = findOption(returnOptions, name)) {
@@ -66,6 +67,7 @@ int Converter::run(int argc, const char* const* argv) {
     int fileCount = 0;
     bool check = false;
     bool nextIsFile = false;
+    bool overwrite = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (arg[0] == '-' && !nextIsFile) {
@@ -78,32 +80,36 @@ int Converter::run(int argc, const char* const* argv) {
                 }
                 continue;
             }
-            switch (static_cast<SpecialAction>(special->value)) {
-                case SpecialAction::IGNORE: break;
-                case SpecialAction::NEXT_IS_FILE: nextIsFile = true; break;
-                case SpecialAction::CHECK: checkOnly = check = true; break;
-                case SpecialAction::NO_BINARY_CHECK: binaryCheck = false; break;
-                case SpecialAction::EXCHANGE_ASCII: exchangeAscii = true; break;
-                case SpecialAction::EXCHANGE_KANA: exchangeKana = true; break;
-                case SpecialAction::EXCHANGE_WINDOWS: exchangeWindows = true; break;
-                case SpecialAction::JIS_SHORT:
+            switch (special->value) {
+                case action::NEXT_IS_FILE: nextIsFile = true; break;
+                case action::CHECK: checkOnly = check = true; break;
+                case action::NO_BINARY_CHECK: binaryCheck = false; break;
+                case action::EXCHANGE_ASCII: exchangeAscii = true; break;
+                case action::EXCHANGE_KANA: exchangeKana = true; break;
+                case action::EXCHANGE_WINDOWS: exchangeWindows = true; break;
+                case action::JIS_SHORT:
                     outputCode = CodeKind::JIS;
                     escapeBeforeControls = false;
                     break;
-                case SpecialAction::HELP:
+                case action::HELP:
                     print(0, "%s\n", bannerText);
                     print(0, "%s", usageText);
                     return 0;
-                case SpecialAction::VERSION: print(0, "%s", bannerText); return 0;
+                case action::VERSION: print(0, "%s", bannerText); return 0;
+                case action::OVERWRITE: overwrite = true; break;
+                case action::WINDOWS_UNICODE: windowsUnicode = true; break;
+                default: break;  // action::IGNORE
             }
             continue;
         }
         ++fileCount;
-        processFile(check, arg, nullptr);
+        // A check never writes, so it leaves even -overwrite's files alone.
+        processFile(check, arg, overwrite && !check ? arg : nullptr);
         nextIsFile = false;
+        if (fatalError_) return -1;
     }
     if (fileCount == 0) processFile(check, nullptr, nullptr);
-    return 0;
+    return fatalError_ || runFailed_ ? -1 : 0;
 }
 
 }  // namespace zekt

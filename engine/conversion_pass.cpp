@@ -1,72 +1,227 @@
 // One conversion (or check) pass over the open input.
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <new>
 
+#include "block_shortcuts.h"
 #include "converter.h"
 #include "input_converters.h"
+#include "output_encoders.h"
 
 namespace zekt {
 namespace {
 
-constexpr int CR = 0x0D;
+// The block path reads about this much at a time, in whole blocks, and
+// gathers about this much output before handing it on.
+constexpr int readAhead = 1 << 16;
+constexpr int outputBytes = 1 << 16;
 
-bool allocate(InputBuffer& buffer, std::int32_t size) {
-    buffer.capacity = std::max<std::int32_t>(size, 1);  // an empty block would never reach the end
-    try {
-        buffer.data = std::make_unique_for_overwrite<std::uint8_t[]>(buffer.capacity);
-    } catch (const std::bad_alloc&) {
-        return false;
+enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
+
+// The input as blocks of bufferSize bytes, the last one short and possibly
+// empty: filled through readByte on the plain path, carved out of large
+// reads through readBlock on the block path.
+class BlockSource {
+public:
+    BlockSource(Converter& conv, std::uint8_t* storage, int storageSize, int blockSize)
+        : conv_(conv), storage_(storage), storageSize_(storageSize), blockSize_(blockSize) {}
+
+    static int storageFor(int blockSize, bool perByte) {
+        return perByte ? blockSize : blockSize * std::max(1, readAhead / blockSize);
     }
-    return true;
-}
+
+    // The next block; false once the last one has been given.
+    bool next(InputBuffer& block) {
+        if (done_) return false;
+        block.capacity = blockSize_;
+        block.start = offset_;
+        if (conv_.perByte) {
+            conv_.flushOutput();  // what is converted goes out before waiting for input
+            block.data = storage_;
+            block.count = 0;
+            block.last = conv_.fillBlock(block) == -1;
+        } else {
+            while (have_ - pos_ < blockSize_ && !ended_) refill();
+            block.data = storage_ + pos_;
+            block.count = std::min(blockSize_, have_ - pos_);
+            block.last = block.count < blockSize_;
+            pos_ += block.count;
+        }
+        offset_ += block.count;
+        done_ = block.last;
+        return true;
+    }
+
+    bool readFailed() const { return readFailed_; }
+
+private:
+    void refill() {
+        conv_.flushOutput();
+        have_ -= pos_;
+        std::memmove(storage_, storage_ + pos_, static_cast<std::size_t>(have_));
+        pos_ = 0;
+        const int n = conv_.readBlock(storage_ + have_, storageSize_ - have_);
+        if (n > 0) {
+            have_ += std::min(n, storageSize_ - have_);
+            return;
+        }
+        ended_ = true;  // a read error ends the input like its end
+        readFailed_ = n < 0;
+    }
+
+    Converter& conv_;
+    std::uint8_t* const storage_;
+    const int storageSize_;
+    const int blockSize_;
+    int have_ = 0, pos_ = 0;
+    std::int64_t offset_ = 0;
+    bool ended_ = false, done_ = false, readFailed_ = false;
+};
 
 }  // namespace
 
+// All the state of one pass; it owns the pass's one allocation (the input
+// blocks, then the output buffer) and lends the output buffer to the
+// Converter for the pass's duration.
+class ConversionPass {
+public:
+    explicit ConversionPass(Converter& conv)
+        : conv_(conv),
+          blockSize_(std::max<std::int32_t>(conv.bufferSize, 1)),  // an empty block would never reach the end
+          inputSize_(BlockSource::storageFor(blockSize_, conv.perByte)),
+          storage_(allocate(inputSize_ + outputBytes)),
+          source_(conv, storage_.get(), inputSize_, blockSize_),
+          kind_(conv.inputCode) {
+        if (!storage_) return;
+        conv.attachOutput(storage_.get() + inputSize_, outputBytes);
+        shift_.bomPending = conv.outputCode == CodeKind::UTF8 && conv.outputBom;
+    }
+    ~ConversionPass() { conv_.detachOutput(); }
+    ConversionPass(const ConversionPass&) = delete;
+    ConversionPass& operator=(const ConversionPass&) = delete;
+
+    int run(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* detected) {
+        if (!storage_) return NO_MEMORY;
+        const int result = passBlocks();
+        conv_.readError_ = source_.readFailed();
+        if (result != DONE) return result;
+        if (detectedCode) *detectedCode = kind_;
+        if (detectedReturn) *detectedReturn = returnKind_;
+        if (detected) *detected = report_;
+        return DONE;
+    }
+
+private:
+    static std::unique_ptr<std::uint8_t[]> allocate(int size) {
+        try {
+            return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
+
+    int passBlocks() {
+        const bool scans = conv_.checkOnly || conv_.outputCode != CodeKind::ASCII;
+        InputBuffer block;
+        while (source_.next(block)) {
+            if (scans && block.start < static_cast<int>(utf8Bom.size())) noteByteOrderMark(block);
+            if (conv_.checkOnly) {
+                withdrawProvisionalVerdict();
+                conv_.scanBlock(block, scanState_, utf8_, kind_, returnKind_, report_);
+                if (kind_ == CodeKind::NOT_TEXT) return NOT_TEXT;
+                continue;
+            }
+            if (!convertBlock(block)) {
+                conv_.flushOutput();  // the blocks before the refused one stay written
+                return NOT_TEXT;
+            }
+            if (conv_.outputFailed_) return WRITE_FAILED;
+        }
+        if (!conv_.checkOnly) finishOutput();
+        conv_.flushOutput();
+        return conv_.outputFailed_ ? WRITE_FAILED : DONE;
+    }
+
+    // A verdict resting only on 8-bit bytes (EUC) or on bytes that have
+    // been well-formed so far (UTF-8) may still change with the next block.
+    void withdrawProvisionalVerdict() {
+        const bool provisionalEuc = kind_ == CodeKind::EUC && !report_.eucOnly;
+        if ((provisionalEuc || kind_ == CodeKind::UTF8) && conv_.inputCode != kind_) kind_ = CodeKind::ASCII;
+    }
+
+    // false if the block was refused as not text.
+    bool convertBlock(const InputBuffer& block) {
+        if (conv_.outputCode == CodeKind::ASCII) {
+            converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+            return true;
+        }
+        if (canFuse(block)) {
+            converterOf(kind_)(conv_, block, convertState_, shift_, report_, returnKind_);
+            scanState_ = convertState_;
+            return true;
+        }
+        conv_.scanBlock(block, scanState_, utf8_, kind_, returnKind_, report_);
+        if (kind_ == CodeKind::NOT_TEXT) return false;
+        converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+        return true;
+    }
+
+    // Scan and conversion read a block alike when the code is settled,
+    // both hold the same and the input's mode is ASCII (the scan's restarts
+    // there): then one reading serves both. A block that might be refused
+    // is scanned first, so that none of it is written.
+    bool canFuse(const InputBuffer& block) const {
+        return !conv_.perByte && kind_ != CodeKind::ASCII && scanState_ == convertState_ &&
+               shift_.inMode == JisMode::ASCII && !(conv_.binaryCheck && mayMarkBinary(block));
+    }
+
+    InputConverter converterOf(CodeKind kind) const {
+        return conv_.perByte ? inputConverters[index(kind)] : quickConverter(kind, conv_.outputCode);
+    }
+
+    // The mark counts only at the very start of the input.
+    void noteByteOrderMark(const InputBuffer& block) {
+        for (int i = 0; i < block.count && block.start + i < static_cast<int>(utf8Bom.size()); ++i) {
+            if (bomMatched_ == block.start + i && block.data[i] == utf8Bom[bomMatched_]) ++bomMatched_;
+        }
+        if (bomMatched_ == static_cast<int>(utf8Bom.size())) report_.bom = true;
+    }
+
+    // What the input left held, the kana held back, and the return to ASCII
+    // that JIS output always ends with (ESC ( B, whatever the ASCII mode).
+    void finishOutput() {
+        if (convertState_.holdsLoneCr()) conv_.writeChar(CR, shift_);
+        if (convertState_.holdsLoneEsc()) conv_.writeChar(ESC, shift_);
+        if (convertState_.inUtf8Sequence()) conv_.writeChar(conv_.substituteChar, shift_);
+        if (shift_.pendingChar != 0) conv_.writeChar(0, shift_);
+        if (conv_.outputCode == CodeKind::JIS && shift_.outMode != JisMode::ASCII) {
+            OutputSink& sink = conv_.sink();
+            sink.next = putCodeBytes(conv_.room(sink.next), ESC_PAREN_B);
+        }
+    }
+
+    Converter& conv_;
+    const int blockSize_, inputSize_;
+    std::unique_ptr<std::uint8_t[]> storage_;
+    BlockSource source_;
+
+    CodeKind kind_;
+    ReturnKind returnKind_ = ReturnKind::NONE;
+    DetectReport report_;
+    DecodeState scanState_, convertState_;
+    ShiftState shift_;
+    Utf8Check utf8_;
+    int bomMatched_ = 0;
+    DetectReport scratchReport_;  // what the conversion's own reading saw: dropped
+    ReturnKind scratchReturn_ = ReturnKind::NONE;
+};
+
 int Converter::convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* detected) {
-    InputBuffer buffer;
-    if (!allocate(buffer, bufferSize)) return 1;
-
-    CodeKind kind = inputCode;
-    ReturnKind returnKind = ReturnKind::NONE;
-    DetectReport report;
-    DecodeState scanState;
-    DecodeState convertState;
-    ShiftState shift;
-
-    bool ended = false;
-    while (!ended) {
-        buffer.count = 0;
-        ended = fillBlock(buffer) == -1;
-        if (checkOnly) {
-            // A verdict resting only on 8-bit bytes may still turn out Shift-JIS.
-            if (kind == CodeKind::EUC && !report.eucOnly && inputCode != CodeKind::EUC)
-                kind = CodeKind::ASCII;
-            scanBlock(buffer, scanState, kind, returnKind, report);
-            if (kind == CodeKind::NOT_TEXT) return 2;
-            continue;
-        }
-        if (outputCode != CodeKind::ASCII) {
-            scanBlock(buffer, scanState, kind, returnKind, report);
-            if (kind == CodeKind::NOT_TEXT) return 2;
-        }
-        inputConverters[index(kind)](*this, buffer, convertState, shift);
-    }
-
-    if (!checkOnly) {
-        // A CR held after SS3 belongs to the unfinished triple and goes with it.
-        if (convertState.held == CR && convertState.heldPrefix == 0) writeChar(CR, shift);
-        if (shift.pendingChar != 0) writeChar(0, shift);
-        if (outputCode == CodeKind::JIS && shift.outMode != JisMode::ASCII) {
-            writeByte(0x1B);
-            writeByte(0x28);
-            writeByte(0x42);
-        }
-    }
-
-    if (detectedCode) *detectedCode = kind;
-    if (detectedReturn) *detectedReturn = returnKind;
-    if (detected) *detected = report;
-    return 0;
+    readError_ = false;
+    outputFailed_ = false;
+    ConversionPass pass(*this);
+    return pass.run(detectedCode, detectedReturn, detected);
 }
 
 }  // namespace zekt

@@ -1,12 +1,13 @@
-// The conversion engine: the Converter object, its settings, and the types
-// that carry characters from the input side to the output side.
+// The conversion engine's one object: its settings, the streams of the file
+// in hand, and the operations through which it reads, writes and reports.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
+
+#include "engine_types.h"
 
 #if defined(__GNUC__)
 #define ZEKT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
@@ -16,103 +17,31 @@
 
 namespace zekt {
 
-// As a setting, ASCII means "detect" (input) or "keep as read" (output).
-enum class CodeKind : int { ASCII = 0, JIS = 1, SJIS = 2, EUC = 3, NOT_TEXT = 4 };
-
-// As a setting, NONE means "keep line ends as read".
-enum class ReturnKind : int { NONE = 0, LF = 1, CR = 2, CRLF = 3 };
-
-// One numbering for the JIS output settings and for the shift state in force
-// in the input and the output. EX1990 only ever occurs as a shift state.
-enum class JisMode : int {
-    ASCII = 1,
-    ROMAJI = 2,
-    KANA7 = 3,
-    KANA8 = 4,
-    SISO = 5,
-    KANJI1978 = 6,
-    KANJI1983 = 7,
-    NEC = 8,
-    EX1990 = 9,
+// Where a pass's output bytes gather before writeBlock takes them.
+struct OutputSink {
+    std::uint8_t* data = nullptr;
+    std::uint8_t* next = nullptr;   // where the next byte goes
+    std::uint8_t* limit = nullptr;  // past it, one more character might not fit
 };
 
-constexpr int index(CodeKind kind) { return static_cast<int>(kind); }
-constexpr int index(ReturnKind kind) { return static_cast<int>(kind); }
+// Results of the stream operations (codes of the fileErrors table).
+enum FileError : int { NO_SUCH_FILE = 1, CANNOT_OPEN = 2, NO_STREAM = 5, CANNOT_WRITE = 6, CANNOT_READ = 7 };
+// The message of a FileError, as the engine prints it after "NAME: ".
+const char* fileErrorText(int code);
 
-// A character on its way to the output, in EUC-based form: 0x01-0xFF single
-// bytes, 0x0D0A CR LF, 0x8EA1-0x8EDF half-width katakana, 0xA1A1-0xFEFE
-// two-byte characters, 0x8FA1A1-0x8FFEFE JIS X 0212. Arithmetic on malformed
-// input may leave these ranges (even go negative); every path copes.
-using CharCode = std::int32_t;
+// The names that messages give the standard streams.
+inline constexpr const char* standardInputName = "(stdin)";
+inline constexpr const char* standardOutputName = "(stdout)";
 
-// What decodeByte makes of one byte: 0 nothing yet, else a byte, a line end,
-// or a pair/triple exactly as read.
-using RawCode = std::int32_t;
+// The most bytes one writeChar can produce: a spelling of six characters,
+// each after a shift sequence.
+inline constexpr int maxCharBytes = 64;
 
-// Bytes held by decodeByte between calls; all zero when nothing is held.
-struct DecodeState {
-    int held = 0;        // CR, ESC, a first byte, an escape's 2nd byte, or the byte after SS3
-    int heldPrefix = 0;  // ESC or '$' inside an escape sequence, SS3 inside an EUC triple
-    int heldEscape = 0;  // ESC while ESC $ ( is in progress
-};
-
-// JIS modes in force and the character the kana exchange holds back.
-struct ShiftState {
-    CharCode pendingChar = 0;
-    JisMode inMode = JisMode::ASCII;
-    JisMode outMode = JisMode::ASCII;
-};
-
-// What the input showed; never cleared during a pass.
-struct DetectReport {
-    bool eightBit = false;
-    bool binary = false;
-    bool jis = false;
-    bool ascii = false;
-    bool romaji = false;
-    bool kana7 = false;
-    bool jisKana8 = false;
-    bool kanaSiSo = false;
-    bool jis1978 = false;
-    bool jis1983 = false;
-    bool nec = false;
-    bool jisEx1990 = false;
-    bool jisUnknown = false;
-    bool sjisLead = false;
-    bool kana8 = false;
-    bool izon = false;
-    bool eucOnly = false;
-    bool ss2Kana = false;
-    bool ss3Kanji = false;
-
-    bool operator==(const DetectReport&) const = default;
-};
-
-// One block of input; the storage is the pass's single allocation.
-struct InputBuffer {
-    std::unique_ptr<std::uint8_t[]> data;
-    int count = 0;
-    int capacity = 0;
-};
-
-struct OptionEntry {
-    const char* name;  // nullptr ends a table
-    std::int32_t value;
-};
-
-struct ErrorEntry {
-    std::int32_t code;  // 0 ends a table
-    const char* message;
-};
-
-inline constexpr std::array<const char*, 4> codeNames{"ASCII", "JIS", "SJIS", "EUC"};
-inline constexpr std::array<const char*, 4> returnNames{"[No RET]", "[LF]", "[CR]", "[CRLF]"};
-
-// The engine object. A front end derives from it, provides the four byte and
-// text operations, and calls run() with a command line.
+// A front end derives from it, provides the byte and text operations, and
+// calls run() with a command line.
 class Converter {
 public:
-    Converter() = default;
+    Converter();
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
@@ -132,10 +61,24 @@ public:
     // Slot 6: applies an option of the value groups; false if none holds it.
     virtual bool matchOption(const char* name);
 
+    // Block operations beside the byte ones; the defaults loop over
+    // readByte and writeByte, so a front end need not provide them.
+    // readBlock: up to capacity bytes; the number read, which may be fewer
+    // before the end, 0 at the end of the input, or -1 on a read error.
+    virtual int readBlock(std::uint8_t* data, int capacity);
+    virtual void writeBlock(const std::uint8_t* data, int count);
+    // Whether a byte read has failed (not just ended), and whether the output
+    // has failed: a pass stops at the first block after which it has.
+    virtual bool inputFailed() { return false; }
+    virtual bool outputFailed() { return false; }
+
     virtual ~Converter();
 
-    // Walks a command line (element 0 is skipped); 0, or -1 on an option error.
+    // Walks a command line (element 0 is skipped). 0, or -1 after an option
+    // error, a failure that ended the run, or an input not read to its end.
     int run(int argc, const char* const* argv);
+    // The output could not be written or memory ran out: the run stopped.
+    bool fatalError() const { return fatalError_; }
 
     // Settings, with the defaults both programs use.
     std::int32_t bufferSize = 1024;
@@ -154,44 +97,66 @@ public:
     CharCode substituteChar = 0xA2AE;
     std::FILE* input = nullptr;
     std::FILE* output = nullptr;
+    bool outputBom = false;       // UTF-8 output starts with a byte order mark
+    bool windowsUnicode = false;  // the Windows mapping to and from Unicode
+    // The plain path: blocks filled through readByte and every byte through
+    // decodeByte, without the block reads and shortcuts that give the same
+    // result faster. Tests compare the two.
+    bool perByte = false;
 
     // Streams of one file. Results are fileErrors codes, 0 on success.
     int openInput(const char* name);
     int openOutput(const char* name);
     int closeInput();
-    // commit = false abandons a named output: the file it would replace stays.
-    int closeOutput(bool commit = true);
+    // commit = false abandons a named output: the file it would replace
+    // stays. keepIfSame leaves it untouched when the new bytes equal it.
+    int closeOutput(bool commit = true, bool keepIfSame = false);
     static void setBinaryMode(std::FILE* stream, bool binary);
 
-    // One pass over the open input: 0 done, 1 no memory, 2 not text.
-    // The out-places may be null; they are written only on success.
+    // One pass over the open input: 0 done, 1 no memory, 2 not text,
+    // 4 the output failed. The out-places may be null; they are written
+    // only on success.
     int convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* report);
 
     // Input side.
     int fillBlock(InputBuffer& buffer);
     RawCode decodeByte(int byte, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
                        DetectReport& report, ShiftState& shift, bool quiet);
-    void scanBlock(const InputBuffer& buffer, DecodeState& state, CodeKind& kind,
+    // utf8 carries the UTF-8 check of the raw bytes across blocks.
+    void scanBlock(const InputBuffer& buffer, DecodeState& state, Utf8Check& utf8, CodeKind& kind,
                    ReturnKind& returnKind, DetectReport& report);
 
     // Output side: the single way a character reaches the output.
-    void writeChar(CharCode c, ShiftState& shift);
-    void putCodeBytes(std::int32_t v);
-    void writeSequence(std::int32_t sequence) { putCodeBytes(sequence); }
-    // The two bytes of v: (v >> 8) & 0xFF, then v & 0xFF.
-    void putTwoBytes(std::int32_t v) {
-        writeByte((v >> 8) & 0xFF);
-        writeByte(v & 0xFF);
-    }
+    void writeChar(CharCode c, ShiftState& shift) { sink_.next = writeCharAt(room(sink_.next), c, shift); }
+    // writeChar's steps, writing at out, which has room for maxCharBytes.
+    std::uint8_t* writeCharAt(std::uint8_t* out, CharCode c, ShiftState& shift);
+    // The output buffer, and out if a character still fits after it, else
+    // the start of the emptied buffer.
+    OutputSink& sink() { return sink_; }
+    std::uint8_t* room(std::uint8_t* out) { return out <= sink_.limit ? out : flushOutput(out); }
+    // Hands the bytes before end to writeBlock; returns where the next goes.
+    std::uint8_t* flushOutput(std::uint8_t* end);
+    void flushOutput() { sink_.next = flushOutput(sink_.next); }
+    // The output goes to this storage during a pass, else to a small one.
+    void attachOutput(std::uint8_t* data, int capacity);
+    void detachOutput();
 
 private:
+    OutputSink sink_;
+    std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
+    bool fatalError_ = false;
+    bool runFailed_ = false;  // an input could not be read or an in-place file written
+    bool outputFailed_ = false;
+    bool readError_ = false;  // readBlock reported an error during the pass
+
+    friend class ConversionPass;
+
     // A named output is written to outputTemp_ and renamed onto outputTarget_
     // only when closed with commit; both are empty for the standard output.
     std::string outputTarget_;
     std::string outputTemp_;
 };
 
-using OutputEncoder = void (*)(Converter&, CharCode, ShiftState&);
-using InputConverter = void (*)(Converter&, const InputBuffer&, DecodeState&, ShiftState&);
+using OutputEncoder = std::uint8_t* (*)(const Converter&, std::uint8_t* out, CharCode, ShiftState&);
 
 }  // namespace zekt

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "converter.h"
+#include "engine_types.h"
 
 namespace zekt {
 

@@ -52,12 +52,15 @@ constexpr const Spelling& necRowSpelling(CharCode c) { return necRowTable[c - kN
 // s must lie in 0xFA40-0xFA5B.
 constexpr const Spelling& ibmExtSpelling(std::int32_t s) { return ibmExtTable[s - kIbmExtFirst]; }
 
-// Writes the characters of a spelling, each through all the exchanges again.
-inline void writeSpelling(Converter& conv, const Spelling& spelling, ShiftState& shift) {
+// Writes the characters of a spelling at out, each through writeChar's
+// steps again; a spelling fits in the room one character is given.
+inline std::uint8_t* writeSpellingAt(Converter& conv, std::uint8_t* out, const Spelling& spelling,
+                                     ShiftState& shift) {
     for (CharCode part : spelling) {
         if (part == 0) break;
-        conv.writeChar(part, shift);
+        out = conv.writeCharAt(out, part, shift);
     }
+    return out;
 }
 
 }  // namespace zekt

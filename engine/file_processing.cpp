@@ -3,9 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -14,26 +15,28 @@
 namespace zekt {
 namespace {
 
+enum ConvertResult : int { NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
+
 constexpr ErrorEntry convertErrors[] = {
-    {1, "No enough memory"},
-    {2, "Not a text file"},
+    {NO_MEMORY, "No enough memory"},
+    {NOT_TEXT, "Not a text file"},
     {3, "Convert Error"},
     {0, nullptr},
 };
 
 constexpr ErrorEntry fileErrors[] = {
-    {1, "No such a file"},
-    {2, "Cannot open a file"},
+    {NO_SUCH_FILE, "No such a file"},
+    {CANNOT_OPEN, "Cannot open a file"},
     {3, "A directory"},
     {4, "Permission denied"},
-    {5, "Cannot close a file"},
-    {6, "Cannot write a file"},
-    {7, "Cannot read a file"},
+    {NO_STREAM, "Cannot close a file"},
+    {CANNOT_WRITE, "Cannot write a file"},
+    {CANNOT_READ, "Cannot read a file"},
     {0, nullptr},
 };
 
-constexpr int NO_SUCH_FILE = 1, CANNOT_OPEN = 2, NO_STREAM = 5, CANNOT_WRITE = 6, CANNOT_READ = 7;
-constexpr int NO_MEMORY = 1;
+constexpr std::array<const char*, codeKindCount> codeNames{"ASCII", "JIS", "SJIS", "EUC", "UTF8"};
+constexpr std::array<const char*, 4> returnNames{"[No RET]", "[LF]", "[CR]", "[CRLF]"};
 
 const char* messageFor(const ErrorEntry* table, int code) {
     for (; table->code != 0; ++table)
@@ -65,13 +68,36 @@ std::string baseNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// New files get the usual 0666 less the umask; a replaced file keeps its mode.
-mode_t modeForTarget(const std::string& target) {
+// A new file gets the usual 0666 less the umask; a replaced one keeps its
+// mode and, where the system lets us, its owner.
+bool takeOverAttributes(int fd, const std::string& target) {
     struct stat st{};
-    if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+    if (stat(target.c_str(), &st) == 0) {
+        if (fchown(fd, st.st_uid, st.st_gid) != 0) {
+            // Not ours to give away: the file becomes the user's own.
+        }
+        return fchmod(fd, st.st_mode & 07777) == 0;
+    }
     const mode_t mask = umask(0);
     umask(mask);
-    return 0666 & ~mask;
+    return fchmod(fd, 0666 & ~mask) == 0;
+}
+
+using File = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
+
+bool sameContents(const std::string& a, const std::string& b) {
+    struct stat sa{}, sb{};
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0 || sa.st_size != sb.st_size) return false;
+    File fa(std::fopen(a.c_str(), "rb"), &std::fclose), fb(std::fopen(b.c_str(), "rb"), &std::fclose);
+    if (!fa || !fb) return false;
+    static constexpr std::size_t chunk = 1 << 16;
+    const auto bufferA = std::make_unique<char[]>(chunk), bufferB = std::make_unique<char[]>(chunk);
+    for (;;) {
+        const std::size_t na = std::fread(bufferA.get(), 1, chunk, fa.get());
+        const std::size_t nb = std::fread(bufferB.get(), 1, chunk, fb.get());
+        if (na != nb || std::memcmp(bufferA.get(), bufferB.get(), na) != 0) return false;
+        if (na < chunk) return std::ferror(fa.get()) == 0 && std::ferror(fb.get()) == 0;
+    }
 }
 
 // Closes whatever processFile still has open when a front-end operation
@@ -94,6 +120,8 @@ private:
 };
 
 }  // namespace
+
+const char* fileErrorText(int code) { return messageFor(fileErrors, code); }
 
 Converter::~Converter() = default;
 
@@ -132,7 +160,7 @@ int Converter::openOutput(const char* name) {
     std::string temp = directoryOf(target) + "/." + baseNameOf(target) + ".zekt-XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return CANNOT_OPEN;
-    std::FILE* file = fchmod(fd, modeForTarget(target)) == 0 ? fdopen(fd, "wb") : nullptr;
+    std::FILE* file = takeOverAttributes(fd, target) ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) {
         close(fd);
         unlink(temp.c_str());
@@ -152,23 +180,29 @@ int Converter::closeInput() {
     return 0;
 }
 
-int Converter::closeOutput(bool commit) {
+int Converter::closeOutput(bool commit, bool keepIfSame) {
     if (output == nullptr) return NO_STREAM;
     std::FILE* stream = output;
     output = nullptr;
     bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
     failed = std::fclose(stream) != 0 || failed;
-    if (commit && !failed) failed = std::rename(outputTemp_.c_str(), outputTarget_.c_str()) != 0;
-    if (!commit || failed) unlink(outputTemp_.c_str());
+    bool replace = commit && !failed;
+    // Nothing to change: the file stays as it is, times and all.
+    if (replace && keepIfSame && sameContents(outputTemp_, outputTarget_)) replace = false;
+    if (replace) failed = std::rename(outputTemp_.c_str(), outputTarget_.c_str()) != 0;
+    if (!replace || failed) unlink(outputTemp_.c_str());
     outputTemp_.clear();
     outputTarget_.clear();
     return failed ? CANNOT_WRITE : 0;
 }
 
 void Converter::processFile(bool check, const char* inputName, const char* outputName) {
-    const char* inputDisplay = inputName ? inputName : "(stdin)";
-    const char* outputDisplay = isNamed(outputName) ? outputName : "(stdout)";
+    const char* inputDisplay = inputName ? inputName : standardInputName;
+    const char* outputDisplay = isNamed(outputName) ? outputName : standardOutputName;
+    // A file converted onto itself (-overwrite) stays untouched when nothing
+    // changes, and a failure to write it spoils that file only, not the run.
+    const bool inPlace = isNamed(outputName) && inputName != nullptr && std::strcmp(inputName, outputName) == 0;
 
     // The input is opened first so that a missing input leaves a named
     // output untouched; a check never creates or empties a named output.
@@ -179,7 +213,8 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     }
     const bool writesOutput = !(checkOnly && isNamed(outputName));
     if (writesOutput && (code = openOutput(outputName)) != 0) {
-        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, code));
+        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, inPlace ? CANNOT_WRITE : code));
+        if (inPlace) runFailed_ = true;
         closeInput();
         return;
     }
@@ -189,25 +224,30 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     ReturnKind returnKind = ReturnKind::NONE;
     DetectReport report;
     const int result = convert(&kind, &returnKind, &report);
-    const bool readFailed = std::ferror(input) != 0;
+    const bool readFailed = readError_ || inputFailed();
 
     streams.release();
     closeInput();
-    const bool writeFailed = writesOutput && closeOutput(result == 0 && !readFailed) == CANNOT_WRITE;
-
-    if (result != 0) {
-        print(1, "%s: %s.\n", inputDisplay, messageFor(convertErrors, result));
-        if (result == NO_MEMORY) std::exit(-1);
-    }
-    if (readFailed) print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANNOT_READ));
-    if (writeFailed) {
-        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
-        std::exit(-1);
-    }
+    // Before the output is closed, so that its flush carries the line and
+    // the check lines and the error messages stay in order.
     if (result == 0 && !readFailed && check) {
         print(0, "%s: %s %s ", inputDisplay, codeNames[index(kind)], returnNames[index(returnKind)]);
         printDetails(kind, report);
         print(0, "\n");
+    }
+    const int closed = writesOutput ? closeOutput(result == 0 && !readFailed, inPlace) : 0;
+    const bool writeFailed = result == WRITE_FAILED || closed == CANNOT_WRITE;
+
+    if (result == NO_MEMORY || result == NOT_TEXT)
+        print(1, "%s: %s.\n", inputDisplay, messageFor(convertErrors, result));
+    if (result == NO_MEMORY) fatalError_ = true;
+    if (readFailed) {
+        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANNOT_READ));
+        runFailed_ = true;
+    }
+    if (writeFailed) {
+        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
+        (inPlace ? runFailed_ : fatalError_) = true;
     }
 }
 
@@ -233,6 +273,7 @@ void Converter::printDetails(CodeKind code, const DetectReport& r) {
             printFlag(r.ss2Kana, "SS2-KANA");
             printFlag(r.ss3Kanji, "SS3-KANJI");
             break;
+        case CodeKind::UTF8: printFlag(r.bom, "BOM"); break;
         default: break;
     }
 }

@@ -1,17 +1,82 @@
-// The input converters, chosen by the input CodeKind.
+// The input converters: what each input code makes of the RawCodes that
+// decodeByte yields, as characters for the writer.
 #pragma once
 
 #include <array>
 
+#include "code_arithmetic.h"
 #include "converter.h"
+#include "exchanges.h"
+#include "unicode_map.h"
 
 namespace zekt {
 
-// Indexed by CodeKind ASCII, JIS, SJIS, EUC.
-extern const std::array<InputConverter, 4> inputConverters;
+// Converts one block: every byte through decodeByte, every character to
+// the writer. The report and line end are the scan's during a fused pass,
+// scratch ones otherwise.
+using InputConverter = void (*)(Converter&, const InputBuffer&, DecodeState&, ShiftState&, DetectReport&,
+                                ReturnKind&);
 
-// Turns one Shift-JIS RawCode into characters (the vendor-code spellings and
-// the substitute for the codes from 0xF040 up).
-void writeSjisChar(Converter& conv, RawCode r, ShiftState& shift);
+// Indexed by the input CodeKind: the plain path, one decodeByte per byte.
+extern const std::array<InputConverter, codeKindCount> inputConverters;
+
+// Writes a character through all of writeChar's steps.
+struct WriteChar {
+    Converter& conv;
+    std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
+        return conv.writeCharAt(out, c, shift);
+    }
+};
+
+constexpr bool isKanaShift(JisMode m) { return m == JisMode::KANA7 || m == JisMode::SISO; }
+
+// JIS: 7-bit kana after ESC ( I or SO, 8-bit kana, and 7-bit pairs that are
+// JIS X 0212 after ESC $ ( D and JIS X 0208 otherwise.
+constexpr CharCode jisCharCode(RawCode r, JisMode inMode) {
+    if (r < 0x20 || r == CRLF) return r;
+    if (r >= 0x21 && r <= 0x5F && isKanaShift(inMode)) return r | 0x8E80;
+    if (r >= 0xA1 && r <= 0xDF) return SS2 << 8 | r;
+    if (r <= 0xFF) return r;
+    return inMode == JisMode::EX1990 ? r | 0x8F8080 : r | 0x8080;
+}
+
+// UTF-8: a code point without a JIS code, and an ill-formed sequence,
+// become the substitute.
+inline CharCode utf8CharCode(const Converter& conv, RawCode r) {
+    if (r < utf8Char) return r;  // a byte below 0x80 or a line end
+    const CharCode c = r == utf8IllFormed ? 0 : unicodeToEuc(r & 0x1FFFFF, conv.windowsUnicode);
+    return c != 0 ? c : conv.substituteChar;
+}
+
+// Shift-JIS: kana bytes, the EUC arithmetic for pairs, and from 0xF040 up
+// the user-defined area and the vendor codes, which have no portable form
+// except the vendor codes the machine-dependent exchange can spell.
+template <typename Write>
+std::uint8_t* emitSjis(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
+    if (r < 0x20 || r == CRLF) return write(out, r, shift);
+    if (r >= 0xA1 && r <= 0xDF) return write(out, SS2 << 8 | r, shift);
+    if (r <= 0xFF) return write(out, r, shift);
+    if (r <= 0xF03F) return write(out, sjisToEuc(r), shift);
+    if (conv.exchangeWindows && r >= kIbmExtFirst && r <= kIbmExtLast && !isEmpty(ibmExtSpelling(r)))
+        return writeSpellingAt(conv, out, ibmExtSpelling(r), shift);
+    return write(out, conv.substituteChar, shift);
+}
+
+// One RawCode of input code In, written at out. atInputStart: its last
+// byte is the third of the input, so a byte order mark there is dropped.
+template <CodeKind In, typename Write>
+std::uint8_t* emitAt(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
+                     Write write) {
+    if constexpr (In == CodeKind::JIS) {
+        return write(out, jisCharCode(r, shift.inMode), shift);
+    } else if constexpr (In == CodeKind::SJIS) {
+        return emitSjis(conv, out, r, shift, write);
+    } else if constexpr (In == CodeKind::UTF8) {
+        if (atInputStart && r == (utf8Char | BYTE_ORDER_MARK)) return out;
+        return write(out, utf8CharCode(conv, r), shift);
+    } else {
+        return write(out, r, shift);  // ASCII and EUC: the RawCode is the character
+    }
+}
 
 }  // namespace zekt

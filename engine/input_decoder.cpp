@@ -1,26 +1,11 @@
-// Block reading, the byte-at-a-time decoder shared by detection and
-// conversion, and the per-block code detection.
-#include <array>
-
+// Block reading and decodeByte, the byte-at-a-time reading that detection
+// and conversion share: JIS escapes and shifts, Shift-JIS, EUC and JIS
+// pairs, EUC triples, UTF-8 sequences and line ends.
+#include "byte_classes.h"
 #include "converter.h"
 
 namespace zekt {
 namespace {
-
-constexpr int LF = 0x0A, CR = 0x0D, SO = 0x0E, SI = 0x0F, ESC = 0x1B, SS3 = 0x8F;
-
-// Control bytes that mark binary input: 0x00-0x07 and 0x10-0x19.
-constexpr std::array<bool, 32> binaryControlTable = [] {
-    std::array<bool, 32> t{};
-    for (int c = 0x00; c <= 0x07; ++c) t[c] = true;
-    for (int c = 0x10; c <= 0x19; ++c) t[c] = true;
-    return t;
-}();
-
-constexpr bool in(int v, int low, int high) { return v >= low && v <= high; }
-constexpr bool isKanjiMode(JisMode m) { return m >= JisMode::KANJI1978 && m <= JisMode::EX1990; }
-constexpr bool isSjisLead(int b) { return in(b, 0x81, 0x9F) || in(b, 0xE0, 0xFF); }
-constexpr bool isSjisTrail(int b) { return in(b, 0x40, 0x7E) || in(b, 0x80, 0xFC); }
 
 void markEscape(DetectReport& report, bool& flag) {
     flag = true;
@@ -36,11 +21,10 @@ RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, Sh
 }
 
 // The final byte of ESC $ x or ESC ( x.
-RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report,
-                     ShiftState& shift) {
+RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
     if (second == '$') {
         switch (c) {
-            case '(': state = DecodeState{'(', '$', ESC}; return 0;
+            case '(': state = DecodeState{.held = '(', .heldPrefix = '$', .heldEscape = ESC}; return 0;
             case '@': markEscape(report, report.jis1978); shift.inMode = JisMode::KANJI1978; break;
             case 'B': markEscape(report, report.jis1983); shift.inMode = JisMode::KANJI1983; break;
             default: markEscape(report, report.jisUnknown); shift.inMode = JisMode::KANJI1983; break;
@@ -54,6 +38,13 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
         }
     }
     return 0;
+}
+
+// A control byte other than those that switch or hold: itself (a NUL
+// yields nothing), and binary evidence if the table marks it.
+RawCode plainControl(int c, DetectReport& report) {
+    if (marksBinary(c)) report.binary = true;
+    return c;
 }
 
 // A byte classified by its own value. Printable ASCII, the bulk of any
@@ -72,19 +63,14 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
             case SO: markEscape(report, report.kanaSiSo); shift.inMode = JisMode::SISO; return 0;
             case SI: markEscape(report, report.kanaSiSo); shift.inMode = JisMode::ASCII; return 0;
             case ESC: state.held = ESC; return 0;
-            default:
-                if (binaryControlTable[c]) report.binary = true;
-                return c;  // a NUL yields nothing
+            default: return plainControl(c, report);
         }
     }
-    if (c == 0x7F) {
-        report.binary = true;
-        return c;
-    }
+    if (c == DEL) return plainControl(c, report);
     report.eightBit = true;
     if (c == 0x80 || c == 0xA0) return c;
     if (c <= 0x9F) {
-        if (c == 0x8E)
+        if (c == SS2)
             report.ss2Kana = true;
         else if (c == SS3)
             report.ss3Kanji = true;
@@ -104,12 +90,83 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
     return 0;
 }
 
+// A fresh byte of UTF-8 input: below 0x80 as in the other codes, except
+// that ESC, SO and SI are plain control characters; a lead byte opens a
+// sequence; any other byte is ill-formed on its own.
+RawCode decodeFreshUtf8(int c, ReturnKind& returnKind, DecodeState& state, DetectReport& report) {
+    if (c >= 0x80) {
+        report.eightBit = true;
+        const Utf8Lead lead = utf8Lead(c);
+        if (lead.needed == 0) return utf8IllFormed;
+        state = DecodeState{.held = DecodeState::utf8Open | (c & (0x7F >> (lead.needed + 1))),
+                            .heldPrefix = lead.needed,
+                            .heldEscape = lead.low << 8 | lead.high};
+        return 0;
+    }
+    if (c == LF) {
+        returnKind = ReturnKind::LF;
+        return LF;
+    }
+    if (c == CR) {
+        returnKind = ReturnKind::CR;
+        state.held = CR;
+        return 0;
+    }
+    return c < 0x20 || c == DEL ? plainControl(c, report) : c;
+}
+
+// A continuation byte in the range allowed: a finished character, or 0.
+RawCode continueUtf8(int c, DecodeState& state) {
+    const int bits = (state.held & (DecodeState::utf8Open - 1)) << 6 | (c & 0x3F);
+    if (--state.heldPrefix == 0) {
+        state = DecodeState{};
+        return utf8Char | bits;
+    }
+    state.held = DecodeState::utf8Open | bits;
+    state.heldEscape = 0x80 << 8 | 0xBF;
+    return 0;
+}
+
+// What an undecided block left held, written as UTF-8 reads it: a lone CR,
+// or the bytes of an escape sequence that UTF-8 does not know.
+void writeCarried(Converter& conv, const DecodeState& carried, ShiftState& shift) {
+    if (carried.holdsLoneCr() || carried.holdsLoneEsc()) {
+        conv.writeChar(carried.held, shift);
+    } else if (carried.heldPrefix == ESC) {
+        conv.writeChar(ESC, shift);
+        conv.writeChar(carried.held, shift);
+    } else if (carried.heldEscape == ESC) {
+        for (const CharCode c : {ESC, CharCode{'$'}, CharCode{'('}}) conv.writeChar(c, shift);
+    }
+}
+
+RawCode decodeUtf8Byte(Converter& conv, int c, ReturnKind& returnKind, DecodeState& state,
+                       DetectReport& report, ShiftState& shift, bool quiet) {
+    if (!state.empty()) {
+        if (state.inUtf8Sequence()) {
+            if (in(c, state.heldEscape >> 8, state.heldEscape & 0xFF)) return continueUtf8(c, state);
+            // The sequence so far is one ill-formed piece; c starts afresh.
+            state = DecodeState{};
+            if (!quiet) conv.writeChar(conv.substituteChar, shift);
+        } else {
+            const DecodeState carried = state;
+            state = DecodeState{};
+            if (carried.holdsLoneCr() && c == LF) {
+                returnKind = ReturnKind::CRLF;
+                return CRLF;
+            }
+            if (!quiet) writeCarried(conv, carried, shift);
+        }
+    }
+    return decodeFreshUtf8(c, returnKind, state, report);
+}
+
 }  // namespace
 
 int Converter::fillBlock(InputBuffer& buffer) {
     // Pointers in locals: a byte store may alias any field, which would make
     // the compiler reload them all for every byte.
-    std::uint8_t* const start = buffer.data.get();
+    std::uint8_t* const start = buffer.data;
     std::uint8_t* const end = start + buffer.capacity;
     std::uint8_t* next = start + buffer.count;
     for (;;) {
@@ -126,13 +183,22 @@ int Converter::fillBlock(InputBuffer& buffer) {
     }
 }
 
-RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
-                              DecodeState& state, DetectReport& report, ShiftState& shift,
-                              bool quiet) {
+int Converter::readBlock(std::uint8_t* data, int capacity) {
+    int count = 0;
+    while (count < capacity) {
+        const int b = readByte();
+        if (b < 0) break;
+        data[count++] = static_cast<std::uint8_t>(b);
+    }
+    return count;
+}
+
+RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
+                              DetectReport& report, ShiftState& shift, bool quiet) {
+    if (inputKind == CodeKind::UTF8) return decodeUtf8Byte(*this, c, returnKind, state, report, shift, quiet);
     // One test for the common case: nothing held.
-    if ((state.heldPrefix | state.held) != 0) {
+    if (!state.empty()) {
         if (state.heldPrefix != 0) {
-            // heldEscape is only ever set together with heldPrefix '$'.
             if (state.heldEscape == ESC) return finishFourByteEscape(c, state, report, shift);
             const int held = state.held;
             const bool ss3 = state.heldPrefix == SS3;
@@ -140,13 +206,13 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
             if (ss3) return 0x8F0000 + held * 0x100 + c;  // the two bytes are not tested
             return finishEscape(held, c, state, report, shift);
         }
-        // Stage 3: one byte held.
+        // One byte held.
         const int held = state.held;
         state.held = 0;
         if (held == CR) {
             if (c == LF) {
                 returnKind = ReturnKind::CRLF;
-                return 0x0D0A;
+                return CRLF;
             }
             if (!quiet) writeChar(CR, shift);
         } else if (held == ESC) {
@@ -161,48 +227,24 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
                 return 0;
             }
             if (!quiet) writeChar(ESC, shift);
-        } else if (held == SS3 && inputKind == CodeKind::EUC) {
-            state.heldPrefix = SS3;
-            state.held = c;
-            return 0;
-        } else if (in(held, 0x21, 0x7E) && in(c, 0x21, 0x7E)) {
-            return held * 0x100 + c;
-        } else if (isSjisLead(held) && isSjisTrail(c)) {
-            const RawCode pair = held * 0x100 + c;
-            if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) report.izon = true;
-            return pair;
-        } else if (in(held, 0xA1, 0xFE) && in(c, 0xA1, 0xFE)) {
-            return held * 0x100 + c;
+        } else {
+            if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c)) report.sjisLead = true;
+            if (held == SS3 && inputKind == CodeKind::EUC) {
+                state.heldPrefix = SS3;
+                state.held = c;
+                return 0;
+            }
+            if (isJisByte(held) && isJisByte(c)) return held * 0x100 + c;
+            if (isSjisLead(held) && isSjisTrail(c)) {
+                const RawCode pair = held * 0x100 + c;
+                if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) report.izon = true;
+                return pair;
+            }
+            if (isEucByte(held) && isEucByte(c)) return held * 0x100 + c;
         }
         // No partner: the held byte is dropped and c starts afresh.
     }
     return decodeFreshByte(c, inputKind, returnKind, state, report, shift);
-}
-
-// Flattened so that decodeByte is inlined into the loop, with quiet known.
-[[gnu::flatten]] void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state,
-                                           CodeKind& kind, ReturnKind& returnKind,
-                                           DetectReport& report) {
-    ShiftState shift;  // the input's JIS mode restarts with every block
-    // Local copies stay in registers; through the references they would be
-    // reloaded for every byte.
-    DecodeState held = state;
-    ReturnKind lastReturn = returnKind;
-    const CodeKind inputKind = kind;
-    const std::uint8_t* const bytes = buffer.data.get();
-    for (int i = 0; i < buffer.count; ++i)
-        decodeByte(bytes[i], inputKind, lastReturn, held, report, shift, true);
-    state = held;
-    returnKind = lastReturn;
-    if (kind == CodeKind::ASCII) {
-        if (report.jis)
-            kind = CodeKind::JIS;
-        else if (report.sjisLead)
-            kind = CodeKind::SJIS;
-        else if (report.eucOnly || report.eightBit)
-            kind = CodeKind::EUC;
-    }
-    if (binaryCheck && report.binary) kind = CodeKind::NOT_TEXT;
 }
 
 }  // namespace zekt

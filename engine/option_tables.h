@@ -1,12 +1,18 @@
 // Constant option tables and the texts the command line prints.
 #pragma once
 
-#include "converter.h"
+#include "engine_types.h"
 
 namespace zekt {
 
+template <typename Enum>
+constexpr std::int32_t value(Enum e) {
+    return static_cast<std::int32_t>(e);
+}
+
 // Action numbers of specialOptions.
-enum class SpecialAction : int {
+namespace action {
+enum : std::int32_t {
     IGNORE = 1,
     NEXT_IS_FILE = 2,
     CHECK = 3,
@@ -17,29 +23,69 @@ enum class SpecialAction : int {
     JIS_SHORT = 8,
     HELP = 9,
     VERSION = 10,
+    OVERWRITE = 11,
+    WINDOWS_UNICODE = 12,
 };
+}  // namespace action
+
+// An output code value with this bit set also asks for a byte order mark.
+inline constexpr std::int32_t withBom = 0x100;
 
 inline constexpr OptionEntry specialOptions[] = {
-    {"-", 2},  {"f", 2},       {"c", 3},  {"nb", 4},   {"Z", 5},         {"xASCII8", 5},
-    {"X", 6},  {"xKANA16", 6}, {"xNOWIN", 7}, {"jSHORT", 8}, {"h", 9}, {"help", 9},
-    {"v", 10}, {"version", 10}, {"x", 1}, {nullptr, 0},
+    {"-", action::NEXT_IS_FILE},
+    {"f", action::NEXT_IS_FILE},
+    {"c", action::CHECK},
+    {"nb", action::NO_BINARY_CHECK},
+    {"Z", action::EXCHANGE_ASCII},
+    {"xASCII8", action::EXCHANGE_ASCII},
+    {"X", action::EXCHANGE_KANA},
+    {"xKANA16", action::EXCHANGE_KANA},
+    {"xNOWIN", action::EXCHANGE_WINDOWS},
+    {"jSHORT", action::JIS_SHORT},
+    {"h", action::HELP},
+    {"help", action::HELP},
+    {"v", action::VERSION},
+    {"version", action::VERSION},
+    {"x", action::IGNORE},
+    {"overwrite", action::OVERWRITE},
+    {"xMS", action::WINDOWS_UNICODE},
+    {nullptr, 0},
 };
 
 inline constexpr OptionEntry outputCodeOptions[] = {
-    {"e", 3}, {"j", 1}, {"s", 2}, {"sj", 2}, {"unix", 3}, {"mac", 2}, {"dos", 2}, {"nk", 0}, {nullptr, 0},
+    {"e", value(CodeKind::EUC)},
+    {"j", value(CodeKind::JIS)},
+    {"s", value(CodeKind::SJIS)},
+    {"sj", value(CodeKind::SJIS)},
+    {"unix", value(CodeKind::EUC)},
+    {"mac", value(CodeKind::SJIS)},
+    {"dos", value(CodeKind::SJIS)},
+    {"nk", value(CodeKind::ASCII)},
+    {"u8", value(CodeKind::UTF8)},
+    {"utf8", value(CodeKind::UTF8)},
+    {"u8bom", value(CodeKind::UTF8) | withBom},
+    {nullptr, 0},
 };
 
 inline constexpr OptionEntry returnOptions[] = {
-    {"lf", 1}, {"cr", 2}, {"cl", 3}, {"crlf", 3}, {"unix", 1}, {"mac", 2}, {"dos", 3}, {"nr", 0}, {nullptr, 0},
+    {"lf", value(ReturnKind::LF)},   {"cr", value(ReturnKind::CR)},     {"cl", value(ReturnKind::CRLF)},
+    {"crlf", value(ReturnKind::CRLF)}, {"unix", value(ReturnKind::LF)}, {"mac", value(ReturnKind::CR)},
+    {"dos", value(ReturnKind::CRLF)},  {"nr", value(ReturnKind::NONE)}, {nullptr, 0},
 };
 
 inline constexpr OptionEntry jisModeOptions[] = {
-    {"jKANA7", 3}, {"jKANA8", 4}, {"jSISO", 5}, {"j1978", 6}, {"j1983", 7},
-    {"jNEC", 8},   {"jASCII", 1}, {"jROMAJI", 2}, {nullptr, 0},
+    {"jKANA7", value(JisMode::KANA7)},     {"jKANA8", value(JisMode::KANA8)},
+    {"jSISO", value(JisMode::SISO)},       {"j1978", value(JisMode::KANJI1978)},
+    {"j1983", value(JisMode::KANJI1983)},  {"jNEC", value(JisMode::NEC)},
+    {"jASCII", value(JisMode::ASCII)},     {"jROMAJI", value(JisMode::ROMAJI)},
+    {nullptr, 0},
 };
 
 inline constexpr OptionEntry inputCodeOptions[] = {
-    {"E", 3}, {"J", 1}, {"S", 2}, {"SJ", 2}, {"UNIX", 3}, {"MAC", 2}, {"DOS", 2}, {"nk", 0}, {nullptr, 0},
+    {"E", value(CodeKind::EUC)},  {"J", value(CodeKind::JIS)},   {"S", value(CodeKind::SJIS)},
+    {"SJ", value(CodeKind::SJIS)}, {"UNIX", value(CodeKind::EUC)}, {"MAC", value(CodeKind::SJIS)},
+    {"DOS", value(CodeKind::SJIS)}, {"nk", value(CodeKind::ASCII)}, {"U8", value(CodeKind::UTF8)},
+    {"UTF8", value(CodeKind::UTF8)}, {nullptr, 0},
 };
 
 inline constexpr const char* bannerText =
@@ -55,6 +101,8 @@ inline constexpr const char* usageText =
     " -e\t\t: output EUC code\n"
     " -j\t\t: output JIS code\n"
     " -s or -sj\t: output SJIS (MS-KANJI) code\n"
+    " -u8 or -utf8\t: output UTF-8 code\n"
+    " -u8bom\t\t: output UTF-8 code with a byte order mark\n"
     "\n"
     "*output RETURN code\n"
     " -lf\t\t: output LF code\n"
@@ -85,15 +133,18 @@ inline constexpr const char* usageText =
     " -J\t\t: input JIS code\n"
     " -S ,-SJ, -MAC, -DOS\n"
     "                : input SJIS (MS-KANJI) code\n"
+    " -U8 or -UTF8\t: input UTF-8 code\n"
     "\n"
     "*exchange option\n"
     " -x\t\t: dummy (for vqt compatibility)\n"
     " -xASCII8, -Z\t: exchange ASCII from 16 bits to 7 bits\n"
     " -xKANA16, -X\t: exchange KATAKANA from 7/8bits to 16bits\n"
     " -xNOWIN\t: exchange WINDOWS fron original to other\n"
+    " -xMS\t\t: use the WINDOWS mapping to and from UNICODE\n"
     "\n"
     "*special option\n"
     " -c\t\t: check file type only\n"
+    " -overwrite\t: convert each file in place\n"
     " -f or --\t: filename (use -* filename)\n"
     " -nb\t\t: no binary check\n"
     " -nk\t\t: no KANJI code convert\n"

@@ -94,6 +94,9 @@ void CDropTarget::OnDropFiles(const QStringList& paths) {
         GuiConverter converter(m_app);
         converter.runOptionText(convert ? optionText : optionText + QStringLiteral(" -c"), m_app.m_inputPath);
         m_app.messageLog += QLatin1Char('\n');
+        // The output folder cannot take more (a full disk, say): the rest
+        // of the drop would fail alike.
+        if (converter.fatalError()) break;
     }
     m_dialog.showLog(m_app.messageLog);
 }

@@ -43,10 +43,6 @@ void GuiConverter::print(int, const char* format, ...) {
     m_app.messageLog += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void GuiConverter::printFlag(bool flag, const char* word) {
-    if (flag) print(0, "%s ", word);
-}
-
 void GuiConverter::processFile(bool check, const char* inputName, const char*) {
     const QByteArray outputName = QFile::encodeName(m_app.m_outputPath);
     Converter::processFile(check, inputName, outputName.constData());

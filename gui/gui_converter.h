@@ -8,20 +8,17 @@
 #include <string_view>
 #include <vector>
 
-#include "converter.h"
+#include "stdio_converter.h"
 
 namespace zektwin {
 
 class CZektWinApp;
 
-class GuiConverter final : public zekt::Converter {
+class GuiConverter final : public zekt::StdioConverter {
 public:
     explicit GuiConverter(CZektWinApp& app) : m_app(app) {}
 
-    int readByte() override { return getc_unlocked(input); }
-    void writeByte(int c) override { putc_unlocked(c, output); }
     void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
-    void printFlag(bool flag, const char* word) override;
     // The output is always the application's current output path (empty:
     // the standard output, which a check never writes to).
     void processFile(bool check, const char* inputName, const char* outputName) override;

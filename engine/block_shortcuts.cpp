@@ -1,0 +1,336 @@
+// The block path's shortcuts. Each one starts where decodeByte holds
+// nothing and takes a whole run or character that decodeByte would read
+// the same way every time: printable ASCII outside the kanji modes, pairs
+// of JIS bytes inside them, and the well-formed pairs (and UTF-8
+// sequences) of the code in hand, with the report flags they would set.
+// Anything else goes through decodeByte, which stays the one definition.
+#include "block_shortcuts.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "byte_classes.h"
+#include "output_encoders.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zekt {
+namespace {
+
+// ---------------------------------------------------------------- runs
+
+#if defined(__SSE2__)
+// The first byte in 16 whose mask bit is set, over whole vectors; the tail
+// is left to the caller's byte loop.
+template <typename Test>
+const std::uint8_t* firstInVectors(const std::uint8_t* p, const std::uint8_t* end, Test test) {
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (const int mask = _mm_movemask_epi8(test(v))) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+    return p;
+}
+#endif
+
+// Each byte's class: bit 0 not printable ASCII, bit 1 not ASCII, bit 2
+// marks binary input.
+constexpr std::array<std::uint8_t, 256> byteClass = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        t[b] = static_cast<std::uint8_t>((in(b, 0x20, 0x7E) ? 0 : 1) | (b < 0x80 ? 0 : 2) | (marksBinary(b) ? 4 : 0));
+    return t;
+}();
+
+const std::uint8_t* firstOfClass(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t bit) {
+    while (p < end && (byteClass[*p] & bit) == 0) ++p;
+    return p;
+}
+
+// Bytes 0x00-0x0F as signed: -1 < b < 0x08 is 0x00-0x07, and so on.
+bool anyBinary(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(__SSE2__)
+    p = firstInVectors(p, end, [](__m128i v) {
+        const __m128i low = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x08)));
+        const __m128i mid = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x0F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x1A)));
+        return _mm_or_si128(_mm_or_si128(low, mid), _mm_cmpeq_epi8(v, _mm_set1_epi8(DEL)));
+    });
+#endif
+    return firstOfClass(p, end, 4) != end;
+}
+
+// ---------------------------------------------------------------- characters
+
+// The report flags a shortcut character sets, gathered as bits and put
+// into the report once per block.
+enum QuickFlag : std::uint32_t {
+    EIGHT_BIT = 1,
+    KANA8 = 2,  // kana8 and jisKana8
+    EUC_ONLY = 4,
+    IZON = 8,
+    SJIS_LEAD = 16,
+    SS2_KANA = 32,
+    SS3_KANJI = 64,
+};
+
+void applyFlags(std::uint32_t flags, DetectReport& report) {
+    if (flags & EIGHT_BIT) report.eightBit = true;
+    if (flags & KANA8) report.kana8 = report.jisKana8 = true;
+    if (flags & EUC_ONLY) report.eucOnly = true;
+    if (flags & IZON) report.izon = true;
+    if (flags & SJIS_LEAD) report.sjisLead = true;
+    if (flags & SS2_KANA) report.ss2Kana = true;
+    if (flags & SS3_KANJI) report.ss3Kanji = true;
+}
+
+// What decodeByte records for a fresh lead byte of a Shift-JIS pair.
+constexpr std::uint32_t sjisLeadFlags(int b) {
+    std::uint32_t flags = EIGHT_BIT;
+    if (b == SS2) flags |= SS2_KANA;
+    else if (b == SS3) flags |= SS3_KANJI;
+    else if (b <= 0x9F) flags |= SJIS_LEAD;
+    else if (b == 0xFD || b == 0xFE) flags |= EUC_ONLY;
+    return flags;
+}
+
+// ...and for the pair it forms with the byte after it.
+constexpr std::uint32_t sjisPairFlags(int lead, int trail) {
+    const int pair = lead << 8 | trail;
+    std::uint32_t flags = sjisLeadFlags(lead);
+    if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) flags |= IZON;
+    if ((lead == SS2 || lead == SS3) && isSjisAfterSingleShift(lead, trail)) flags |= SJIS_LEAD;
+    return flags;
+}
+
+// An EUC pair: the lead is fresh, the pair passes the Shift-JIS test when
+// the lead is 0xE0 or above and the trail 0xFC or below.
+constexpr std::uint32_t eucPairFlags(int lead, int trail) {
+    std::uint32_t flags = EIGHT_BIT;
+    if (lead <= 0xDF) flags |= KANA8;
+    if (lead >= 0xFD) flags |= EUC_ONLY;
+    if (lead >= 0xEB && trail <= 0xFC) flags |= IZON;
+    return flags;
+}
+
+// A character read whole: its length (0: none here), RawCode and flags.
+struct Quick {
+    int length = 0;
+    RawCode raw = 0;
+    std::uint32_t flags = 0;
+};
+
+// UTF-8 sequences of two and three bytes (the longer and the broken ones
+// are left to decodeByte).
+Quick quickUtf8(const std::uint8_t* p, const std::uint8_t* end) {
+    const int b0 = p[0];
+    if (b0 < 0xC2 || b0 > 0xEF) return {};
+    if (b0 <= 0xDF) {
+        if (end - p < 2 || !isUtf8Continuation(p[1])) return {};
+        return {2, utf8Char | (b0 & 0x1F) << 6 | (p[1] & 0x3F), EIGHT_BIT};
+    }
+    const Utf8Lead lead = utf8Lead(b0);
+    if (end - p < 3 || !in(p[1], lead.low, lead.high) || !isUtf8Continuation(p[2])) return {};
+    return {3, utf8Char | (b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F), EIGHT_BIT};
+}
+
+// The character at p of input code K, nothing being held.
+template <CodeKind K>
+Quick quickChar(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
+    if constexpr (K == CodeKind::UTF8) {
+        return quickUtf8(p, end);
+    } else {
+        const int b0 = p[0];
+        if (end - p < 2) return b0 >= 0xA1 && b0 <= 0xDF && K != CodeKind::EUC ? Quick{1, b0, EIGHT_BIT | KANA8} : Quick{};
+        const int b1 = p[1];
+        if (b0 < 0x80) {
+            if (isKanjiMode(inMode) && isJisByte(b0) && isJisByte(b1)) return {2, b0 << 8 | b1, 0};
+            return {};
+        }
+        if constexpr (K == CodeKind::EUC) {
+            if (isEucByte(b0) && isEucByte(b1)) return {2, b0 << 8 | b1, eucPairFlags(b0, b1)};
+            if (b0 == SS2 && isHalfWidthKanaByte(b1)) return {2, b0 << 8 | b1, EIGHT_BIT | SS2_KANA};
+        } else {
+            if (isHalfWidthKanaByte(b0)) return {1, b0, EIGHT_BIT | KANA8};
+            if (isSjisLead(b0) && isSjisTrail(b1)) return {2, b0 << 8 | b1, sjisPairFlags(b0, b1)};
+        }
+        return {};
+    }
+}
+
+// Bytes that decodeByte would pass over without effect in a quiet scan:
+// printable ASCII outside the kanji modes, JIS pairs and spaces inside.
+template <CodeKind K>
+const std::uint8_t* skipQuiet(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
+    if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return skipPrintable(p, end);
+    for (;;) {
+        if (p < end && *p == 0x20)
+            ++p;
+        else if (end - p >= 2 && isJisByte(p[0]) && isJisByte(p[1]))
+            p += 2;
+        else
+            return p;
+    }
+}
+
+template <CodeKind K>
+void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& returnKind,
+            DetectReport& report) {
+    ShiftState shift;  // the input's JIS mode restarts with every block
+    DecodeState state = stateRef;
+    ReturnKind ret = returnKind;
+    std::uint32_t flags = 0;
+    const std::uint8_t* p = buffer.data;
+    const std::uint8_t* const end = p + buffer.count;
+    while (p < end) {
+        if (state.empty()) {
+            p = skipQuiet<K>(p, end, shift.inMode);
+            if (p == end) break;
+            if (const Quick q = quickChar<K>(p, end, shift.inMode); q.length != 0) {
+                flags |= q.flags;
+                p += q.length;
+                continue;
+            }
+        }
+        conv.decodeByte(*p++, K, ret, state, report, shift, true);
+    }
+    stateRef = state;
+    returnKind = ret;
+    applyFlags(flags, report);
+}
+
+// ---------------------------------------------------------------- conversion
+
+// The encoder of output code Out, called directly: exactly writeChar for a
+// character that is no line end when no exchange is on.
+template <CodeKind Out>
+struct EncodeAs {
+    const Converter& conv;
+    std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
+        return outputEncoders[index(Out)](conv, out, c, shift);
+    }
+};
+
+// Whether writeChar would write each printable ASCII byte as itself.
+template <CodeKind Out>
+bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
+    if (conv.exchangeKana) return false;  // it holds every character back one step
+    if constexpr (Out == CodeKind::JIS) {
+        const JisMode m = conv.jisAsciiMode;
+        const bool known = m == JisMode::ASCII || m == JisMode::ROMAJI || m == JisMode::NEC;
+        return !known || shift.outMode == singleByteMode(m);
+    }
+    if constexpr (Out == CodeKind::UTF8) return !shift.bomPending;
+    return true;
+}
+
+template <CodeKind Out>
+std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t* p, const std::uint8_t* run,
+                            ShiftState& shift) {
+    if (!asciiPassesThrough<Out>(conv, shift)) {
+        for (; p < run; ++p) out = conv.writeCharAt(conv.room(out), *p, shift);
+        return out;
+    }
+    for (;;) {
+        const std::size_t space = static_cast<std::size_t>(conv.sink().limit + maxCharBytes - out);
+        const std::size_t n = std::min(static_cast<std::size_t>(run - p), space);
+        std::memcpy(out, p, n);
+        out += n;
+        p += n;
+        if (p == run) return out;
+        out = conv.flushOutput(out);
+    }
+}
+
+template <CodeKind In, CodeKind Out>
+void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ShiftState& shift,
+               DetectReport& report, ReturnKind& returnKind) {
+    const bool direct = !conv.exchangeAscii && !conv.exchangeKana && !conv.exchangeWindows;
+    const EncodeAs<Out> encode{conv};
+    const WriteChar write{conv};
+    DecodeState state = stateRef;
+    ReturnKind ret = returnKind;
+    std::uint32_t flags = 0;
+    const std::uint8_t* const data = buffer.data;
+    const std::uint8_t* p = data;
+    const std::uint8_t* const end = p + buffer.count;
+    // Only the third byte of the input can end a byte order mark there.
+    const auto atInputStart = [&] { return In == CodeKind::UTF8 && buffer.start + (p - data) == 3; };
+    OutputSink& sink = conv.sink();
+    std::uint8_t* out = sink.next;
+    while (p < end) {
+        out = conv.room(out);
+        if (state.empty()) {
+            const bool asciiReads = In == CodeKind::UTF8 ||
+                                    (!isKanjiMode(shift.inMode) && (In != CodeKind::JIS || !isKanaShift(shift.inMode)));
+            if (asciiReads) {
+                const std::uint8_t* run = skipPrintable(p, end);
+                if (run != p) {
+                    out = writeAsciiRun<Out>(conv, out, p, run, shift);
+                    p = run;
+                    continue;
+                }
+            }
+            if (const Quick q = quickChar<In>(p, end, shift.inMode); q.length != 0) {
+                flags |= q.flags;
+                p += q.length;
+                out = direct ? emitAt<In>(conv, out, q.raw, shift, atInputStart(), encode)
+                             : emitAt<In>(conv, out, q.raw, shift, atInputStart(), write);
+                continue;
+            }
+        }
+        sink.next = out;
+        const RawCode r = conv.decodeByte(*p++, In, ret, state, report, shift, false);
+        out = sink.next;
+        if (r != 0) out = emitAt<In>(conv, conv.room(out), r, shift, atInputStart(), write);
+    }
+    sink.next = out;
+    stateRef = state;
+    returnKind = ret;
+    applyFlags(flags, report);
+}
+
+template <CodeKind In>
+constexpr std::array<InputConverter, codeKindCount> convertersFrom{
+    convertAs<In, CodeKind::ASCII>, convertAs<In, CodeKind::JIS>, convertAs<In, CodeKind::SJIS>,
+    convertAs<In, CodeKind::EUC>, convertAs<In, CodeKind::UTF8>};
+
+constexpr std::array<std::array<InputConverter, codeKindCount>, codeKindCount> quickConverters{
+    convertersFrom<CodeKind::ASCII>, convertersFrom<CodeKind::JIS>, convertersFrom<CodeKind::SJIS>,
+    convertersFrom<CodeKind::EUC>, convertersFrom<CodeKind::UTF8>};
+
+constexpr std::array<void (*)(Converter&, const InputBuffer&, DecodeState&, ReturnKind&, DetectReport&),
+                     codeKindCount>
+    scanners{scanAs<CodeKind::ASCII>, scanAs<CodeKind::JIS>, scanAs<CodeKind::SJIS>, scanAs<CodeKind::EUC>,
+             scanAs<CodeKind::UTF8>};
+
+}  // namespace
+
+const std::uint8_t* skipAscii(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(__SSE2__)
+    p = firstInVectors(p, end, [](__m128i v) { return v; });
+#endif
+    return firstOfClass(p, end, 2);
+}
+
+const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(__SSE2__)
+    // As signed bytes, printable ASCII is 0x20 <= b < 0x7F.
+    p = firstInVectors(p, end, [](__m128i v) {
+        return _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(v, _mm_set1_epi8(DEL)));
+    });
+#endif
+    return firstOfClass(p, end, 1);
+}
+
+bool mayMarkBinary(const InputBuffer& buffer) { return anyBinary(buffer.data, buffer.data + buffer.count); }
+
+void scanQuick(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
+               ReturnKind& returnKind, DetectReport& report) {
+    scanners[index(kind)](conv, buffer, state, returnKind, report);
+}
+
+InputConverter quickConverter(CodeKind in, CodeKind out) { return quickConverters[index(in)][index(out)]; }
+
+}  // namespace zekt

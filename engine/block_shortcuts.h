@@ -1,0 +1,25 @@
+// Shortcuts of the block path: runs and characters that the scan and the
+// conversion can take whole, with exactly the effect that decodeByte and
+// writeChar would have byte by byte.
+#pragma once
+
+#include "input_converters.h"
+
+namespace zekt {
+
+// The first byte at or after p that is not ASCII (0x00-0x7F), or that is
+// not printable (0x20-0x7E); end if there is none.
+const std::uint8_t* skipAscii(const std::uint8_t* p, const std::uint8_t* end);
+const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end);
+
+// Whether any byte of the block could mark the input binary.
+bool mayMarkBinary(const InputBuffer& buffer);
+
+// scanBlock's quiet decoding of one block in the given input code.
+void scanQuick(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
+               ReturnKind& returnKind, DetectReport& report);
+
+// The block converter from input code in to the converter's output code.
+InputConverter quickConverter(CodeKind in, CodeKind out);
+
+}  // namespace zekt

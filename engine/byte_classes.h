@@ -1,0 +1,60 @@
+// What a byte can be in each code: the range tests that the decoder, the
+// detection and the block shortcuts share.
+#pragma once
+
+#include <array>
+
+#include "control_codes.h"
+
+namespace zekt {
+
+constexpr bool in(int v, int low, int high) { return v >= low && v <= high; }
+
+// Shift-JIS pairs: lead 0x81-0x9F or 0xE0-0xFF, trail 0x40-0x7E or 0x80-0xFC.
+constexpr bool isSjisLead(int b) { return in(b, 0x81, 0x9F) || in(b, 0xE0, 0xFF); }
+constexpr bool isSjisTrail(int b) { return in(b, 0x40, 0x7E) || in(b, 0x80, 0xFC); }
+// JIS pairs (in a kanji mode): both bytes 0x21-0x7E. EUC pairs: both 0xA1-0xFE.
+constexpr bool isJisByte(int b) { return in(b, 0x21, 0x7E); }
+constexpr bool isEucByte(int b) { return in(b, 0xA1, 0xFE); }
+constexpr bool isHalfWidthKanaByte(int b) { return in(b, 0xA1, 0xDF); }
+
+// A fresh SS2 or SS3 and the byte after it that only Shift-JIS can read:
+// a trail byte, but not what EUC allows there (SS2: 0xA1-0xDF, SS3: 0xA1-0xFE).
+constexpr bool isSjisAfterSingleShift(int shift, int b) {
+    return isSjisTrail(b) && (shift == SS2 ? !isHalfWidthKanaByte(b) : !isEucByte(b));
+}
+
+// Control bytes that mark binary input: 0x00-0x07 and 0x10-0x19; and DEL.
+inline constexpr std::array<bool, 32> binaryControlTable = [] {
+    std::array<bool, 32> t{};
+    for (int c = 0x00; c <= 0x07; ++c) t[c] = true;
+    for (int c = 0x10; c <= 0x19; ++c) t[c] = true;
+    return t;
+}();
+
+constexpr bool marksBinary(int b) { return (b < 0x20 && binaryControlTable[b]) || b == DEL; }
+
+// Well-formed UTF-8 (the Unicode Standard's table): after the lead, the
+// first continuation byte lies in [low, high], the others in 0x80-0xBF.
+//   C2-DF 80-BF | E0 A0-BF | E1-EC,EE-EF 80-BF | ED 80-9F
+//   F0 90-BF | F1-F3 80-BF | F4 80-8F
+// Anything else (80-C1, F5-FF) starts nothing.
+struct Utf8Lead {
+    int needed;  // continuation bytes, 0 if the byte starts no sequence
+    int low, high;
+};
+
+constexpr Utf8Lead utf8Lead(int b) {
+    if (in(b, 0xC2, 0xDF)) return {1, 0x80, 0xBF};
+    if (b == 0xE0) return {2, 0xA0, 0xBF};
+    if (b == 0xED) return {2, 0x80, 0x9F};
+    if (in(b, 0xE1, 0xEF)) return {2, 0x80, 0xBF};
+    if (b == 0xF0) return {3, 0x90, 0xBF};
+    if (b == 0xF4) return {3, 0x80, 0x8F};
+    if (in(b, 0xF1, 0xF3)) return {3, 0x80, 0xBF};
+    return {0, 0, 0};
+}
+
+constexpr bool isUtf8Continuation(int b) { return in(b, 0x80, 0xBF); }
+
+}  // namespace zekt

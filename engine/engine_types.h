@@ -1,0 +1,138 @@
+// The types that carry bytes and characters through the engine, and its
+// table rows.
+#pragma once
+
+#include <cstdint>
+
+#include "control_codes.h"
+
+namespace zekt {
+
+// As a setting, ASCII means "detect" (input) or "keep as read" (output).
+// NOT_TEXT only ever marks input refused by the binary check.
+enum class CodeKind : int { ASCII = 0, JIS = 1, SJIS = 2, EUC = 3, UTF8 = 4, NOT_TEXT = 5 };
+inline constexpr int codeKindCount = 5;  // the codes a table indexed by CodeKind holds
+
+// As a setting, NONE means "keep line ends as read".
+enum class ReturnKind : int { NONE = 0, LF = 1, CR = 2, CRLF = 3 };
+
+// One numbering for the JIS output settings and for the shift state in force
+// in the input and the output. EX1990 only ever occurs as a shift state.
+enum class JisMode : int {
+    ASCII = 1,
+    ROMAJI = 2,
+    KANA7 = 3,
+    KANA8 = 4,
+    SISO = 5,
+    KANJI1978 = 6,
+    KANJI1983 = 7,
+    NEC = 8,
+    EX1990 = 9,
+};
+
+constexpr int index(CodeKind kind) { return static_cast<int>(kind); }
+constexpr int index(ReturnKind kind) { return static_cast<int>(kind); }
+constexpr bool isKanjiMode(JisMode m) { return m >= JisMode::KANJI1978 && m <= JisMode::EX1990; }
+
+// A character on its way to the output, in EUC-based form: 0x01-0xFF single
+// bytes, 0x0D0A CR LF, 0x8EA1-0x8EDF half-width katakana, 0xA1A1-0xFEFE
+// two-byte characters, 0x8FA1A1-0x8FFEFE JIS X 0212. Arithmetic on malformed
+// input may leave these ranges (even go negative); every path copes.
+using CharCode = std::int32_t;
+
+// What decodeByte makes of one byte: 0 nothing yet, else a byte, a line end,
+// a pair/triple exactly as read, or a UTF-8 character (utf8Char).
+using RawCode = std::int32_t;
+
+// UTF-8 input: a code point travels as utf8Char | cp, an ill-formed sequence
+// as utf8IllFormed; neither collides with a legacy RawCode.
+inline constexpr RawCode utf8Char = 0x1000000;
+inline constexpr RawCode utf8IllFormed = 0x2000000;
+
+// Bytes held by decodeByte between calls; all zero when nothing is held.
+//   legacy codes: held = CR, ESC, a first byte, an escape's second byte, or
+//     the byte after SS3; heldPrefix = ESC or '$' inside an escape sequence,
+//     SS3 inside an EUC triple; heldEscape = ESC while ESC $ ( is open.
+//   UTF-8: held = utf8Open | the code point's bits so far; heldPrefix = the
+//     continuation bytes still needed; heldEscape = the range allowed for
+//     the next byte, low << 8 | high.
+struct DecodeState {
+    static constexpr int utf8Open = 1 << 24;
+
+    int held = 0;
+    int heldPrefix = 0;
+    int heldEscape = 0;
+
+    constexpr bool empty() const { return (held | heldPrefix) == 0; }
+    constexpr bool holdsLoneCr() const { return held == CR && heldPrefix == 0; }
+    constexpr bool holdsLoneEsc() const { return held == ESC && heldPrefix == 0; }
+    constexpr bool inEscape() const { return heldPrefix == ESC || heldEscape == ESC; }
+    constexpr bool inUtf8Sequence() const { return held >= utf8Open; }
+    bool operator==(const DecodeState&) const = default;
+};
+
+// JIS modes in force, the character the kana exchange holds back, and a
+// byte order mark still to be written before the pass's first byte.
+struct ShiftState {
+    CharCode pendingChar = 0;
+    JisMode inMode = JisMode::ASCII;
+    JisMode outMode = JisMode::ASCII;
+    bool bomPending = false;
+};
+
+// What the input showed; never cleared during a pass.
+struct DetectReport {
+    bool eightBit = false;
+    bool binary = false;
+    bool jis = false;
+    bool ascii = false;
+    bool romaji = false;
+    bool kana7 = false;
+    bool jisKana8 = false;
+    bool kanaSiSo = false;
+    bool jis1978 = false;
+    bool jis1983 = false;
+    bool nec = false;
+    bool jisEx1990 = false;
+    bool jisUnknown = false;
+    bool sjisLead = false;
+    bool kana8 = false;
+    bool izon = false;
+    bool eucOnly = false;
+    bool ss2Kana = false;
+    bool ss3Kanji = false;
+    bool broken = false;  // the raw bytes are not well-formed UTF-8
+    bool wide = false;    // they hold a 3- or 4-byte UTF-8 sequence
+    bool bom = false;     // the input begins with the UTF-8 byte order mark
+
+    bool operator==(const DetectReport&) const = default;
+};
+
+// The check of the raw bytes against the UTF-8 encoding form, carried
+// across blocks while the input code is open.
+struct Utf8Check {
+    int needed = 0;               // continuation bytes still to come
+    int low = 0x80, high = 0xBF;  // the range the next one must lie in
+    bool wideNext = false;        // the next one is the second of 3 or 4
+};
+
+// One block of input, in storage the pass owns.
+struct InputBuffer {
+    std::uint8_t* data = nullptr;
+    int count = 0;
+    int capacity = 0;
+    std::int64_t start = 0;  // input offset of data[0]
+    bool last = false;       // the input ended within this block
+};
+
+struct OptionEntry {
+    const char* name;  // nullptr ends a table
+    std::int32_t value;
+};
+
+struct ErrorEntry {
+    std::int32_t code;  // 0 ends a table
+    const char* message;
+};
+
+}  // namespace zekt

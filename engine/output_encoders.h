@@ -1,0 +1,138 @@
+// The output encoders: the bytes of one character in the output code,
+// written at a cursor that has room for them. Inline, so that the block
+// loops can take them in.
+#pragma once
+
+#include <array>
+
+#include "code_arithmetic.h"
+#include "converter.h"
+#include "unicode_map.h"
+
+namespace zekt {
+
+using Out = std::uint8_t*;
+
+constexpr bool isHalfWidthKanaForm(CharCode c) { return ((c >> 8) & 0xFF) == SS2; }
+
+inline Out put(Out out, int b) {
+    *out = static_cast<std::uint8_t>(b);
+    return out + 1;
+}
+
+// The two bytes of v: (v >> 8) & 0xFF, then v & 0xFF.
+inline Out putTwo(Out out, std::int32_t v) {
+    out[0] = static_cast<std::uint8_t>(v >> 8);
+    out[1] = static_cast<std::uint8_t>(v);
+    return out + 2;
+}
+
+// The significant bytes of v, most significant first: one byte when
+// v <= 0xFF (a negative v gives its low byte), else two, three or four.
+inline Out putCodeBytes(Out out, std::int32_t v) {
+    if (v > 0xFFFFFF) out = put(out, v >> 24);
+    if (v > 0xFFFF) out = put(out, v >> 16);
+    if (v > 0xFF) out = put(out, v >> 8);
+    return put(out, v);
+}
+
+// EUC, and "no conversion", write the internal form as it is.
+inline Out encodeEuc(const Converter&, Out out, CharCode c, ShiftState&) { return putCodeBytes(out, c); }
+
+inline Out encodeSjis(const Converter& conv, Out out, CharCode c, ShiftState&) {
+    if (c > 0xFFFF) c = conv.substituteChar;  // JIS X 0212 has no Shift-JIS form
+    if (c <= 0xFF) return put(out, c);
+    if (isHalfWidthKanaForm(c)) return put(out, c);
+    return putTwo(out, eucToSjis(c));
+}
+
+// JIS: a sequence goes out only when the set in force changes.
+inline Out ensureMode(Out out, ShiftState& shift, JisMode mode, std::int32_t sequence) {
+    if (shift.outMode == mode) return out;
+    shift.outMode = mode;
+    return putCodeBytes(out, sequence);
+}
+
+// The single-byte set of the jisAsciiMode setting, and its mode once in force.
+constexpr JisMode singleByteMode(JisMode jisAsciiMode) {
+    return jisAsciiMode == JisMode::ROMAJI ? JisMode::ROMAJI : JisMode::ASCII;
+}
+
+inline Out returnToSingleByte(const Converter& conv, Out out, ShiftState& shift) {
+    switch (conv.jisAsciiMode) {
+        case JisMode::ASCII: return ensureMode(out, shift, JisMode::ASCII, ESC_PAREN_B);
+        case JisMode::ROMAJI: return ensureMode(out, shift, JisMode::ROMAJI, ESC_PAREN_J);
+        case JisMode::NEC: return ensureMode(out, shift, JisMode::ASCII, ESC_H);
+        default: return out;
+    }
+}
+
+Out encodeJisKana(const Converter& conv, Out out, CharCode c, ShiftState& shift);
+
+inline Out encodeJisKanji(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    switch (conv.jisKanjiMode) {
+        case JisMode::KANJI1978: out = ensureMode(out, shift, JisMode::KANJI1978, ESC_DOLLAR_AT); break;
+        case JisMode::KANJI1983: out = ensureMode(out, shift, JisMode::KANJI1983, ESC_DOLLAR_B); break;
+        case JisMode::NEC: out = ensureMode(out, shift, JisMode::NEC, ESC_K); break;
+        default: break;
+    }
+    return putTwo(out, c & 0x7F7F);
+}
+
+inline Out encodeJis(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    if (c > 0xFFFF) {
+        if (conv.jisKanjiMode != JisMode::NEC) {
+            out = ensureMode(out, shift, JisMode::EX1990, ESC_DOLLAR_PAREN_D);
+            return putTwo(out, c & 0x7F7F);
+        }
+        c = conv.substituteChar;  // NEC kanji has no supplementary set
+    }
+    if (c <= 0xFF) {
+        const bool control = c >= 0x01 && c <= 0x1F;
+        if (!control || conv.escapeBeforeControls) out = returnToSingleByte(conv, out, shift);
+        return put(out, c);
+    }
+    if (isHalfWidthKanaForm(c)) return encodeJisKana(conv, out, c, shift);
+    return encodeJisKanji(conv, out, c, shift);
+}
+
+// UTF-8 of a code point of the Basic Multilingual Plane, which is all the
+// tables hold: below 0x80 one byte, below 0x800 two, else three.
+inline Out putUtf8(Out out, char32_t u) {
+    if (u < 0x80) return put(out, static_cast<int>(u));
+    if (u < 0x800) {
+        out[0] = static_cast<std::uint8_t>(0xC0 | (u >> 6));
+        out[1] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+        return out + 2;
+    }
+    out[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+    out[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+    out[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    return out + 3;
+}
+
+inline Out writeBom(Out out, ShiftState& shift) {
+    shift.bomPending = false;
+    for (std::uint8_t b : utf8Bom) out = put(out, b);
+    return out;
+}
+
+// The substitute's code point (the geta mark, U+3013, unless changed).
+inline char32_t substituteCodePoint(const Converter& conv) {
+    const char32_t u = eucToUnicode(conv.substituteChar, conv.windowsUnicode);
+    return u != 0 ? u : 0x3013;
+}
+
+// Single bytes 0x80-0xFF, unassigned cells and anything malformed have no
+// code point: they become the substitute.
+inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    if (shift.bomPending) out = writeBom(out, shift);
+    if (c >= 0 && c < 0x80) return put(out, c);
+    const char32_t u = eucToUnicode(c, conv.windowsUnicode);
+    return putUtf8(out, u != 0 ? u : substituteCodePoint(conv));
+}
+
+inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{encodeEuc, encodeJis, encodeSjis, encodeEuc,
+                                                                         encodeUtf8};
+
+}  // namespace zekt

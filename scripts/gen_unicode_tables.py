@@ -1,0 +1,273 @@
+#!/usr/bin/env python3
+"""Writes engine/unicode_tables.h: the EUC <-> Unicode tables, taken from
+glibc's iconv so that zekt agrees with it byte for byte.
+
+  EUC -> Unicode: glibc's EUC-JP for every JIS X 0208 and JIS X 0212 cell,
+      plus NEC row 13 and rows 89-92 as code page 932 maps them (glibc's CP932
+      of the Shift-JIS equivalents).
+  Unicode -> EUC: glibc's EUC-JP for every code point from U+00A0 up, then
+      the Windows forms of six JIS X 0208 cells, then row 13, then rows 89-92,
+      each only where nothing earlier claimed the code point.
+
+Half-width katakana (U+FF61-U+FF9F <-> 0x8EA1-0x8EDF) is arithmetic in
+unicode_map.h; it is checked here against glibc but left out of the tables.
+
+Usage: scripts/gen_unicode_tables.py [output]   (default engine/unicode_tables.h)
+Needs only Python 3 and glibc's iconv program.
+"""
+
+import pathlib
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+DEFAULT_OUTPUT = ROOT / "engine" / "unicode_tables.h"
+
+CELLS = range(0xA1, 0xFF)  # an EUC lead or trail byte: row or cell 1-94
+ROW13 = [0xAD]
+ROWS89_92 = [0xF9, 0xFA, 0xFB, 0xFC]
+
+# Windows forms of JIS X 0208 cells, accepted one-way on input.
+WINDOWS_EXTRAS = {
+    0x2225: 0xA1C2,  # PARALLEL TO            (glibc: U+2016)
+    0xFF0D: 0xA1DD,  # FULLWIDTH HYPHEN-MINUS (glibc: U+2212)
+    0xFFE0: 0xA1F1,  # FULLWIDTH CENT SIGN    (glibc: U+00A2)
+    0xFFE1: 0xA1F2,  # FULLWIDTH POUND SIGN   (glibc: U+00A3)
+    0xFFE2: 0xA2CC,  # FULLWIDTH NOT SIGN     (glibc: U+00AC)
+    0x2014: 0xA1BD,  # EM DASH                (glibc: U+2015)
+}
+
+EXPECTED_JIS_X_0208 = 6879
+EXPECTED_JIS_X_0212 = 6067
+KANA_FIRST, KANA_LAST = 0xFF61, 0xFF9F  # <-> 0x8EA1-0x8EDF
+PER_LINE = 12
+
+
+def iconv(source, target, items):
+    """Converts each item (bytes) alone: the items go through one iconv -c
+    process, each followed by a newline, so an unconvertible one comes back
+    as an empty line."""
+    result = subprocess.run(["iconv", "-c", "-f", source, "-t", target],
+                            input=b"".join(item + b"\n" for item in items),
+                            capture_output=True, check=False)
+    # -c exits with 1 when it dropped something; anything else is a failure.
+    if result.returncode not in (0, 1):
+        sys.exit(f"iconv -f {source} -t {target} failed: {result.stderr.decode(errors='replace')}")
+    lines = result.stdout.split(b"\n")
+    assert lines[-1] == b"" and len(lines) == len(items) + 1, (source, target, len(lines))
+    return lines[:-1]
+
+
+def decode(source, codes):
+    """{code: code point} for each code (bytes) that glibc decodes to a
+    single character."""
+    found = {}
+    for code, line in zip(codes, iconv(source, "UTF-8", codes)):
+        text = line.decode("utf-8")
+        assert len(text) <= 1, (source, code.hex(), text)
+        if text:
+            found[code] = ord(text)
+    return found
+
+
+def cell_index(lead, trail):
+    return (lead - 0xA1) * 94 + (trail - 0xA1)
+
+
+def euc_to_sjis(e1, e2):
+    s1 = ((e1 - 1) >> 1) + (0x31 if e1 <= 0xDE else 0x71)
+    if e1 & 1:
+        s2 = e2 - 0x61 if e2 <= 0xDF else e2 - 0x60
+    else:
+        s2 = e2 - 2
+    return bytes([s1, s2])
+
+
+def jis_x0208():
+    """The JIS X 0208 table: glibc's EUC-JP, then rows 13 and 89-92 from CP932."""
+    table = [0] * (94 * 94)
+    glibc = decode("EUC-JP", [bytes([lead, trail]) for lead in CELLS for trail in CELLS])
+    assert len(glibc) == EXPECTED_JIS_X_0208, len(glibc)
+    for code, cp in glibc.items():
+        table[cell_index(*code)] = cp
+    nec = nec_rows()
+    for (lead, trail), cp in nec.items():
+        assert table[cell_index(lead, trail)] == 0, f"glibc's EUC-JP defines {lead:X}{trail:X}"
+        table[cell_index(lead, trail)] = cp
+    return table, glibc, nec
+
+
+def nec_rows():
+    """{(lead, trail): code point} for rows 13 and 89-92, from CP932."""
+    cells = [(lead, trail) for lead in ROW13 + ROWS89_92 for trail in CELLS]
+    glibc = decode("CP932", [euc_to_sjis(*cell) for cell in cells])
+    found = {}
+    for cell in cells:
+        cp = glibc.get(euc_to_sjis(*cell))
+        # When glibc skips an undefined lead byte, the trail byte alone comes
+        # out as ASCII or a half-width katakana; no real cell here maps there.
+        if cp is not None and cp >= 0x100 and not KANA_FIRST <= cp <= KANA_LAST:
+            found[cell] = cp
+    return found
+
+
+def jis_x0212(x0208):
+    """The JIS X 0212 table, from glibc's EUC-JP."""
+    table = [0] * (94 * 94)
+    glibc = decode("EUC-JP", [bytes([0x8F, lead, trail]) for lead in CELLS for trail in CELLS])
+    count = 0
+    for code, cp in glibc.items():
+        # An undefined triple loses only its 0x8F under -c; the JIS X 0208
+        # character its last two bytes make is not one of the triple's.
+        if x0208.get(code[1:]) == cp:
+            continue
+        table[cell_index(code[1], code[2])] = cp
+        count += 1
+    assert count == EXPECTED_JIS_X_0212, count
+    return table
+
+
+def form(value):
+    """Which of the packed forms a value is in. The forms are disjoint, so
+    unicode_map.h can tell them apart by the value alone."""
+    lead, trail = value >> 8, value & 0xFF
+    forms = [name for name, fits in [
+        ("single byte", 0x01 <= value <= 0x7F),
+        ("JIS X 0208", 0xA1 <= lead <= 0xFE and 0xA1 <= trail <= 0xFE),
+        ("JIS X 0212", 0xA1 <= lead <= 0xFE and 0x21 <= trail <= 0x7E),
+    ] if fits]
+    assert len(forms) == 1, f"{value:04X} fits {forms}"
+    return forms[0]
+
+
+def packed(code):
+    """The 16-bit table form of glibc's EUC-JP bytes for one code point."""
+    if len(code) == 1:
+        value, expected = code[0], "single byte"
+    elif len(code) == 2:
+        value, expected = code[0] << 8 | code[1], "JIS X 0208"
+    else:
+        assert len(code) == 3 and code[0] == 0x8F and code[2] >= 0xA1, code.hex()
+        value, expected = code[1] << 8 | (code[2] & 0x7F), "JIS X 0212"
+    assert form(value) == expected, code.hex()
+    return value
+
+
+def reverse(nec):
+    """{code point: packed EUC} over the BMP."""
+    points = [cp for cp in range(0xA0, 0x110000) if not 0xD800 <= cp <= 0xDFFF]
+    lines = iconv("UTF-8", "EUC-JP", [chr(cp).encode() for cp in points])
+    table = {}
+    for cp, code in zip(points, lines):
+        if not code:
+            continue
+        assert cp <= 0xFFFF, f"glibc maps U+{cp:X}; the tables cover only the BMP"
+        if code[0] == 0x8E:
+            assert KANA_FIRST <= cp <= KANA_LAST and code == bytes([0x8E, cp - 0xFEC0]), hex(cp)
+            continue
+        table[cp] = packed(code)
+    for cp in range(KANA_FIRST, KANA_LAST + 1):
+        assert cp not in table
+
+    def claim(cp, value, what):
+        if cp in table:
+            print(f"note: U+{cp:04X} stays {table[cp]:04X} (glibc), not {value:04X} ({what})",
+                  file=sys.stderr)
+        else:
+            table[cp] = value
+
+    for cp, value in WINDOWS_EXTRAS.items():
+        claim(cp, value, "Windows form")
+    # Row 13 before rows 89-92, and each in cell order, so the first wins.
+    for (lead, trail), cp in sorted(nec.items()):
+        if cp not in table:
+            table[cp] = lead << 8 | trail
+            assert form(table[cp]) == "JIS X 0208"
+    return table
+
+
+def pages(table):
+    """The two-level form: page index by code point >> 8, page 0 all zeros."""
+    page_list = [[0] * 256]
+    index = [0] * 256
+    for page in range(256):
+        entries = [table.get(page << 8 | low, 0) for low in range(256)]
+        if any(entries):
+            index[page] = len(page_list)
+            page_list.append(entries)
+    assert len(page_list) <= 256
+    return index, page_list
+
+
+def values(numbers, digits, indent):
+    rows = []
+    for start in range(0, len(numbers), PER_LINE):
+        chunk = numbers[start:start + PER_LINE]
+        rows.append(indent + ", ".join(f"0x{n:0{digits}X}" for n in chunk) + ",")
+    return rows
+
+
+def cell_table(name, table, prefix, out):
+    out.append(f"inline constexpr std::array<std::uint16_t, 94 * 94> {name} = {{")
+    for row in range(94):
+        out.append(f"    // {prefix}{0xA1 + row:02X}A1-{prefix}{0xA1 + row:02X}FE (row {row + 1})")
+        out.extend(values(table[row * 94:(row + 1) * 94], 4, "    "))
+    out.append("};")
+    out.append("")
+
+
+def glibc_version():
+    first = subprocess.run(["iconv", "--version"], capture_output=True, text=True, check=True)
+    return first.stdout.splitlines()[0].strip()
+
+
+def header(x0208, x0212, index, page_list):
+    out = [
+        "// Generated by scripts/gen_unicode_tables.py from glibc's iconv:",
+        f"//   {glibc_version()}",
+        "// Do not edit; rerun the script instead.",
+        "//",
+        "// jisX0208ToUnicode, jisX0212ToUnicode: the code point of EUC lead, trail",
+        "// (after 0x8F for JIS X 0212) at (lead - 0xA1) * 94 + (trail - 0xA1); 0 none.",
+        "// unicodePages[unicodePageIndex[cp >> 8]][cp & 0xFF]: the EUC code of cp,",
+        "// packed: 0 none; 0x01-0x7F a single byte; 0xA1A1-0xFEFE JIS X 0208;",
+        "// 0xA121-0xFE7E JIS X 0212 (0x8F0000 | v | 0x80). Page 0 is all zeros.",
+        "#pragma once",
+        "",
+        "#include <array>",
+        "#include <cstdint>",
+        "",
+        "namespace zekt {",
+        "",
+    ]
+    cell_table("jisX0208ToUnicode", x0208, "0x", out)
+    cell_table("jisX0212ToUnicode", x0212, "0x8F", out)
+    out.append("inline constexpr std::array<std::uint8_t, 256> unicodePageIndex = {")
+    out.extend(values(index, 2, "    "))
+    out.append("};")
+    out.append("")
+    out.append("inline constexpr std::array<std::array<std::uint16_t, 256>, "
+               f"{len(page_list)}> unicodePages = {{{{")
+    for number, page in enumerate(page_list):
+        first = index.index(number) if number else None
+        out.append("    // no mapping" if first is None else f"    // U+{first:02X}00-U+{first:02X}FF")
+        out.append("    {{")
+        out.extend(values(page, 4, "        "))
+        out.append("    }},")
+    out.append("}};")
+    out.append("")
+    out.append("}  // namespace zekt")
+    return "\n".join(out) + "\n"
+
+
+def main():
+    output = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else DEFAULT_OUTPUT
+    x0208, glibc_x0208, nec = jis_x0208()
+    x0212 = jis_x0212(glibc_x0208)
+    index, page_list = pages(reverse(nec))
+    output.write_text(header(x0208, x0212, index, page_list))
+    print(f"{output}: {len(page_list)} pages", file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main()

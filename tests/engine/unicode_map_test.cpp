@@ -1,0 +1,203 @@
+// The EUC <-> Unicode mapping against glibc's iconv, called at test time:
+// EUC-JP for JIS X 0208 and JIS X 0212, CP932 for NEC rows 13 and 89-92.
+#include "unicode_map.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zekt::testing {
+namespace {
+
+// One glibc conversion, reused: each text is converted alone and whole, or
+// not at all.
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) ADD_FAILURE() << "no iconv from " << from << " to " << to;
+    }
+    ~Iconv() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    std::optional<std::string> operator()(std::string_view text) const {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string in(text), out(16, '\0');
+        char *inPtr = in.data(), *outPtr = out.data();
+        std::size_t inLeft = in.size(), outLeft = out.size();
+        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+            iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+            return std::nullopt;
+        out.resize(out.size() - outLeft);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// A code's bytes, high byte first, and back; 0 for none.
+std::string bytesOf(std::int32_t code) {
+    std::string bytes;
+    for (int shift = 16; shift >= 0; shift -= 8)
+        if (code >> shift) bytes += static_cast<char>((code >> shift) & 0xFF);
+    return bytes;
+}
+std::int32_t codeOf(const std::optional<std::string>& bytes) {
+    std::int32_t code = 0;
+    for (const unsigned char byte : bytes.value_or("")) code = code << 8 | byte;
+    return code;
+}
+
+// glibc's decoding of one code to a single code point, 0 if it has none.
+char32_t glibcDecode(const Iconv& toUtf32, std::int32_t code) {
+    const auto utf32 = toUtf32(bytesOf(code));
+    return utf32 && utf32->size() == 4 ? static_cast<char32_t>(codeOf(utf32)) : 0;
+}
+// glibc's encoding of one code point, 0 if it has none.
+std::int32_t glibcEncode(const Iconv& fromUtf32, char32_t cp) {
+    const std::string utf32 = {static_cast<char>(cp >> 24), static_cast<char>((cp >> 16) & 0xFF),
+                               static_cast<char>((cp >> 8) & 0xFF), static_cast<char>(cp & 0xFF)};
+    return codeOf(fromUtf32(utf32));
+}
+
+// EUC e1 e2 to its Shift-JIS equivalent, for asking CP932.
+std::int32_t shiftJisOf(std::int32_t euc) {
+    const std::int32_t e1 = euc >> 8, e2 = euc & 0xFF;
+    const std::int32_t s1 = ((e1 - 1) >> 1) + (e1 <= 0xDE ? 0x31 : 0x71);
+    const std::int32_t s2 = (e1 & 1) ? (e2 <= 0xDF ? e2 - 0x61 : e2 - 0x60) : e2 - 2;
+    return s1 << 8 | s2;
+}
+
+bool isNecCell(std::int32_t code) {
+    const std::int32_t lead = code >> 8;
+    return code <= 0xFFFF && (lead == 0xAD || (lead >= 0xF9 && lead <= 0xFC));
+}
+
+// The Windows forms accepted one-way on input by default.
+const std::map<char32_t, std::int32_t> windowsExtras = {
+    {0x2225, 0xA1C2}, {0xFF0D, 0xA1DD}, {0xFFE0, 0xA1F1},
+    {0xFFE1, 0xA1F2}, {0xFFE2, 0xA2CC}, {0x2014, 0xA1BD},
+};
+
+// Rows 13 and 89-92 as CP932 decodes them: cell -> code point.
+const std::map<std::int32_t, char32_t>& necCells() {
+    static const auto cells = [] {
+        const Iconv cp932("UTF-32BE", "CP932");
+        std::map<std::int32_t, char32_t> found;
+        for (const std::int32_t lead : {0xAD, 0xF9, 0xFA, 0xFB, 0xFC})
+            for (std::int32_t trail = 0xA1; trail <= 0xFE; ++trail)
+                if (const char32_t cp = glibcDecode(cp932, shiftJisOf(lead << 8 | trail)))
+                    found[lead << 8 | trail] = cp;
+        return found;
+    }();
+    return cells;
+}
+
+TEST(UnicodeMap, JisCellsAgreeWithGlibcAndRoundTrip) {
+    const Iconv eucJp("UTF-32BE", "EUC-JP");
+    struct Set {
+        std::int32_t prefix;
+        int expectedCells;
+    };
+    for (const auto& [prefix, expectedCells] : {Set{0, 6879}, Set{0x8F0000, 6067}}) {
+        int cells = 0;
+        for (std::int32_t pair = 0xA1A1; pair <= 0xFEFE; ++pair) {
+            const std::int32_t code = prefix | pair;
+            if ((pair & 0xFF) < 0xA1 || (pair & 0xFF) == 0xFF || isNecCell(code)) continue;
+            SCOPED_TRACE(::testing::Message() << std::hex << "code 0x" << code);
+            const char32_t cp = glibcDecode(eucJp, code);
+            EXPECT_EQ(eucToUnicode(code, false), cp);
+            if (cp == 0) continue;
+            ++cells;
+            EXPECT_EQ(unicodeToEuc(cp, false), code);
+            EXPECT_EQ(unicodeToEuc(eucToUnicode(code, true), true), code == 0x8FA2B7 ? 0xA1C1 : code);
+        }
+        ASSERT_EQ(cells, expectedCells);  // all of the standard, or the oracle is broken
+    }
+}
+
+TEST(UnicodeMap, NecRowsDecodeAsCodePage932) {
+    ASSERT_EQ(necCells().size(), 83u + 374u);  // row 13, rows 89-92
+    for (const std::int32_t lead : {0xAD, 0xF9, 0xFA, 0xFB, 0xFC})
+        for (std::int32_t trail = 0xA1; trail <= 0xFE; ++trail) {
+            const std::int32_t code = lead << 8 | trail;
+            const auto found = necCells().find(code);
+            const char32_t expected = found == necCells().end() ? 0 : found->second;
+            EXPECT_EQ(eucToUnicode(code, false), expected) << std::hex << code;
+            EXPECT_EQ(eucToUnicode(code, true), expected) << std::hex << code;
+        }
+}
+
+// Every code point to U+FFFF and a sample beyond: glibc's EUC-JP where it
+// has a code, else the first of a Windows form, a row 13 cell and a cell of
+// rows 89-92 (the lowest cell where a row has the character twice).
+TEST(UnicodeMap, CodePointsEncodeAsGlibcThenAdditions) {
+    std::map<char32_t, std::int32_t> additions(windowsExtras.begin(), windowsExtras.end());
+    for (const auto& [cell, cp] : necCells()) additions.emplace(cp, cell);
+    const Iconv eucJp("EUC-JP", "UTF-32BE");
+    int fromGlibc = 0;
+    const auto check = [&](char32_t cp) {
+        std::int32_t expected = cp < 0xA0 ? 0 : glibcEncode(eucJp, cp);
+        fromGlibc += expected != 0;
+        if (const auto added = additions.find(cp); expected == 0 && added != additions.end())
+            expected = added->second;
+        const std::int32_t windows = cp == 0xFF5E ? 0xA1C1 : cp == 0xFFE4 ? 0x8FA2C3 : expected;
+        EXPECT_EQ(unicodeToEuc(cp, false), expected) << std::hex << "U+" << static_cast<int>(cp);
+        EXPECT_EQ(unicodeToEuc(cp, true), windows) << std::hex << "U+" << static_cast<int>(cp);
+    };
+    for (char32_t cp = 0x80; cp <= 0xFFFF; ++cp)
+        if (cp < 0xD800 || cp > 0xDFFF) check(cp);
+    for (char32_t cp = 0x10000; cp <= 0x10FFFF; cp += 0x3F) check(cp);
+    check(0x10FFFF);
+    ASSERT_EQ(fromGlibc, 6879 + 6067 + 63 + 2);  // both sets, kana, U+00A5 and U+203E
+}
+
+// -xMS: cell, its Windows form, and the default code point, which input
+// still accepts.
+TEST(UnicodeMap, WindowsFormsBothWaysUnderMs) {
+    struct Form {
+        std::int32_t cell;
+        char32_t windows, standard;
+    };
+    for (const auto& [cell, windows, standard] : {
+             Form{0xA1C1, 0xFF5E, 0x301C}, Form{0xA1C2, 0x2225, 0x2016}, Form{0xA1DD, 0xFF0D, 0x2212},
+             Form{0xA1F1, 0xFFE0, 0x00A2}, Form{0xA1F2, 0xFFE1, 0x00A3}, Form{0xA2CC, 0xFFE2, 0x00AC},
+             Form{0x8FA2C3, 0xFFE4, 0x00A6},
+         }) {
+        SCOPED_TRACE(::testing::Message() << std::hex << "cell 0x" << cell);
+        EXPECT_EQ(eucToUnicode(cell, true), windows);
+        EXPECT_EQ(eucToUnicode(cell, false), standard);
+        EXPECT_EQ(unicodeToEuc(windows, true), cell);
+        EXPECT_EQ(unicodeToEuc(standard, true), cell);
+        EXPECT_EQ(unicodeToEuc(standard, false), cell);
+    }
+}
+
+TEST(UnicodeMap, HalfWidthKanaAgreesWithGlibc) {
+    const Iconv eucJp("UTF-32BE", "EUC-JP");
+    for (std::int32_t code = 0x8EA1; code <= 0x8EDF; ++code) {
+        const char32_t cp = glibcDecode(eucJp, code);
+        ASSERT_NE(cp, 0u) << std::hex << code;
+        EXPECT_EQ(eucToUnicode(code, false), cp);
+        EXPECT_EQ(eucToUnicode(code, true), cp);
+    }
+}
+
+TEST(UnicodeMap, CodesOutsideTheMultiByteFormsHaveNoCodePoint) {
+    for (const std::int32_t code : {-1, -0x5B5E, 0x00, 0x41, 0x5C, 0x8E, 0xA4, 0x8EA0, 0x8EE0, 0xA1A0,
+                                    0xA1FF, 0xFFA1, 0x8FA1A0, 0x8FA1FF, 0x8FFFA1, 0x8EA1A1, 0x1A4A2,
+                                    0x7FFFFFFF})
+        for (const bool windows : {false, true})
+            EXPECT_EQ(eucToUnicode(code, windows), 0u) << std::hex << code << " windows " << windows;
+}
+
+}  // namespace
+}  // namespace zekt::testing
