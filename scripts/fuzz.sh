@@ -12,7 +12,7 @@ CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEKT_FUZZ=ON -DZEKT_BUILD_TESTS=OFF -DZEKT_BUILD_GUI=OFF >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target zekt_fuzz
 
-# Each seed is three settings bytes (see zekt_fuzz.cpp) and then the text.
+# Each seed is four settings bytes (see zekt_fuzz.cpp) and then the text.
 seeds=$dir/seeds
 rm -rf "$seeds"
 mkdir -p "$seeds" "$dir/corpus" "$dir/artifacts"
@@ -23,9 +23,12 @@ texts=(
   '\x1b$B0!\x1b(Ba\x1b(I1\x1b(J\x0e2\x0f\x1b$@0!\x1bK0!\x1bH\x1b$(D0!\x1b(B\n'  # JIS sequences
   '\x1b&@\x1b(Z\x1b$Z0!\x1b$(Q0!\x1b'                       # unknown and unfinished escapes
   'ab\tc\x0c\x1a\x00\x7f'                                    # control bytes
+  '\xef\xbb\xbf\xe3\x81\x82\xef\xbd\xb1\xc2\xa5\xf0\x9f\x98\x80\xe3\x81\r\n'  # UTF-8: mark, kana, one-way, 4 bytes, cut short
+  '\xed\xa0\x80\xc0\xaf\xf4\x90\x80\x80\x80\xe0\x80\x80\xe3\x80\x93\x1b$B'    # UTF-8: surrogate, overlong, too high
 )
-headers=('\x02\x00\x00' '\x01\x00\x00' '\x13\x00\x04' '\x21\x15\x03' '\x30\x6a\x0b'
-         '\x00\x00\x00' '\x42\x00\x00' '\x8f\x00\x05')
+headers=('\x02\x00\x0c\x00' '\x01\x00\x0c\x00' '\x1b\x00\x04\x01' '\x09\x15\x03\x05' '\x34\x6a\x3c\x00'
+         '\x00\x00\x00\x00' '\x42\x00\x00\x00' '\x8f\x00\x05\x03' '\x24\x00\x2c\x00' '\x23\x00\x20\x02'
+         '\x44\x00\x00\x00')
 n=0
 for header in "${headers[@]}"; do
   for text in "${texts[@]}"; do

@@ -1,9 +1,12 @@
 // libFuzzer target: one conversion pass over the input, with every setting
-// drawn from its first three bytes. Besides the sanitizers it checks what
+// drawn from its first four bytes. Besides the sanitizers it checks what
 // must hold for any input: the results and detected values a pass may give,
-// an output bounded by the input, and, once the input code no longer depends
-// on detection, the same outcome whatever the block size and the same
-// detection in check mode as in conversion.
+// an output bounded by the input and well-formed when it is UTF-8, the
+// block path (block reads, shortcuts) giving exactly what the plain
+// per-byte path gives at several block sizes and read sizes, and, once the
+// input code no longer depends on detection, the same outcome whatever the
+// block size and the same detection in check mode as in conversion.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +32,8 @@ using zekt::ReturnKind;
         }                                                                      \
     } while (false)
 
-class FuzzConverter final : public zekt::Converter {
+// The plain front end: bytes one at a time.
+class FuzzConverter : public zekt::Converter {
 public:
     explicit FuzzConverter(std::span<const std::uint8_t> text) : text_(text) {}
 
@@ -40,26 +44,46 @@ public:
 
     std::string written;
 
-private:
+protected:
     std::span<const std::uint8_t> text_;
     std::size_t position_ = 0;
 };
 
-constexpr std::size_t kHeaderSize = 3;
+// A front end with block operations whose reads come in uneven pieces, as
+// from a pipe: the engine must put its blocks together the same way.
+class BlockFuzzConverter final : public FuzzConverter {
+public:
+    BlockFuzzConverter(std::span<const std::uint8_t> text, unsigned pieceSeed)
+        : FuzzConverter(text), seed_(pieceSeed | 1) {}
 
-// Header byte 0: output code, input code, line end, check mode, binary check.
+    int readBlock(std::uint8_t* data, int capacity) override {
+        seed_ = seed_ * 1103515245u + 12345u;
+        const std::size_t piece = 1 + (seed_ >> 16) % 97;
+        const std::size_t n = std::min({piece, static_cast<std::size_t>(capacity), text_.size() - position_});
+        std::copy_n(text_.begin() + static_cast<std::ptrdiff_t>(position_), n, data);
+        position_ += n;
+        return static_cast<int>(n);
+    }
+    void writeBlock(const std::uint8_t* data, int count) override { written.append(data, data + count); }
+
+private:
+    unsigned seed_;
+};
+
+constexpr std::size_t kHeaderSize = 4;
+using Header = std::span<const std::uint8_t, kHeaderSize>;
+
+// Byte 0: output code, input code, check mode, binary check.
 // Byte 1: the three JIS modes, controls before escapes, the ASCII exchange.
-// Byte 2: the kana and machine-dependent exchanges, and a block size of
-// 1..63 bytes (0 keeps the usual 1024).
-void applySettings(zekt::Converter& conv, std::span<const std::uint8_t, kHeaderSize> header) {
+// Byte 2: the kana and machine-dependent exchanges, line end, byte order
+// mark, Windows mapping. Byte 3: a block size of 1..255 (0 keeps 1024).
+void applySettings(zekt::Converter& conv, Header header) {
     constexpr std::array asciiModes{JisMode::ASCII, JisMode::ROMAJI, JisMode::NEC, JisMode::ASCII};
     constexpr std::array kanaModes{JisMode::KANA7, JisMode::KANA8, JisMode::SISO, JisMode::KANA7};
-    constexpr std::array kanjiModes{JisMode::KANJI1978, JisMode::KANJI1983, JisMode::NEC,
-                                    JisMode::KANJI1983};
+    constexpr std::array kanjiModes{JisMode::KANJI1978, JisMode::KANJI1983, JisMode::NEC, JisMode::KANJI1983};
     const int a = header[0], b = header[1], c = header[2];
-    conv.outputCode = static_cast<CodeKind>(a & 3);
-    conv.inputCode = static_cast<CodeKind>((a >> 2) & 3);
-    conv.outputReturn = static_cast<ReturnKind>((a >> 4) & 3);
+    conv.outputCode = static_cast<CodeKind>((a & 7) % zekt::codeKindCount);
+    conv.inputCode = static_cast<CodeKind>(((a >> 3) & 7) % zekt::codeKindCount);
     conv.checkOnly = (a & 0x40) != 0;
     conv.binaryCheck = (a & 0x80) == 0;
     conv.jisAsciiMode = asciiModes[b & 3];
@@ -69,7 +93,10 @@ void applySettings(zekt::Converter& conv, std::span<const std::uint8_t, kHeaderS
     conv.exchangeAscii = (b & 0x80) != 0;
     conv.exchangeKana = (c & 1) != 0;
     conv.exchangeWindows = (c & 2) != 0;
-    conv.bufferSize = (c >> 2) == 0 ? 1024 : c >> 2;
+    conv.outputReturn = static_cast<ReturnKind>((c >> 2) & 3);
+    conv.outputBom = (c & 0x10) != 0;
+    conv.windowsUnicode = (c & 0x20) != 0;
+    conv.bufferSize = header[3] == 0 ? 1024 : header[3];
 }
 
 struct Outcome {
@@ -78,31 +105,77 @@ struct Outcome {
     CodeKind code = CodeKind::NOT_TEXT;
     ReturnKind ret = ReturnKind::NONE;
     DetectReport report;
+
+    bool operator==(const Outcome&) const = default;
 };
 
-Outcome runPass(std::span<const std::uint8_t, kHeaderSize> header,
-                std::span<const std::uint8_t> text, int bufferSize, bool toggleCheck) {
-    FuzzConverter conv(text);
+struct PassOptions {
+    int bufferSize = 0;  // 0: the header's
+    bool toggleCheck = false;
+    bool blockPath = false;
+    unsigned pieceSeed = 0;
+};
+
+Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions options) {
+    BlockFuzzConverter conv(text, options.pieceSeed);
     applySettings(conv, header);
-    if (bufferSize > 0) conv.bufferSize = bufferSize;
-    if (toggleCheck) conv.checkOnly = !conv.checkOnly;
+    if (options.bufferSize > 0) conv.bufferSize = options.bufferSize;
+    if (options.toggleCheck) conv.checkOnly = !conv.checkOnly;
+    conv.perByte = !options.blockPath;
     Outcome outcome;
     outcome.result = conv.convert(&outcome.code, &outcome.ret, &outcome.report);
     outcome.output = std::move(conv.written);
     return outcome;
 }
 
+// The plain path: byte by byte, through a front end without block operations.
+Outcome runPlain(Header header, std::span<const std::uint8_t> text, int bufferSize) {
+    FuzzConverter conv(text);
+    applySettings(conv, header);
+    if (bufferSize > 0) conv.bufferSize = bufferSize;
+    conv.perByte = true;
+    Outcome outcome;
+    outcome.result = conv.convert(&outcome.code, &outcome.ret, &outcome.report);
+    outcome.output = std::move(conv.written);
+    return outcome;
+}
+
+bool isWellFormedUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned b = byte(i);
+        int more = 0;
+        unsigned low = 0x80, high = 0xBF;
+        if (b < 0x80) more = 0;
+        else if (b >= 0xC2 && b <= 0xDF) more = 1;
+        else if (b == 0xE0) more = 2, low = 0xA0;
+        else if (b == 0xED) more = 2, high = 0x9F;
+        else if (b >= 0xE1 && b <= 0xEF) more = 2;
+        else if (b == 0xF0) more = 3, low = 0x90;
+        else if (b == 0xF4) more = 3, high = 0x8F;
+        else if (b >= 0xF1 && b <= 0xF3) more = 3;
+        else return false;
+        if (more > 0 && i + static_cast<std::size_t>(more) >= text.size()) return false;
+        for (int k = 1; k <= more; ++k) {
+            const unsigned c = byte(i + static_cast<std::size_t>(k));
+            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return true;
+}
+
 void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const Outcome& o) {
     FUZZ_CHECK(o.result == 0 || o.result == 2);
     if (o.result == 2)
-        FUZZ_CHECK(settings.binaryCheck &&
-                   (settings.checkOnly || settings.outputCode != CodeKind::ASCII));
+        FUZZ_CHECK(settings.binaryCheck && (settings.checkOnly || settings.outputCode != CodeKind::ASCII));
     if (settings.checkOnly) FUZZ_CHECK(o.output.empty());
     // The worst expansion is a machine-dependent character spelled as kana
     // that each need a shift: a few dozen bytes for two input bytes.
-    FUZZ_CHECK(o.output.size() <= 24 * textSize + 3);
+    FUZZ_CHECK(o.output.size() <= 24 * textSize + 6);
+    if (settings.outputCode == CodeKind::UTF8) FUZZ_CHECK(isWellFormedUtf8(o.output));
     if (o.result != 0) return;
-    FUZZ_CHECK(o.code >= CodeKind::ASCII && o.code <= CodeKind::EUC);
+    FUZZ_CHECK(o.code >= CodeKind::ASCII && o.code <= CodeKind::UTF8);
     FUZZ_CHECK(o.ret >= ReturnKind::NONE && o.ret <= ReturnKind::CRLF);
     if (settings.inputCode != CodeKind::ASCII) FUZZ_CHECK(o.code == settings.inputCode);
     if (!settings.checkOnly && settings.outputCode == CodeKind::ASCII) {
@@ -113,33 +186,39 @@ void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const O
     if (textSize == 0) FUZZ_CHECK(o.output.empty());
 }
 
+// How much a refused pass wrote depends on the block size.
+bool sameSuccess(const Outcome& a, const Outcome& b) { return a.result == b.result && (a.result != 0 || a == b); }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < kHeaderSize) return 0;
-    const std::span<const std::uint8_t, kHeaderSize> header(data, kHeaderSize);
+    const Header header(data, kHeaderSize);
     const std::span<const std::uint8_t> text(data + kHeaderSize, size - kHeaderSize);
 
     FuzzConverter settings(text);
     applySettings(settings, header);
-    const Outcome first = runPass(header, text, 0, false);
+    const Outcome first = runPlain(header, text, 0);
     checkOutcome(settings, text.size(), first);
+
+    // The block path gives exactly what the plain path gives, whatever the
+    // block size and however the reads come.
+    for (const int bufferSize : {0, 1, 7, 1024}) {
+        const Outcome plain = bufferSize == 0 ? first : runPlain(header, text, bufferSize);
+        const auto seed = static_cast<unsigned>(size * 31 + static_cast<std::size_t>(bufferSize));
+        const Outcome block = runPass(header, text, {bufferSize, false, true, seed});
+        FUZZ_CHECK(plain == block);
+    }
 
     // With the code fixed, blocks only split the stream: nothing may change.
     const bool scans = settings.checkOnly || settings.outputCode != CodeKind::ASCII;
     if (settings.inputCode == CodeKind::ASCII && scans) return 0;
-    const Outcome split = runPass(header, text, settings.bufferSize == 1 ? 7 : 1, false);
-    FUZZ_CHECK(split.result == first.result);
-    if (first.result == 0) {
-        FUZZ_CHECK(split.output == first.output);
-        FUZZ_CHECK(split.code == first.code);
-        FUZZ_CHECK(split.ret == first.ret);
-        FUZZ_CHECK(split.report == first.report);
-    }
+    const Outcome split = runPass(header, text, {settings.bufferSize == 1 ? 7 : 1});
+    FUZZ_CHECK(sameSuccess(first, split));
 
     // A forced code: the check sees exactly what the conversion's scan saw.
     if (settings.inputCode == CodeKind::ASCII || settings.outputCode == CodeKind::ASCII) return 0;
-    const Outcome other = runPass(header, text, 0, true);
+    const Outcome other = runPass(header, text, {0, true});
     FUZZ_CHECK(other.result == first.result);
     if (first.result == 0) {
         FUZZ_CHECK(other.code == first.code);
