@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "byte_classes.h"
 #include "output_encoders.h"
@@ -22,6 +23,11 @@ namespace {
 // ---------------------------------------------------------------- runs
 
 #if defined(__SSE2__)
+// As signed bytes, printable ASCII is 0x20 <= b < 0x7F.
+inline __m128i notPrintable(__m128i v) {
+    return _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(v, _mm_set1_epi8(DEL)));
+}
+
 // The first byte in 16 whose mask bit is set, over whole vectors; the tail
 // is left to the caller's byte loop.
 template <typename Test>
@@ -63,46 +69,83 @@ bool anyBinary(const std::uint8_t* p, const std::uint8_t* end) {
 
 // ---------------------------------------------------------------- characters
 
-// The report flags a shortcut character sets, gathered as bits and put
-// into the report once per block.
+constexpr bool isPrintable(int b) { return in(b, 0x20, 0x7E); }
+
+// The report flags a shortcut sets, gathered as bits and put into the
+// report once per block.
 enum QuickFlag : std::uint32_t {
-    EIGHT_BIT = 1,
-    KANA8 = 2,  // kana8 and jisKana8
-    EUC_ONLY = 4,
-    IZON = 8,
-    SJIS_LEAD = 16,
-    SS2_KANA = 32,
-    SS3_KANJI = 64,
+    EIGHT_BIT = 1 << 0,
+    KANA8 = 1 << 1,  // kana8 and jisKana8
+    EUC_ONLY = 1 << 2,
+    IZON = 1 << 3,
+    SJIS_LEAD = 1 << 4,
+    SS2_KANA = 1 << 5,
+    SS3_KANJI = 1 << 6,
+    JIS = 1 << 7,
+    ASCII_SEQ = 1 << 8,
+    ROMAJI_SEQ = 1 << 9,
+    KANA7_SEQ = 1 << 10,
+    JIS1978_SEQ = 1 << 11,
+    JIS1983_SEQ = 1 << 12,
+    NEC_SEQ = 1 << 13,
+    SI_SO = 1 << 14,
 };
 
 void applyFlags(std::uint32_t flags, DetectReport& report) {
-    if (flags & EIGHT_BIT) report.eightBit = true;
-    if (flags & KANA8) report.kana8 = report.jisKana8 = true;
-    if (flags & EUC_ONLY) report.eucOnly = true;
-    if (flags & IZON) report.izon = true;
-    if (flags & SJIS_LEAD) report.sjisLead = true;
-    if (flags & SS2_KANA) report.ss2Kana = true;
-    if (flags & SS3_KANJI) report.ss3Kanji = true;
+    constexpr std::pair<std::uint32_t, bool DetectReport::*> fields[] = {
+        {EIGHT_BIT, &DetectReport::eightBit}, {KANA8, &DetectReport::kana8},
+        {KANA8, &DetectReport::jisKana8},     {EUC_ONLY, &DetectReport::eucOnly},
+        {IZON, &DetectReport::izon},          {SJIS_LEAD, &DetectReport::sjisLead},
+        {SS2_KANA, &DetectReport::ss2Kana},   {SS3_KANJI, &DetectReport::ss3Kanji},
+        {JIS, &DetectReport::jis},            {ASCII_SEQ, &DetectReport::ascii},
+        {ROMAJI_SEQ, &DetectReport::romaji},  {KANA7_SEQ, &DetectReport::kana7},
+        {JIS1978_SEQ, &DetectReport::jis1978}, {JIS1983_SEQ, &DetectReport::jis1983},
+        {NEC_SEQ, &DetectReport::nec},        {SI_SO, &DetectReport::kanaSiSo},
+    };
+    if (flags == 0) return;
+    for (const auto& [bit, field] : fields)
+        if (flags & bit) report.*field = true;
 }
 
-// What decodeByte records for a fresh lead byte of a Shift-JIS pair.
-constexpr std::uint32_t sjisLeadFlags(int b) {
-    std::uint32_t flags = EIGHT_BIT;
-    if (b == SS2) flags |= SS2_KANA;
-    else if (b == SS3) flags |= SS3_KANJI;
-    else if (b <= 0x9F) flags |= SJIS_LEAD;
-    else if (b == 0xFD || b == 0xFE) flags |= EUC_ONLY;
-    return flags;
-}
+// What decodeByte records for a fresh lead byte of a Shift-JIS pair and the
+// pair it forms: the lead's own flag, and IZON for the pairs 0x8540-0x889E
+// and from 0xEB40 up. Here that is every pair of the leads 0x85-0x87 and
+// 0xEB-0xFF; those of 0x88 up to 0x889E, and the Shift-JIS evidence of a
+// single shift, depend on the trail.
+constexpr std::array<std::uint32_t, 256> sjisLeadFlags = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        std::uint32_t flags = EIGHT_BIT;
+        if (b == SS2)
+            flags |= SS2_KANA;
+        else if (b == SS3)
+            flags |= SS3_KANJI;
+        else if (b <= 0x9F)
+            flags |= SJIS_LEAD;
+        else if (b == 0xFD || b == 0xFE)
+            flags |= EUC_ONLY;
+        if (in(b, 0x85, 0x87) || b >= 0xEB) flags |= IZON;
+        t[b] = flags;
+    }
+    return t;
+}();
 
-// ...and for the pair it forms with the byte after it.
 constexpr std::uint32_t sjisPairFlags(int lead, int trail) {
-    const int pair = lead << 8 | trail;
-    std::uint32_t flags = sjisLeadFlags(lead);
-    if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) flags |= IZON;
+    std::uint32_t flags = sjisLeadFlags[lead];
+    if (lead == 0x88 && trail <= 0x9E) flags |= IZON;
     if ((lead == SS2 || lead == SS3) && isSjisAfterSingleShift(lead, trail)) flags |= SJIS_LEAD;
     return flags;
 }
+
+static_assert([] {
+    for (int lead = 0x81; lead <= 0xFF; ++lead)
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const int pair = lead << 8 | trail;
+            const bool izon = in(pair, 0x8540, 0x889E) || pair >= 0xEB40;
+            if (isSjisLead(lead) && ((sjisPairFlags(lead, trail) & IZON) != 0) != izon) return false;
+        }
+    return true;
+}());
 
 // An EUC pair: the lead is fresh, the pair passes the Shift-JIS test when
 // the lead is 0xE0 or above and the trail 0xFC or below.
@@ -114,17 +157,23 @@ constexpr std::uint32_t eucPairFlags(int lead, int trail) {
     return flags;
 }
 
-// A character read whole: its length (0: none here), RawCode and flags.
+// What decodeByte makes of a whole character, escape sequence or shift
+// taken at once: its length (0: none taken here), its RawCode (0: none),
+// the flags it sets, the input mode it sets (none: unchanged) and whether
+// it is an LF line end.
 struct Quick {
     int length = 0;
     RawCode raw = 0;
     std::uint32_t flags = 0;
+    JisMode mode{};
+    bool lineFeed = false;
 };
 
 // UTF-8 sequences of two and three bytes (the longer and the broken ones
 // are left to decodeByte).
-Quick quickUtf8(const std::uint8_t* p, const std::uint8_t* end) {
+[[gnu::always_inline]] inline Quick quickUtf8(const std::uint8_t* p, const std::uint8_t* end) {
     const int b0 = p[0];
+    if (b0 == LF) return {.length = 1, .raw = LF, .lineFeed = true};
     if (b0 < 0xC2 || b0 > 0xEF) return {};
     if (b0 <= 0xDF) {
         if (end - p < 2 || !isUtf8Continuation(p[1])) return {};
@@ -135,35 +184,66 @@ Quick quickUtf8(const std::uint8_t* p, const std::uint8_t* end) {
     return {3, utf8Char | (b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F), EIGHT_BIT};
 }
 
+// The known escape sequences but ESC $ ( D, and the shifts, as decodeByte
+// reads them from a fresh ESC, SO or SI.
+[[gnu::always_inline]] inline Quick quickEscape(const std::uint8_t* p, const std::uint8_t* end) {
+    if (p[0] == SO) return {.length = 1, .flags = JIS | SI_SO, .mode = JisMode::SISO};
+    if (p[0] == SI) return {.length = 1, .flags = JIS | SI_SO, .mode = JisMode::ASCII};
+    if (end - p < 2) return {};
+    if (p[1] == 'K') return {.length = 2, .flags = JIS | NEC_SEQ, .mode = JisMode::NEC};
+    if (p[1] == 'H') return {.length = 2, .flags = JIS | NEC_SEQ, .mode = JisMode::ASCII};
+    if (end - p < 3) return {};
+    const int set = p[1] << 8 | p[2];
+    switch (set) {
+        case '$' << 8 | 'B': return {.length = 3, .flags = JIS | JIS1983_SEQ, .mode = JisMode::KANJI1983};
+        case '(' << 8 | 'B': return {.length = 3, .flags = JIS | ASCII_SEQ, .mode = JisMode::ASCII};
+        case '$' << 8 | '@': return {.length = 3, .flags = JIS | JIS1978_SEQ, .mode = JisMode::KANJI1978};
+        case '(' << 8 | 'J': return {.length = 3, .flags = JIS | ROMAJI_SEQ, .mode = JisMode::ROMAJI};
+        case '(' << 8 | 'I': return {.length = 3, .flags = JIS | KANA7_SEQ, .mode = JisMode::KANA7};
+        default: return {};
+    }
+}
+
 // The character at p of input code K, nothing being held.
 template <CodeKind K>
-Quick quickChar(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
+[[gnu::always_inline]] inline Quick quickChar(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
     if constexpr (K == CodeKind::UTF8) {
         return quickUtf8(p, end);
     } else {
         const int b0 = p[0];
-        if (end - p < 2) return b0 >= 0xA1 && b0 <= 0xDF && K != CodeKind::EUC ? Quick{1, b0, EIGHT_BIT | KANA8} : Quick{};
-        const int b1 = p[1];
         if (b0 < 0x80) {
-            if (isKanjiMode(inMode) && isJisByte(b0) && isJisByte(b1)) return {2, b0 << 8 | b1, 0};
+            if (b0 == LF) return {.length = 1, .raw = LF, .lineFeed = true};
+            if (b0 == ESC || b0 == SO || b0 == SI) return quickEscape(p, end);
+            if (end - p >= 2 && isKanjiMode(inMode) && isJisByte(b0) && isJisByte(p[1]))
+                return {2, b0 << 8 | p[1], 0};
             return {};
         }
+        if (K != CodeKind::EUC && isHalfWidthKanaByte(b0)) return {1, b0, EIGHT_BIT | KANA8};
+        if (end - p < 2) return {};
+        const int b1 = p[1];
         if constexpr (K == CodeKind::EUC) {
             if (isEucByte(b0) && isEucByte(b1)) return {2, b0 << 8 | b1, eucPairFlags(b0, b1)};
             if (b0 == SS2 && isHalfWidthKanaByte(b1)) return {2, b0 << 8 | b1, EIGHT_BIT | SS2_KANA};
         } else {
-            if (isHalfWidthKanaByte(b0)) return {1, b0, EIGHT_BIT | KANA8};
             if (isSjisLead(b0) && isSjisTrail(b1)) return {2, b0 << 8 | b1, sjisPairFlags(b0, b1)};
         }
         return {};
     }
 }
 
+// Takes what a quick character does to the reading (not to the output).
+[[gnu::always_inline]] inline void takeQuick(const Quick& q, std::uint32_t& flags, ShiftState& shift,
+                                             ReturnKind& returnKind) {
+    flags |= q.flags;
+    if (q.mode != JisMode{}) shift.inMode = q.mode;
+    if (q.lineFeed) returnKind = ReturnKind::LF;
+}
+
 // Bytes that decodeByte would pass over without effect in a quiet scan:
 // printable ASCII outside the kanji modes, JIS pairs and spaces inside.
 template <CodeKind K>
-const std::uint8_t* skipQuiet(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
-    if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return skipPrintable(p, end);
+[[gnu::always_inline]] inline const std::uint8_t* skipQuiet(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
+    if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return p < end && isPrintable(*p) ? skipPrintable(p, end) : p;
     for (;;) {
         if (p < end && *p == 0x20)
             ++p;
@@ -188,7 +268,7 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
             p = skipQuiet<K>(p, end, shift.inMode);
             if (p == end) break;
             if (const Quick q = quickChar<K>(p, end, shift.inMode); q.length != 0) {
-                flags |= q.flags;
+                takeQuick(q, flags, shift, ret);
                 p += q.length;
                 continue;
             }
@@ -202,13 +282,17 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
 
 // ---------------------------------------------------------------- conversion
 
-// The encoder of output code Out, called directly: exactly writeChar for a
-// character that is no line end when no exchange is on.
+// The encoder of output code Out, chosen at compile time so that it can be
+// taken into the loop: exactly writeChar for a character that is no line
+// end when no exchange is on.
 template <CodeKind Out>
 struct EncodeAs {
     const Converter& conv;
-    std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
-        return outputEncoders[index(Out)](conv, out, c, shift);
+    [[gnu::always_inline]] std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
+        if constexpr (Out == CodeKind::JIS) return encodeJis(conv, out, c, shift);
+        if constexpr (Out == CodeKind::SJIS) return encodeSjis(conv, out, c, shift);
+        if constexpr (Out == CodeKind::UTF8) return encodeUtf8(conv, out, c, shift);
+        return encodeEuc(conv, out, c, shift);
     }
 };
 
@@ -225,22 +309,37 @@ bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
     return true;
 }
 
+// A run of printable ASCII from p: the bytes written, and where it ends.
+// Short runs (a comma, a number) are copied byte by byte as they are found;
+// a long one is measured first and copied whole.
 template <CodeKind Out>
-std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t* p, const std::uint8_t* run,
+std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p, const std::uint8_t* end,
                             ShiftState& shift) {
-    if (!asciiPassesThrough<Out>(conv, shift)) {
-        for (; p < run; ++p) out = conv.writeCharAt(conv.room(out), *p, shift);
-        return out;
+    // The first byte may bring JIS output back to its single-byte set, or
+    // UTF-8 output its mark; the rest then pass through.
+    while (!asciiPassesThrough<Out>(conv, shift)) {
+        out = conv.writeCharAt(conv.room(out), *p++, shift);
+        if (p == end || !isPrintable(*p)) return out;
     }
-    for (;;) {
-        const std::size_t space = static_cast<std::size_t>(conv.sink().limit + maxCharBytes - out);
-        const std::size_t n = std::min(static_cast<std::size_t>(run - p), space);
-        std::memcpy(out, p, n);
-        out += n;
-        p += n;
-        if (p == run) return out;
-        out = conv.flushOutput(out);
+    out = conv.room(out);
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, all stored (the room one character is given
+    // takes them), the run's end found in the same vector.
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        const int stop = _mm_movemask_epi8(notPrintable(v));
+        if (stop != 0) {
+            const int n = __builtin_ctz(static_cast<unsigned>(stop));
+            p += n;
+            return out + n;
+        }
+        p += 16;
+        out = conv.room(out + 16);
     }
+#endif
+    while (p < end && isPrintable(*p)) *out++ = *p++;
+    return out;
 }
 
 template <CodeKind In, CodeKind Out>
@@ -264,19 +363,17 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
         if (state.empty()) {
             const bool asciiReads = In == CodeKind::UTF8 ||
                                     (!isKanjiMode(shift.inMode) && (In != CodeKind::JIS || !isKanaShift(shift.inMode)));
-            if (asciiReads) {
-                const std::uint8_t* run = skipPrintable(p, end);
-                if (run != p) {
-                    out = writeAsciiRun<Out>(conv, out, p, run, shift);
-                    p = run;
-                    continue;
-                }
+            if (asciiReads && isPrintable(*p)) {
+                out = writeAsciiRun<Out>(conv, out, p, end, shift);
+                continue;
             }
             if (const Quick q = quickChar<In>(p, end, shift.inMode); q.length != 0) {
-                flags |= q.flags;
+                takeQuick(q, flags, shift, ret);
                 p += q.length;
-                out = direct ? emitAt<In>(conv, out, q.raw, shift, atInputStart(), encode)
-                             : emitAt<In>(conv, out, q.raw, shift, atInputStart(), write);
+                if (q.raw == 0) continue;
+                // A line end always takes writeChar's way, for its mapping.
+                out = direct && !q.lineFeed ? emitAt<In>(conv, out, q.raw, shift, atInputStart(), encode)
+                                            : emitAt<In>(conv, out, q.raw, shift, atInputStart(), write);
                 continue;
             }
         }
@@ -316,10 +413,7 @@ const std::uint8_t* skipAscii(const std::uint8_t* p, const std::uint8_t* end) {
 
 const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end) {
 #if defined(__SSE2__)
-    // As signed bytes, printable ASCII is 0x20 <= b < 0x7F.
-    p = firstInVectors(p, end, [](__m128i v) {
-        return _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmpeq_epi8(v, _mm_set1_epi8(DEL)));
-    });
+    p = firstInVectors(p, end, notPrintable);
 #endif
     return firstOfClass(p, end, 1);
 }

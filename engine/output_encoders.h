@@ -123,11 +123,36 @@ inline char32_t substituteCodePoint(const Converter& conv) {
     return u != 0 ? u : 0x3013;
 }
 
+// The UTF-8 of every JIS X 0208 cell (0 where it has none), made from the
+// generated table: its bytes from the lowest up, its length in the top byte.
+inline constexpr std::array<std::uint32_t, 94 * 94> utf8OfCell = [] {
+    std::array<std::uint32_t, 94 * 94> t{};
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const std::uint32_t u = jisX0208ToUnicode[i];
+        if (u == 0) continue;
+        if (u < 0x80) throw "a cell in the ASCII range";
+        if (u < 0x800)
+            t[i] = 2u << 24 | (0x80 | (u & 0x3F)) << 8 | (0xC0 | u >> 6);
+        else
+            t[i] = 3u << 24 | (0x80 | (u & 0x3F)) << 16 | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0xE0 | u >> 12);
+    }
+    return t;
+}();
+
 // Single bytes 0x80-0xFF, unassigned cells and anything malformed have no
-// code point: they become the substitute.
+// code point: they become the substitute. Kanji, the bulk, are one read of
+// the table above (under -xMS seven of them differ: then the long way).
 inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
     if (shift.bomPending) out = writeBom(out, shift);
     if (c >= 0 && c < 0x80) return put(out, c);
+    if (const int cell = cellIndex(c); cell >= 0 && !conv.windowsUnicode) {
+        if (const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(cell)]) {
+            out[0] = static_cast<std::uint8_t>(packed);
+            out[1] = static_cast<std::uint8_t>(packed >> 8);
+            out[2] = static_cast<std::uint8_t>(packed >> 16);
+            return out + (packed >> 24);
+        }
+    }
     const char32_t u = eucToUnicode(c, conv.windowsUnicode);
     return putUtf8(out, u != 0 ? u : substituteCodePoint(conv));
 }
