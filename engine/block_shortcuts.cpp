@@ -89,22 +89,33 @@ enum QuickFlag : std::uint32_t {
     JIS1983_SEQ = 1 << 12,
     NEC_SEQ = 1 << 13,
     SI_SO = 1 << 14,
+    BINARY = 1 << 15,
+    NEEDS_DECODE = 1 << 16,  // an escape or shift: no shortcut for the block
+};
+
+// The report flags a shortcut may set, in the order of their bits, BINARY
+// last.
+constexpr std::pair<std::uint32_t, bool DetectReport::*> flagFields[] = {
+    {EIGHT_BIT, &DetectReport::eightBit},   {KANA8, &DetectReport::kana8},     {KANA8, &DetectReport::jisKana8},
+    {EUC_ONLY, &DetectReport::eucOnly},     {IZON, &DetectReport::izon},       {SJIS_LEAD, &DetectReport::sjisLead},
+    {SS2_KANA, &DetectReport::ss2Kana},     {SS3_KANJI, &DetectReport::ss3Kanji}, {JIS, &DetectReport::jis},
+    {ASCII_SEQ, &DetectReport::ascii},      {ROMAJI_SEQ, &DetectReport::romaji}, {KANA7_SEQ, &DetectReport::kana7},
+    {JIS1978_SEQ, &DetectReport::jis1978}, {JIS1983_SEQ, &DetectReport::jis1983}, {NEC_SEQ, &DetectReport::nec},
+    {SI_SO, &DetectReport::kanaSiSo},       {BINARY, &DetectReport::binary},
 };
 
 void applyFlags(std::uint32_t flags, DetectReport& report) {
-    constexpr std::pair<std::uint32_t, bool DetectReport::*> fields[] = {
-        {EIGHT_BIT, &DetectReport::eightBit}, {KANA8, &DetectReport::kana8},
-        {KANA8, &DetectReport::jisKana8},     {EUC_ONLY, &DetectReport::eucOnly},
-        {IZON, &DetectReport::izon},          {SJIS_LEAD, &DetectReport::sjisLead},
-        {SS2_KANA, &DetectReport::ss2Kana},   {SS3_KANJI, &DetectReport::ss3Kanji},
-        {JIS, &DetectReport::jis},            {ASCII_SEQ, &DetectReport::ascii},
-        {ROMAJI_SEQ, &DetectReport::romaji},  {KANA7_SEQ, &DetectReport::kana7},
-        {JIS1978_SEQ, &DetectReport::jis1978}, {JIS1983_SEQ, &DetectReport::jis1983},
-        {NEC_SEQ, &DetectReport::nec},        {SI_SO, &DetectReport::kanaSiSo},
-    };
     if (flags == 0) return;
-    for (const auto& [bit, field] : fields)
+    for (const auto& [bit, field] : flagFields)
         if (flags & bit) report.*field = true;
+}
+
+std::uint32_t flagsOf(const DetectReport& report) {
+    std::uint32_t flags = 0;
+    for (const auto& [bit, field] : flagFields)
+        if (report.*field) flags |= bit;
+    if (!report.kana8 || !report.jisKana8) flags &= ~static_cast<std::uint32_t>(KANA8);
+    return flags;
 }
 
 // What decodeByte records for a fresh lead byte of a Shift-JIS pair and the
@@ -254,6 +265,78 @@ template <CodeKind K>
     }
 }
 
+// Every flag each byte could bring about anywhere in a block (as a fresh
+// byte, a lead, or the trail of a single shift), in a code other than EUC.
+constexpr std::array<std::uint32_t, 256> mayFlags = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+        if (b == ESC || b == SO || b == SI)
+            t[b] = NEEDS_DECODE;
+        else if (marksBinary(b))
+            t[b] = BINARY;
+        else if (b >= 0x80)
+            t[b] = b == 0x80 || b == 0xA0          ? EIGHT_BIT
+                   : isHalfWidthKanaByte(b)        ? EIGHT_BIT | KANA8
+                   : b == SS2 || b == SS3          ? sjisLeadFlags[b] | SJIS_LEAD
+                                                   : sjisLeadFlags[b];
+    }
+    return t;
+}();
+
+std::uint32_t mayFlagsOf(const std::uint8_t* p, const std::uint8_t* end) {
+    std::uint32_t a = 0, b = 0, c = 0, d = 0;
+    for (; end - p >= 4; p += 4) {
+        a |= mayFlags[p[0]];
+        b |= mayFlags[p[1]];
+        c |= mayFlags[p[2]];
+        d |= mayFlags[p[3]];
+    }
+    for (; p < end; ++p) a |= mayFlags[*p];
+    return a | b | c | d;
+}
+
+// A pair of the lead 0x88 is machine-dependent up to 0x889E only, so the
+// table leaves it out; it is looked for apart.
+bool mayPairIzon88(const std::uint8_t* p, const std::uint8_t* end) {
+    for (; (p = static_cast<const std::uint8_t*>(std::memchr(p, 0x88, static_cast<std::size_t>(end - p)))) != nullptr; ++p)
+        if (p + 1 == end || p[1] <= 0x9E) return true;
+    return false;
+}
+
+// Once a block, with no escape or shift in it, can set no flag that is not
+// set already, its reading leaves only the line end and what is held at the
+// end to find. After any byte that is neither a Shift-JIS lead nor a CR
+// nothing is held, whatever was held before it: the usual reading takes
+// over from the last such byte. Returns where, or null if this does not
+// apply.
+const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, ReturnKind& returnKind,
+                                const DetectReport& report) {
+    const bool crHeld = state.holdsLoneCr();
+    if (!state.empty() && !crHeld && !(state.heldPrefix == 0 && isSjisLead(state.held))) return nullptr;
+    const std::uint8_t* const begin = buffer.data;
+    const std::uint8_t* const end = begin + buffer.count;
+    const std::uint32_t known = flagsOf(report);
+    std::uint32_t may = mayFlagsOf(begin, end) | (isSjisLead(state.held) ? mayFlags[static_cast<std::size_t>(state.held)] : 0);
+    if (!(known & IZON) && (state.held == 0x88 || mayPairIzon88(begin, end))) may |= IZON;
+    if ((may & NEEDS_DECODE) || (may & ~known) != 0) return nullptr;
+    const std::uint8_t* sync = end;
+    while (sync > begin && (isSjisLead(sync[-1]) || sync[-1] == CR)) --sync;
+    if (sync == begin) return nullptr;
+    for (const std::uint8_t* q = sync; q > begin;) {
+        --q;
+        if (*q == LF) {
+            returnKind = (q > begin ? q[-1] == CR : crHeld) ? ReturnKind::CRLF : ReturnKind::LF;
+            break;
+        }
+        if (*q == CR) {
+            returnKind = ReturnKind::CR;
+            break;
+        }
+    }
+    state = DecodeState{};
+    return sync;
+}
+
 template <CodeKind K>
 void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& returnKind,
             DetectReport& report) {
@@ -263,6 +346,9 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
     std::uint32_t flags = 0;
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
+    if constexpr (K == CodeKind::ASCII || K == CodeKind::JIS || K == CodeKind::SJIS) {
+        if (const std::uint8_t* tail = settledTail(buffer, state, ret, report)) p = tail;
+    }
     while (p < end) {
         if (state.empty()) {
             p = skipQuiet<K>(p, end, shift.inMode);

@@ -1,5 +1,7 @@
 // Detection: the quiet scan of each block, the check of the raw bytes
 // against UTF-8 while the input code is open, and the verdict.
+#include <array>
+
 #include "block_shortcuts.h"
 #include "byte_classes.h"
 #include "converter.h"
@@ -7,42 +9,103 @@
 namespace zekt {
 namespace {
 
-// One raw byte against the UTF-8 encoding form. Any piece that is not
-// well-formed (a sequence cut short, a byte that starts none) breaks it;
-// the second byte of a 3- or 4-byte sequence, in its range, makes it wide.
-void checkUtf8Byte(int b, Utf8Check& u, DetectReport& report) {
-    if (u.needed > 0) {
-        if (in(b, u.low, u.high)) {
-            if (u.wideNext) report.wide = true;
-            u = Utf8Check{.needed = u.needed - 1};
-            return;
-        }
-        report.broken = true;
-        u = Utf8Check{};
-    }
-    if (b < 0x80) return;
-    const Utf8Lead lead = utf8Lead(b);
-    if (lead.needed == 0) {
-        report.broken = true;
-        return;
-    }
-    u = Utf8Check{.needed = lead.needed, .low = lead.low, .high = lead.high, .wideNext = lead.needed >= 2};
+// The UTF-8 encoding form as a table. A state says what the next byte must
+// be; each byte gives the next state, with WIDE when it is the second byte
+// of a 3- or 4-byte sequence, in its range, and BROKEN when the bytes stop
+// being well-formed (a sequence cut short, a byte that starts none); a byte
+// that cuts a sequence short is then read afresh.
+enum Utf8State : std::uint8_t {
+    IDLE,
+    CONT1,      // one more 80-BF
+    CONT2,      // two more 80-BF
+    SECOND_E0,  // A0-BF, then one more
+    SECOND_ED,  // 80-9F, then one more
+    SECOND_E,   // 80-BF, then one more
+    SECOND_F0,  // 90-BF, then two more
+    SECOND_F4,  // 80-8F, then two more
+    SECOND_F,   // 80-BF, then two more
+    utf8States
+};
+constexpr std::uint8_t WIDE = 0x10, BROKEN = 0x20, STATE_MASK = 0x0F;
+
+constexpr std::uint8_t startUtf8(int b) {
+    if (b < 0x80) return IDLE;
+    if (in(b, 0xC2, 0xDF)) return CONT1;
+    if (b == 0xE0) return SECOND_E0;
+    if (b == 0xED) return SECOND_ED;
+    if (in(b, 0xE1, 0xEF)) return SECOND_E;
+    if (b == 0xF0) return SECOND_F0;
+    if (b == 0xF4) return SECOND_F4;
+    if (in(b, 0xF1, 0xF3)) return SECOND_F;
+    return IDLE | BROKEN;
 }
 
-// Once the bytes are both broken and wide, nothing more can change, and
-// ASCII between sequences is passed over; the plain path checks every byte.
-void checkUtf8(const InputBuffer& buffer, Utf8Check& u, DetectReport& report, bool shortcuts) {
+constexpr std::uint8_t stepUtf8(int state, int b) {
+    constexpr std::array<std::array<int, 3>, utf8States> expected{{
+        {0, 0, 0},                  // IDLE: never continues
+        {0x80, 0xBF, IDLE},         // CONT1
+        {0x80, 0xBF, CONT1},        // CONT2
+        {0xA0, 0xBF, CONT1 | WIDE},  // SECOND_E0
+        {0x80, 0x9F, CONT1 | WIDE},  // SECOND_ED
+        {0x80, 0xBF, CONT1 | WIDE},  // SECOND_E
+        {0x90, 0xBF, CONT2 | WIDE},  // SECOND_F0
+        {0x80, 0x8F, CONT2 | WIDE},  // SECOND_F4
+        {0x80, 0xBF, CONT2 | WIDE},  // SECOND_F
+    }};
+    if (state == IDLE) return startUtf8(b);
+    const auto [low, high, next] = expected[static_cast<std::size_t>(state)];
+    return in(b, low, high) ? static_cast<std::uint8_t>(next) : startUtf8(b) | BROKEN;
+}
+
+constexpr std::array<std::array<std::uint8_t, 256>, utf8States> utf8Steps = [] {
+    std::array<std::array<std::uint8_t, 256>, utf8States> t{};
+    for (int state = 0; state < utf8States; ++state)
+        for (int b = 0; b < 256; ++b) t[static_cast<std::size_t>(state)][static_cast<std::size_t>(b)] = stepUtf8(state, b);
+    return t;
+}();
+
+// The well-formed sequence that starts at p, if it is one of the common
+// kinds (two bytes, or three after E1-EC or EE-EF, where the continuation
+// bytes need only be 80-BF): its length, else 0.
+int commonSequence(const std::uint8_t* p, const std::uint8_t* end) {
+    const int b = p[0];
+    const auto continues = [](int c) { return (c ^ 0x80) < 0x40; };
+    if (b >= 0xE1 && b <= 0xEF && b != 0xED) return end - p >= 3 && continues(p[1]) && continues(p[2]) ? 3 : 0;
+    if (b >= 0xC2 && b <= 0xDF) return end - p >= 2 && continues(p[1]) ? 2 : 0;
+    return 0;
+}
+
+// Once the bytes are both broken and wide nothing more can change, and
+// ASCII between sequences is passed over; the plain path reads every byte.
+void checkUtf8(const InputBuffer& buffer, Utf8Check& check, DetectReport& report, bool shortcuts) {
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
+    int state = check.state;
+    std::uint8_t seen = 0;
+    if (shortcuts && report.broken && report.wide) p = end;
     while (p < end) {
-        if (shortcuts) {
-            if (report.broken && report.wide) break;
-            if (u.needed == 0) p = skipAscii(p, end);
-            if (p == end) break;
+        if (shortcuts && state == IDLE) {
+            if (*p < 0x80) {
+                const std::uint8_t* const shortEnd = end - p > 16 ? p + 16 : end;
+                while (p < shortEnd && *p < 0x80) ++p;
+                if (p == shortEnd) p = skipAscii(p, end);
+                continue;
+            }
+            // A whole sequence at once: the bulk of Japanese in UTF-8.
+            if (const int n = commonSequence(p, end); n != 0) {
+                if (n == 3) seen |= WIDE;
+                p += n;
+                continue;
+            }
         }
-        checkUtf8Byte(*p++, u, report);
+        const std::uint8_t step = utf8Steps[static_cast<std::size_t>(state)][*p++];
+        seen |= step;
+        state = step & STATE_MASK;
     }
-    if (buffer.last && u.needed > 0) report.broken = true;  // open at the end of the input
+    if (buffer.last && state != IDLE) seen |= BROKEN;  // open at the end of the input
+    if (seen & WIDE) report.wide = true;
+    if (seen & BROKEN) report.broken = true;
+    check.state = state;
 }
 
 void scanPlain(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,

@@ -109,11 +109,9 @@ struct DetectReport {
 };
 
 // The check of the raw bytes against the UTF-8 encoding form, carried
-// across blocks while the input code is open.
+// across blocks while the input code is open: what the next byte must be.
 struct Utf8Check {
-    int needed = 0;               // continuation bytes still to come
-    int low = 0x80, high = 0xBF;  // the range the next one must lie in
-    bool wideNext = false;        // the next one is the second of 3 or 4
+    int state = 0;  // 0: anything; see detection.cpp for the others
 };
 
 // One block of input, in storage the pass owns.
