@@ -184,14 +184,21 @@ struct Quick {
 // are left to decodeByte).
 [[gnu::always_inline]] inline Quick quickUtf8(const std::uint8_t* p, const std::uint8_t* end) {
     const int b0 = p[0];
-    if (b0 == LF) return {.length = 1, .raw = LF, .lineFeed = true};
-    if (b0 < 0xC2 || b0 > 0xEF) return {};
-    if (b0 <= 0xDF) {
-        if (end - p < 2 || !isUtf8Continuation(p[1])) return {};
+    const auto continues = [](int c) { return (c ^ 0x80) < 0x40; };
+    // Three bytes after E1-EC or EE-EF, whose continuations need only be
+    // 80-BF: kana and kanji.
+    if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED) {
+        if (end - p < 3 || !continues(p[1]) || !continues(p[2])) return {};
+        return {3, utf8Char | (b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F), EIGHT_BIT};
+    }
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        if (end - p < 2 || !continues(p[1])) return {};
         return {2, utf8Char | (b0 & 0x1F) << 6 | (p[1] & 0x3F), EIGHT_BIT};
     }
+    if (b0 == LF) return {.length = 1, .raw = LF, .lineFeed = true};
+    if (b0 != 0xE0 && b0 != 0xED) return {};
     const Utf8Lead lead = utf8Lead(b0);
-    if (end - p < 3 || !in(p[1], lead.low, lead.high) || !isUtf8Continuation(p[2])) return {};
+    if (end - p < 3 || !in(p[1], lead.low, lead.high) || !continues(p[2])) return {};
     return {3, utf8Char | (b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F), EIGHT_BIT};
 }
 
@@ -251,18 +258,20 @@ template <CodeKind K>
 }
 
 // Bytes that decodeByte would pass over without effect in a quiet scan:
-// printable ASCII outside the kanji modes, JIS pairs and spaces inside.
+// printable ASCII outside the kanji modes; inside them too, as pairs of JIS
+// bytes and spaces, where a space drops a first byte held before it, so
+// that a run leaves its last byte held when an odd number follow its last
+// space.
 template <CodeKind K>
-[[gnu::always_inline]] inline const std::uint8_t* skipQuiet(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
-    if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return p < end && isPrintable(*p) ? skipPrintable(p, end) : p;
-    for (;;) {
-        if (p < end && *p == 0x20)
-            ++p;
-        else if (end - p >= 2 && isJisByte(p[0]) && isJisByte(p[1]))
-            p += 2;
-        else
-            return p;
-    }
+[[gnu::always_inline]] inline const std::uint8_t* skipQuiet(const std::uint8_t* p, const std::uint8_t* end,
+                                                           JisMode inMode, DecodeState& state) {
+    if (p == end || !isPrintable(*p)) return p;
+    const std::uint8_t* const run = skipPrintable(p, end);
+    if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return run;
+    const void* space = memrchr(p, ' ', static_cast<std::size_t>(run - p));
+    const std::uint8_t* const afterSpace = space != nullptr ? static_cast<const std::uint8_t*>(space) + 1 : p;
+    if ((run - afterSpace) % 2 != 0) state.held = run[-1];
+    return run;
 }
 
 // Every flag each byte could bring about anywhere in a block (as a fresh
@@ -346,13 +355,14 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
     std::uint32_t flags = 0;
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
-    if constexpr (K == CodeKind::ASCII || K == CodeKind::JIS || K == CodeKind::SJIS) {
+    if constexpr (K == CodeKind::ASCII || K == CodeKind::SJIS) {
         if (const std::uint8_t* tail = settledTail(buffer, state, ret, report)) p = tail;
     }
     while (p < end) {
         if (state.empty()) {
-            p = skipQuiet<K>(p, end, shift.inMode);
+            p = skipQuiet<K>(p, end, shift.inMode, state);
             if (p == end) break;
+            if (!state.empty()) continue;
             if (const Quick q = quickChar<K>(p, end, shift.inMode); q.length != 0) {
                 takeQuick(q, flags, shift, ret);
                 p += q.length;
@@ -428,6 +438,68 @@ std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8
     return out;
 }
 
+// A JIS X 0208 character (EUC form, both bytes 0xA1-0xFE) in output code
+// Out: what its encoder writes, without the tests for the other forms.
+template <CodeKind Out>
+[[gnu::always_inline]] inline std::uint8_t* encodeKanji(const Converter& conv, std::uint8_t* out, CharCode c,
+                                                        ShiftState& shift) {
+    if constexpr (Out == CodeKind::SJIS) return putTwo(out, eucToSjis(c));
+    if constexpr (Out == CodeKind::JIS) return encodeJisKanji(conv, out, c, shift);
+    if constexpr (Out == CodeKind::UTF8) {
+        const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
+        if (packed == 0 || shift.bomPending || conv.windowsUnicode) return encodeUtf8(conv, out, c, shift);
+        out[0] = static_cast<std::uint8_t>(packed);
+        out[1] = static_cast<std::uint8_t>(packed >> 8);
+        out[2] = static_cast<std::uint8_t>(packed >> 16);
+        return out + (packed >> 24);
+    }
+    return putTwo(out, c);
+}
+
+// A run of the characters that make up most Japanese text, read and
+// written in one tight loop while no exchange is on: EUC and Shift-JIS
+// kanji pairs, JIS pairs in a JIS X 0208 mode, and UTF-8 sequences of two
+// and three bytes (but the mark). Returns where the run ends.
+template <CodeKind In, CodeKind Out>
+const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+                               const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+    std::uint8_t* out = outRef;
+    std::uint32_t seen = 0;
+    const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
+    const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
+    while (out <= limit) {
+        if constexpr (In == CodeKind::UTF8) {
+            const Quick q = quickUtf8(p, end);
+            if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
+            const CharCode c = unicodeToEuc(q.raw & 0x1FFFFF, conv.windowsUnicode);
+            out = EncodeAs<Out>{conv}(out, c != 0 ? c : conv.substituteChar, shift);
+            seen |= EIGHT_BIT;
+            p += q.length;
+        } else {
+            if (end - p < 2) break;
+            const int b0 = p[0], b1 = p[1];
+            if constexpr (In == CodeKind::EUC) {
+                if (!isEucByte(b0) || !isEucByte(b1)) break;
+                seen |= eucPairFlags(b0, b1);
+                out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
+            } else if constexpr (In == CodeKind::SJIS) {
+                if (!(in(b0, 0x81, 0x9F) || in(b0, 0xE0, 0xEF)) || !isSjisTrail(b1)) break;
+                seen |= sjisPairFlags(b0, b1);
+                out = encodeKanji<Out>(conv, out, sjisToEuc(b0 << 8 | b1), shift);
+            } else if constexpr (In == CodeKind::JIS) {
+                if (!kanjiMode || !isJisByte(b0) || !isJisByte(b1)) break;
+                out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
+            } else {
+                break;
+            }
+            p += 2;
+        }
+    }
+    flags |= seen;
+    outRef = out;
+    return p;
+}
+
 template <CodeKind In, CodeKind Out>
 void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ShiftState& shift,
                DetectReport& report, ReturnKind& returnKind) {
@@ -452,6 +524,13 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
             if (asciiReads && isPrintable(*p)) {
                 out = writeAsciiRun<Out>(conv, out, p, end, shift);
                 continue;
+            }
+            if (direct) {
+                const std::uint8_t* const run = convertRun<In, Out>(conv, out, p, end, shift, flags);
+                if (run != p) {
+                    p = run;
+                    continue;
+                }
             }
             if (const Quick q = quickChar<In>(p, end, shift.inMode); q.length != 0) {
                 takeQuick(q, flags, shift, ret);

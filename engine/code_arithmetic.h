@@ -15,12 +15,11 @@ namespace zekt {
 constexpr std::int32_t eucToSjis(CharCode c) {
     const std::int32_t e1 = c >> 8;
     const std::int32_t e2 = c & 0xFF;
+    // Selects rather than branches: row parity and trail halves follow the
+    // text, which no predictor can guess.
     const std::int32_t s1 = ((e1 - 1) >> 1) + (e1 <= 0xDE ? 0x31 : 0x71);
-    std::int32_t s2;
-    if (e1 & 1)
-        s2 = e2 <= 0xDF ? e2 - 0x61 : e2 - 0x60;
-    else
-        s2 = e2 - 2;
+    const std::int32_t oddRowTrail = e2 <= 0xDF ? e2 - 0x61 : e2 - 0x60;
+    const std::int32_t s2 = (e1 & 1) != 0 ? oddRowTrail : e2 - 2;
     return (s1 << 8) | s2;
 }
 
@@ -31,16 +30,10 @@ constexpr std::int32_t eucToSjis(CharCode c) {
 constexpr CharCode sjisToEuc(std::int32_t s) {
     const std::int32_t s1 = s >> 8;
     const std::int32_t s2 = s & 0xFF;
-    std::int32_t e1 = s1 <= 0x9F ? 2 * s1 - 0x61 : 2 * s1 - 0xE1;
-    std::int32_t e2;
-    if (s2 <= 0x7E) {
-        e2 = s2 + 0x61;
-    } else if (s2 <= 0x9E) {
-        e2 = s2 + 0x60;
-    } else {
-        e1 += 1;
-        e2 = s2 + 2;
-    }
+    const bool evenRow = s2 >= 0x9F;
+    const std::int32_t e1 = (s1 <= 0x9F ? 2 * s1 - 0x61 : 2 * s1 - 0xE1) + (evenRow ? 1 : 0);
+    const std::int32_t oddRowTrail = s2 <= 0x7E ? s2 + 0x61 : s2 + 0x60;
+    const std::int32_t e2 = evenRow ? s2 + 2 : oddRowTrail;
     return (e1 << 8) | e2;
 }
 

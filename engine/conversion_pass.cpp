@@ -167,13 +167,23 @@ private:
         return true;
     }
 
-    // Scan and conversion read a block alike when the code is settled,
-    // both hold the same and the input's mode is ASCII (the scan's restarts
-    // there): then one reading serves both. A block that might be refused
-    // is scanned first, so that none of it is written.
+    // Scan and conversion read a block alike once the code is settled and
+    // they hold the same, so that one reading serves both. They may differ
+    // in printable bytes read in a kanji mode, which the conversion pairs
+    // and the scan, whose mode restarts at ASCII with every block, takes
+    // one by one: neither way sets a flag or meets a line end, and a first
+    // byte held over from there drops out before anything else alike. A
+    // block that might be refused is scanned first, so that none of it is
+    // written.
     bool canFuse(const InputBuffer& block) const {
-        return !conv_.perByte && kind_ != CodeKind::ASCII && scanState_ == convertState_ &&
-               shift_.inMode == JisMode::ASCII && !(conv_.binaryCheck && mayMarkBinary(block));
+        if (conv_.perByte || kind_ == CodeKind::ASCII) return false;
+        const bool alike = scanState_ == convertState_ || (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) &&
+                                                           holdsAtMostJisByte(convertState_));
+        return alike && !(conv_.binaryCheck && mayMarkBinary(block));
+    }
+
+    static bool holdsAtMostJisByte(const DecodeState& state) {
+        return state.empty() || (state.heldPrefix == 0 && state.held >= 0x21 && state.held <= 0x7E);
     }
 
     InputConverter converterOf(CodeKind kind) const {
