@@ -275,7 +275,7 @@ template <CodeKind K>
 }
 
 // Every flag each byte could bring about anywhere in a block (as a fresh
-// byte, a lead, or the trail of a single shift), in a code other than EUC.
+// byte, a lead, or the trail of a single shift), in any legacy code.
 constexpr std::array<std::uint32_t, 256> mayFlags = [] {
     std::array<std::uint32_t, 256> t{};
     for (int b = 0; b < 256; ++b) {
@@ -292,13 +292,20 @@ constexpr std::array<std::uint32_t, 256> mayFlags = [] {
     return t;
 }();
 
+// Sixteen bytes at a time; printable ASCII, which can set nothing, is
+// passed over by the vector.
 std::uint32_t mayFlagsOf(const std::uint8_t* p, const std::uint8_t* end) {
     std::uint32_t a = 0, b = 0, c = 0, d = 0;
-    for (; end - p >= 4; p += 4) {
-        a |= mayFlags[p[0]];
-        b |= mayFlags[p[1]];
-        c |= mayFlags[p[2]];
-        d |= mayFlags[p[3]];
+    for (; end - p >= 16; p += 16) {
+#if defined(__SSE2__)
+        if (_mm_movemask_epi8(notPrintable(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))) == 0) continue;
+#endif
+        for (int i = 0; i < 16; i += 4) {
+            a |= mayFlags[p[i]];
+            b |= mayFlags[p[i + 1]];
+            c |= mayFlags[p[i + 2]];
+            d |= mayFlags[p[i + 3]];
+        }
     }
     for (; p < end; ++p) a |= mayFlags[*p];
     return a | b | c | d;
@@ -312,24 +319,35 @@ bool mayPairIzon88(const std::uint8_t* p, const std::uint8_t* end) {
     return false;
 }
 
-// Once a block, with no escape or shift in it, can set no flag that is not
-// set already, its reading leaves only the line end and what is held at the
-// end to find. After any byte that is neither a Shift-JIS lead nor a CR
+// Whether decodeByte may still hold something after reading b (outside the
+// kanji modes, with no EUC triple open): a CR, or a first byte.
+template <CodeKind K>
+constexpr bool mayHoldAfter(int b) {
+    if constexpr (K == CodeKind::EUC) return b == CR || in(b, 0x81, 0x9F) || in(b, 0xA1, 0xFF);
+    return b == CR || isSjisLead(b);
+}
+
+// Once a block, with no escape or shift in it (nor, in EUC, a triple), can
+// set no flag that is not set already, its reading leaves only the line end
+// and what is held at the end to find. After any byte that cannot be held,
 // nothing is held, whatever was held before it: the usual reading takes
 // over from the last such byte. Returns where, or null if this does not
 // apply.
+template <CodeKind K>
 const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, ReturnKind& returnKind,
                                 const DetectReport& report) {
     const bool crHeld = state.holdsLoneCr();
-    if (!state.empty() && !crHeld && !(state.heldPrefix == 0 && isSjisLead(state.held))) return nullptr;
+    const bool leadHeld = state.heldPrefix == 0 && state.held != SS3 && state.held != CR && mayHoldAfter<K>(state.held);
+    if (!state.empty() && !crHeld && !leadHeld) return nullptr;
     const std::uint8_t* const begin = buffer.data;
     const std::uint8_t* const end = begin + buffer.count;
+    if (K == CodeKind::EUC && std::memchr(begin, SS3, static_cast<std::size_t>(end - begin)) != nullptr) return nullptr;
     const std::uint32_t known = flagsOf(report);
-    std::uint32_t may = mayFlagsOf(begin, end) | (isSjisLead(state.held) ? mayFlags[static_cast<std::size_t>(state.held)] : 0);
+    std::uint32_t may = mayFlagsOf(begin, end) | (leadHeld ? mayFlags[static_cast<std::size_t>(state.held)] : 0);
     if (!(known & IZON) && (state.held == 0x88 || mayPairIzon88(begin, end))) may |= IZON;
     if ((may & NEEDS_DECODE) || (may & ~known) != 0) return nullptr;
     const std::uint8_t* sync = end;
-    while (sync > begin && (isSjisLead(sync[-1]) || sync[-1] == CR)) --sync;
+    while (sync > begin && mayHoldAfter<K>(sync[-1])) --sync;
     if (sync == begin) return nullptr;
     for (const std::uint8_t* q = sync; q > begin;) {
         --q;
@@ -355,8 +373,8 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
     std::uint32_t flags = 0;
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
-    if constexpr (K == CodeKind::ASCII || K == CodeKind::SJIS) {
-        if (const std::uint8_t* tail = settledTail(buffer, state, ret, report)) p = tail;
+    if constexpr (K != CodeKind::JIS && K != CodeKind::UTF8) {
+        if (const std::uint8_t* tail = settledTail<K>(buffer, state, ret, report)) p = tail;
     }
     while (p < end) {
         if (state.empty()) {
@@ -581,6 +599,40 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
     p = firstInVectors(p, end, notPrintable);
 #endif
     return firstOfClass(p, end, 1);
+}
+
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, bool& wide) {
+#if defined(__SSE2__)
+    // As signed bytes: continuations 80-BF are -128..-65, leads C2-DF
+    // -62..-33, E1-EF -31..-17 (ED, -19, aside).
+    const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+    const auto between = [](__m128i v, int low, int high) {
+        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(low - 1))),
+                             _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(high + 1))));
+    };
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned high = mask(v);
+        if (high == 0) {
+            p += 16;
+            continue;
+        }
+        const unsigned cont = mask(_mm_cmplt_epi8(v, _mm_set1_epi8(-64)));
+        const unsigned lead2 = mask(between(v, -62, -33));
+        const unsigned lead3 = mask(between(v, -31, -17)) & ~mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(-19)));
+        if ((high & ~(cont | lead2 | lead3)) != 0) break;  // a byte for the table
+        // Each lead's continuations, where they must be and nowhere else; a
+        // sequence the chunk cuts short starts the next one.
+        const unsigned expected = lead2 << 1 | lead3 << 1 | lead3 << 2;
+        const unsigned cut = (lead2 & 0x8000) | (lead3 & 0xC000);
+        const int length = cut != 0 ? __builtin_ctz(cut) : 16;
+        const unsigned region = (1u << length) - 1;
+        if (length == 0 || (cont & region) != (expected & region)) break;
+        if (lead3 & region) wide = true;
+        p += length;
+    }
+#endif
+    return p;
 }
 
 bool mayMarkBinary(const InputBuffer& buffer) { return anyBinary(buffer.data, buffer.data + buffer.count); }

@@ -12,6 +12,12 @@ namespace zekt {
 const std::uint8_t* skipAscii(const std::uint8_t* p, const std::uint8_t* end);
 const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end);
 
+// From a point where no UTF-8 sequence is open: passes over chunks of
+// sixteen bytes that are well-formed UTF-8 of the common kinds (ASCII, two
+// bytes, three after E1-EC or EE-EF), setting wide if one held a
+// three-byte sequence; stops where the table must decide.
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, bool& wide);
+
 // Whether any byte of the block could mark the input binary.
 bool mayMarkBinary(const InputBuffer& buffer);
 

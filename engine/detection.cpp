@@ -64,15 +64,27 @@ constexpr std::array<std::array<std::uint8_t, 256>, utf8States> utf8Steps = [] {
     return t;
 }();
 
-// The well-formed sequence that starts at p, if it is one of the common
-// kinds (two bytes, or three after E1-EC or EE-EF, where the continuation
-// bytes need only be 80-BF): its length, else 0.
-int commonSequence(const std::uint8_t* p, const std::uint8_t* end) {
-    const int b = p[0];
+// Passes over ASCII and the common well-formed sequences (two bytes, or
+// three after E1-EC or EE-EF, where the continuations need only be 80-BF):
+// the bulk of Japanese in UTF-8. Sets WIDE in seen for a three-byte one.
+const std::uint8_t* skipCommonUtf8(const std::uint8_t* p, const std::uint8_t* end, std::uint8_t& seen) {
     const auto continues = [](int c) { return (c ^ 0x80) < 0x40; };
-    if (b >= 0xE1 && b <= 0xEF && b != 0xED) return end - p >= 3 && continues(p[1]) && continues(p[2]) ? 3 : 0;
-    if (b >= 0xC2 && b <= 0xDF) return end - p >= 2 && continues(p[1]) ? 2 : 0;
-    return 0;
+    bool wide = false;
+    while (end - p >= 3) {
+        const int b = p[0];
+        if (b < 0x80) {
+            p = p[1] < 0x80 ? skipAscii(p + 2, end) : p + 1;  // two in a row: likely a longer run
+        } else if (b >= 0xE1 && b <= 0xEF && b != 0xED && continues(p[1]) && continues(p[2])) {
+            wide = true;
+            p += 3;
+        } else if (b >= 0xC2 && b <= 0xDF && continues(p[1])) {
+            p += 2;
+        } else {
+            break;
+        }
+    }
+    if (wide) seen |= WIDE;
+    return p;
 }
 
 // Once the bytes are both broken and wide nothing more can change, and
@@ -85,18 +97,10 @@ void checkUtf8(const InputBuffer& buffer, Utf8Check& check, DetectReport& report
     if (shortcuts && report.broken && report.wide) p = end;
     while (p < end) {
         if (shortcuts && state == IDLE) {
-            if (*p < 0x80) {
-                const std::uint8_t* const shortEnd = end - p > 16 ? p + 16 : end;
-                while (p < shortEnd && *p < 0x80) ++p;
-                if (p == shortEnd) p = skipAscii(p, end);
-                continue;
-            }
-            // A whole sequence at once: the bulk of Japanese in UTF-8.
-            if (const int n = commonSequence(p, end); n != 0) {
-                if (n == 3) seen |= WIDE;
-                p += n;
-                continue;
-            }
+            bool wide = false;
+            p = skipCommonUtf8(skipUtf8Vectors(p, end, wide), end, seen);
+            if (wide) seen |= WIDE;
+            if (p == end) break;
         }
         const std::uint8_t step = utf8Steps[static_cast<std::size_t>(state)][*p++];
         seen |= step;
