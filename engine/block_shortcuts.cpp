@@ -601,7 +601,8 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
     return firstOfClass(p, end, 1);
 }
 
-const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, bool& wide) {
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide) {
+    open = 0;
 #if defined(__SSE2__)
     // As signed bytes: continuations 80-BF are -128..-65, leads C2-DF
     // -62..-33, E1-EF -31..-17 (ED, -19, aside).
@@ -610,27 +611,24 @@ const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* e
         return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(low - 1))),
                              _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(high + 1))));
     };
+    unsigned carry = 0;  // continuations the chunk before still expects, as bits from this one's first byte
+    unsigned wideBits = 0;
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const unsigned high = mask(v);
-        if (high == 0) {
-            p += 16;
-            continue;
-        }
         const unsigned cont = mask(_mm_cmplt_epi8(v, _mm_set1_epi8(-64)));
         const unsigned lead2 = mask(between(v, -62, -33));
         const unsigned lead3 = mask(between(v, -31, -17)) & ~mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(-19)));
-        if ((high & ~(cont | lead2 | lead3)) != 0) break;  // a byte for the table
-        // Each lead's continuations, where they must be and nowhere else; a
-        // sequence the chunk cuts short starts the next one.
-        const unsigned expected = lead2 << 1 | lead3 << 1 | lead3 << 2;
-        const unsigned cut = (lead2 & 0x8000) | (lead3 & 0xC000);
-        const int length = cut != 0 ? __builtin_ctz(cut) : 16;
-        const unsigned region = (1u << length) - 1;
-        if (length == 0 || (cont & region) != (expected & region)) break;
-        if (lead3 & region) wide = true;
-        p += length;
+        // Each lead's continuations, where they must be and nowhere else.
+        const unsigned expected = (lead2 << 1 | lead3 << 1 | lead3 << 2) | carry;
+        if ((high & ~(cont | lead2 | lead3)) != 0 || (expected & 0xFFFF) != cont) break;
+        // A three-byte lead counts once its second byte has been read.
+        wideBits |= (lead3 & 0x7FFF) | (carry == 3 ? 1 : 0);
+        carry = expected >> 16;
+        p += 16;
     }
+    if (wideBits != 0) wide = true;
+    open = static_cast<int>(carry);
 #endif
     return p;
 }

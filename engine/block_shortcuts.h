@@ -14,9 +14,11 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
 
 // From a point where no UTF-8 sequence is open: passes over chunks of
 // sixteen bytes that are well-formed UTF-8 of the common kinds (ASCII, two
-// bytes, three after E1-EC or EE-EF), setting wide if one held a
-// three-byte sequence; stops where the table must decide.
-const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, bool& wide);
+// bytes, three after E1-EC or EE-EF), setting wide if one held the second
+// byte of a three-byte sequence; stops where the table must decide. open
+// says what the last chunk left open: 0 nothing, 1 one continuation, 3 the
+// second byte of a three-byte sequence and one more.
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide);
 
 // Whether any byte of the block could mark the input binary.
 bool mayMarkBinary(const InputBuffer& buffer);

@@ -98,8 +98,15 @@ void checkUtf8(const InputBuffer& buffer, Utf8Check& check, DetectReport& report
     while (p < end) {
         if (shortcuts && state == IDLE) {
             bool wide = false;
-            p = skipCommonUtf8(skipUtf8Vectors(p, end, wide), end, seen);
+            int open = 0;
+            p = skipUtf8Vectors(p, end, open, wide);
             if (wide) seen |= WIDE;
+            if (open != 0) {
+                state = open == 1 ? CONT1 : SECOND_E;
+                if (p == end) break;
+                continue;
+            }
+            p = skipCommonUtf8(p, end, seen);
             if (p == end) break;
         }
         const std::uint8_t step = utf8Steps[static_cast<std::size_t>(state)][*p++];
