@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +64,15 @@ protected:
         const int status = std::system(command.c_str());
         return {toDevFull ? "" : readFile(dir_ / ".stdout"), readFile(dir_ / ".stderr"),
                 WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    }
+
+    // A bash script run in the scratch directory, with ZEKT naming the
+    // binary; its standard output and status.
+    Outcome bash(const std::string& script) {
+        writeFile(dir_ / ".script", "ZEKT='" + std::string(ZEKT_BINARY) + "'\n" + script);
+        const std::string command = "cd '" + dir_.string() + "' && bash .script >.stdout 2>.stderr";
+        const int status = std::system(command.c_str());
+        return {readFile(dir_ / ".stdout"), readFile(dir_ / ".stderr"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
     }
 
     void expectRuns(const std::vector<RunCase>& cases) {
@@ -159,6 +169,8 @@ TEST_F(ZektCli, CheckLineNamesCodeLineEndAndDetails) {
         {"\x82\xA0\r\n", "SJIS [CRLF] "},
         {"\xB1\x87\x40\xFA\x40\r", "SJIS [CR] KANA8 IZON "},
         {"\x8F\xB0\xA1\x8E\xB1\n", "EUC [LF] SS2-KANA SS3-KANJI "},
+        {"\xE3\x81\x82\n", "UTF8 [LF] "},
+        {"\xEF\xBB\xBF\xE3\x81\x82\r\n", "UTF8 [CRLF] BOM "},
     };
     for (const auto& [input, line] : cases) {
         const Outcome r = zekt({"-c"}, input);
@@ -177,6 +189,71 @@ TEST_F(ZektCli, WriteFailureOnStdoutEndsWithStatus255) {
         EXPECT_EQ(r.err, "(stdout): Cannot write a file.\n") << args.size();  // once: the run stops
         EXPECT_EQ(r.status, 255) << args.size();
     }
+}
+
+// A failed write stops the run at once, even with endless input; a read
+// error gives status 255 once the run is over; check lines and messages
+// come out in the order of the files.
+TEST_F(ZektCli, FailuresAndOrder) {
+    file("a.txt", eucA);
+    file("b.txt", eucA);
+    const Outcome full = bash("yes | timeout 20 \"$ZEKT\" >/dev/full; echo $?");
+    EXPECT_EQ(full.out, "255\n");
+    EXPECT_EQ(full.err, "(stdout): Cannot write a file.\n");
+    const Outcome pipe = bash("trap '' PIPE; yes 2>/dev/null | timeout 20 \"$ZEKT\" | head -c 4; echo \" ${PIPESTATUS[1]}\"");
+    EXPECT_EQ(pipe.out, "y\r\ny 255\n");
+    EXPECT_EQ(pipe.err, "(stdout): Cannot write a file.\n");
+    const Outcome directory = bash("\"$ZEKT\" -c < .; echo $?");
+    EXPECT_EQ(directory.out, "255\n");
+    EXPECT_EQ(directory.err, "(stdin): Cannot read a file.\n");
+    const Outcome order = bash("\"$ZEKT\" -c a.txt nosuch b.txt > log 2>&1; cat log");
+    EXPECT_EQ(order.out, "a.txt: EUC [LF] \nnosuch: No such a file.\nb.txt: EUC [LF] \n");
+}
+
+// -overwrite converts each file named after it where it lies: through a
+// link, keeping the mode, leaving alone what is refused, unchanged or
+// cannot be written (there the run ends with 255).
+TEST_F(ZektCli, Overwrite) {
+    fs::create_directories(dir_ / "docs/sub");
+    file("docs/euc.txt", eucA);
+    file("docs/sub/jis.txt", "\x1B$B$\"\x1B(B\n");
+    file("docs/sjis.txt", sjisA);
+    file("docs/bin.dat", std::string("a\0b", 3));
+    fs::permissions(dir_ / "docs/euc.txt", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("euc.txt", dir_ / "docs/link.txt");
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* name : {"docs/sjis.txt", "docs/bin.dat"}) fs::last_write_time(dir_ / name, past);
+
+    const Outcome tree = bash("find docs -type f | sort | xargs \"$ZEKT\" -overwrite; echo $?");
+    EXPECT_EQ(tree.out, "0\n");
+    EXPECT_EQ(tree.err, "docs/bin.dat: Not a text file.\n");
+    EXPECT_EQ(readFile(dir_ / "docs/euc.txt"), sjisA);
+    EXPECT_EQ(readFile(dir_ / "docs/sub/jis.txt"), sjisA);
+    EXPECT_EQ(readFile(dir_ / "docs/bin.dat"), std::string("a\0b", 3));
+    for (const char* name : {"docs/sjis.txt", "docs/bin.dat"}) EXPECT_EQ(fs::last_write_time(dir_ / name), past);
+
+    expectRuns({
+        {"through a link", {"-overwrite", "-u8", "-lf", "docs/link.txt"}, "", "", ""},
+        {"a check writes nothing", {"-overwrite", "-c", "docs/euc.txt"}, "", "docs/euc.txt: UTF8 [LF] \n", ""},
+        {"stdin still goes to stdout", {"-overwrite", "-e", "-lf"}, sjisA, eucA, ""},
+    });
+    EXPECT_TRUE(fs::is_symlink(dir_ / "docs/link.txt"));
+    EXPECT_EQ(readFile(dir_ / "docs/euc.txt"), "\xE3\x81\x82\n");
+    EXPECT_EQ(fs::status(dir_ / "docs/euc.txt").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+
+    // A folder that takes no new file, as a user who may not write there.
+    fs::create_directory(dir_ / "ro");
+    file("ro/a.txt", eucA);
+    fs::permissions(dir_, fs::perms::all);
+    fs::permissions(dir_ / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const std::string asUser = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const Outcome readOnly = bash(asUser + "\"$ZEKT\" -overwrite ro/a.txt; echo $?");
+    EXPECT_EQ(readOnly.out, "255\n");
+    EXPECT_EQ(readOnly.err, "ro/a.txt: Cannot write a file.\n");
+    EXPECT_EQ(readFile(dir_ / "ro/a.txt"), eucA);
+    fs::permissions(dir_ / "ro", fs::perms::owner_all);
 }
 
 }  // namespace

@@ -35,9 +35,11 @@ std::string flags(const DetectReport& report) {
 }
 
 // One pass as text, so that a mismatch shows every difference.
-std::string describePass(std::vector<std::string> options, const std::string& input, int bufferSize) {
+std::string describePass(std::vector<std::string> options, const std::string& input, int bufferSize,
+                         bool perByte = false) {
     MemoryConverter conv(input);
     conv.bufferSize = bufferSize;
+    conv.perByte = perByte;
     runOptions(conv, options);
     return "result " + std::to_string(conv.result) + " code " + std::to_string(index(conv.detectedCode)) +
            " return " + std::to_string(index(conv.detectedReturn)) + " flags " + flags(conv.report) +
@@ -73,6 +75,10 @@ TEST(InputDecoder, EverySplitDecodesAsUnsplit) {
         {{"-nk", "-J"}, "1B2849 31 0E 32", "8EB1 8EB2", JIS, RK::NONE},
         {{"-e", "-lf"}, "82 A0", "A4 A2", SJIS, RK::NONE, 1022},
         {{"-e", "-lf"}, "0D 0A 82 A0", "0A A4 A2", SJIS, RK::CRLF, 1023, 1021},
+        // A lone ESC at the end goes out like a lone CR; an unfinished
+        // sequence is consumed.
+        {{"-e"}, "61 62 63 1B", "61 62 63 1B", ASCII, RK::NONE},
+        {{"-e"}, "61 1B 24", "61", ASCII, RK::NONE},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.input);
@@ -87,7 +93,8 @@ TEST(InputDecoder, EverySplitDecodesAsUnsplit) {
         for (const auto& options : {c.options, check}) {
             const std::string whole = describePass(options, input, 1024);
             for (int size = 1; size <= static_cast<int>(input.size()) + 1; ++size)
-                ASSERT_EQ(describePass(options, input, size), whole) << "blocks of " << size;
+                for (const bool perByte : {false, true})
+                    ASSERT_EQ(describePass(options, input, size, perByte), whole) << "blocks of " << size;
         }
     }
 }
@@ -149,7 +156,9 @@ TEST(InputDecoder, DetectionAndReport) {
         {{"-c"}, "61 0E 62", JIS, "jis kanaSiSo"},
         {{"-c"}, "61 B1 B2", EUC, "eightBit jisKana8 kana8 broken"},
         {{"-c"}, "61 FE A1", EUC, "eightBit izon eucOnly broken"},
-        {{"-c"}, "8E B1", EUC, "eightBit ss2Kana broken"},
+        {{"-c"}, "8E B1", EUC, "eightBit ss2Kana broken"},  // both read it; EUC stays
+        {{"-c"}, "8F 6F 8F 8A", SJIS, "eightBit sjisLead ss3Kanji broken"},  // 出所
+        {{"-c"}, "8E 40", SJIS, "eightBit sjisLead ss2Kana broken"},
         {{"-c"}, "82 A0 1B 28 4A", JIS, "eightBit jis romaji sjisLead broken"},
         {{"-c"}, "FE A1 82 A0", SJIS, "eightBit sjisLead izon eucOnly broken"},
         {{"-c", "-E"}, "82 A0", EUC, "eightBit sjisLead"},
@@ -174,6 +183,17 @@ TEST(InputDecoder, DetectionAndReport) {
         EXPECT_EQ(flags(conv.report), set);
         EXPECT_EQ(conv.outputBytes, "");
     }
+}
+
+// Shift-JIS whose only leads are the EUC single shifts: a trail that EUC
+// would not take after them makes it Shift-JIS (時事, 出所 after a block's
+// worth of ASCII), where EUC's reading of SS2 kana is left alone.
+TEST(InputDecoder, SingleShiftLeadsInShiftJis) {
+    const std::string ascii(1000, 'a');
+    EXPECT_EQ(hex(convertWith({"-e", "-lf"}, bytes("8E 9E 8E 96 0A"))), "BB FE BB F6 0A");
+    EXPECT_EQ(convertWith({"-e", "-lf"}, ascii + bytes("8F 6F 8F 8A") + std::string(5000, 'b')),
+              ascii + bytes("BD D0 BD EA") + std::string(5000, 'b'));
+    EXPECT_EQ(hex(convertWith({"-s", "-lf"}, bytes("8E B1 8E DF 0A"))), "B1 DF 0A");
 }
 
 }  // namespace

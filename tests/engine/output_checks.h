@@ -37,17 +37,21 @@ inline int pairOf(std::string_view two) {
 }
 
 // Output as hex at the default block size and at every size from 1 to the
-// input length, so that every byte offset is once a block boundary.
+// input length, so that every byte offset is once a block boundary; on the
+// block path and on the plain per-byte path.
 inline void expectAtEverySplit(const std::vector<std::string>& options, std::string_view inputHex,
                                std::string_view expectedHex) {
     SCOPED_TRACE(::testing::PrintToString(options) + " input " + std::string(inputHex));
     const std::string input = bytes(inputHex), expected = hex(bytes(expectedHex));
     EXPECT_EQ(hex(convertWith(options, input)), expected);
-    for (int size = 1; size < static_cast<int>(input.size()); ++size) {
-        MemoryConverter conv(input);
-        conv.bufferSize = size;
-        runOptions(conv, options);
-        EXPECT_EQ(hex(conv.outputBytes), expected) << "blocks of " << size;
+    for (const bool perByte : {false, true}) {
+        for (int size = 1; size < static_cast<int>(input.size()); ++size) {
+            MemoryConverter conv(input);
+            conv.bufferSize = size;
+            conv.perByte = perByte;
+            runOptions(conv, options);
+            EXPECT_EQ(hex(conv.outputBytes), expected) << "blocks of " << size << (perByte ? ", per byte" : "");
+        }
     }
 }
 

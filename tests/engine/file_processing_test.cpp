@@ -1,0 +1,159 @@
+// processFile over real files: named outputs replace their file only when
+// everything succeeded, keep its mode and write through a link; in-place
+// conversion; read and write failures, injected through the front end.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdarg>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "format_text.h"
+#include "memory_converter.h"
+#include "stdio_converter.h"
+
+namespace zekt::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The stdio front end with its messages kept, and failures on demand, per
+// file: the output fails once more than writeLimit bytes were asked for,
+// and reading the file failingInput fails after readLimit bytes.
+class FileConverter final : public StdioConverter {
+public:
+    void print(int stream, const char* format, ...) override {
+        std::va_list args;
+        va_start(args, format);
+        (stream == 1 ? errors : printed) += formatText(format, args);
+        va_end(args);
+    }
+    void processFile(bool check, const char* inputName, const char* outputName) override {
+        written_ = read_ = 0;
+        writeFailed_ = false;
+        readFails_ = inputName != nullptr && failingInput == inputName;
+        StdioConverter::processFile(check, inputName, outputName);
+    }
+    void writeBlock(const std::uint8_t* data, int count) override {
+        written_ += static_cast<std::size_t>(count);
+        if (written_ > writeLimit)
+            writeFailed_ = true;
+        else
+            StdioConverter::writeBlock(data, count);
+    }
+    bool outputFailed() override { return writeFailed_ || StdioConverter::outputFailed(); }
+    int readBlock(std::uint8_t* data, int capacity) override {
+        if (!readFails_) return StdioConverter::readBlock(data, capacity);
+        if (read_ >= readLimit) return -1;
+        const int n = StdioConverter::readBlock(data, static_cast<int>(std::min<std::size_t>(capacity, readLimit - read_)));
+        read_ += static_cast<std::size_t>(std::max(n, 0));
+        return n;
+    }
+
+    std::string printed, errors;
+    std::size_t writeLimit = SIZE_MAX, readLimit = 0;
+    fs::path failingInput;
+
+private:
+    std::size_t written_ = 0, read_ = 0;
+    bool writeFailed_ = false, readFails_ = false;
+};
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class FileProcessing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zekt-files-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path file(const std::string& name, std::string_view bytes) {
+        writeFile(dir_ / name, bytes);
+        return dir_ / name;
+    }
+    // Names in the folder, hidden temporary files included.
+    std::vector<std::string> names() {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(dir_)) found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    int run(FileConverter& conv, const std::vector<std::string>& options) {
+        std::vector<const char*> argv{"zekt"};
+        for (const std::string& option : options) argv.push_back(option.c_str());
+        return conv.run(static_cast<int>(argv.size()), argv.data());
+    }
+
+    fs::path dir_;
+};
+
+const std::string eucA = "\xA4\xA2\n", sjisA = "\x82\xA0\r\n", large(200000, 'x');
+
+// A named output replaces its file only when the pass, every write and the
+// close succeeded; the file keeps its mode, and a link stays a link.
+TEST_F(FileProcessing, NamedOutputs) {
+    const fs::path in = file("in.txt", eucA), binary = file("bin.txt", std::string("a\0b", 3)),
+                   big = file("big.txt", large), out = file("out.txt", "old");
+    fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("out.txt", dir_ / "link.txt");
+
+    FileConverter conv;
+    conv.processFile(false, in.c_str(), (dir_ / "link.txt").c_str());
+    EXPECT_EQ(readFile(out), sjisA);
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    conv.processFile(false, binary.c_str(), out.c_str());
+    EXPECT_EQ(readFile(out), sjisA);
+    EXPECT_EQ(conv.errors, binary.string() + ": Not a text file.\n");
+    EXPECT_FALSE(conv.fatalError());
+
+    FileConverter failing;
+    failing.writeLimit = 1000;
+    failing.processFile(false, big.c_str(), out.c_str());
+    EXPECT_EQ(readFile(out), sjisA);
+    EXPECT_EQ(failing.errors, out.string() + ": Cannot write a file.\n");
+    EXPECT_TRUE(failing.fatalError());
+    EXPECT_EQ(names(), (std::vector<std::string>{"big.txt", "bin.txt", "in.txt", "link.txt", "out.txt"}));
+}
+
+// -overwrite: each file onto itself; refused, unreadable, unwritable and
+// unchanged files stay as they were (times too), and the run goes on.
+TEST_F(FileProcessing, InPlace) {
+    const fs::path euc = file("a.txt", eucA), same = file("same.txt", sjisA), binary = file("bin.txt", "a\x07"),
+                   big = file("big.txt", large), cut = file("cut.txt", large);
+    fs::permissions(euc, fs::perms::owner_read | fs::perms::owner_write);
+    const auto past = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    for (const fs::path& p : {same, binary, big, cut}) fs::last_write_time(p, past);
+
+    FileConverter conv;
+    conv.writeLimit = 100000;  // big.txt's output fails half-way
+    conv.failingInput = cut;   // and cut.txt cannot be read to its end
+    conv.readLimit = 1000;
+    EXPECT_EQ(run(conv, {"-overwrite", euc, same, binary, big, cut, "-c", euc}), -1);
+    EXPECT_EQ(readFile(euc), sjisA);
+    EXPECT_EQ(fs::status(euc).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readFile(big), large);
+    EXPECT_EQ(readFile(cut), large);
+    for (const fs::path& p : {same, binary, big, cut}) EXPECT_EQ(fs::last_write_time(p), past) << p;
+    EXPECT_EQ(conv.errors, binary.string() + ": Not a text file.\n" + big.string() + ": Cannot write a file.\n" +
+                               cut.string() + ": Cannot read a file.\n");
+    EXPECT_EQ(conv.printed, euc.string() + ": SJIS [CRLF] \n");  // the check wrote nothing
+    EXPECT_FALSE(conv.fatalError());
+    EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "big.txt", "bin.txt", "cut.txt", "same.txt"}));
+}
+
+}  // namespace
+}  // namespace zekt::testing
