@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A short tour of zekt over the samples: what each file is, then one
-# conversion shown as text a person can read. `make demo` builds first.
+# A short tour of zekt over the samples: what each file is, then
+# conversions shown as UTF-8 text a person can read. `make demo` builds
+# first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,15 +13,6 @@ fi
 
 heading() { printf '\n== %s ==\n' "$1"; }
 
-# Shows converted bytes as UTF-8 when iconv is there, as octal bytes otherwise.
-show_euc() {
-  if command -v iconv >/dev/null 2>&1; then
-    iconv -f EUC-JP -t UTF-8
-  else
-    od -An -c
-  fi
-}
-
 heading "zekt -v"
 "$zekt" -v
 echo
@@ -31,14 +23,26 @@ for f in samples/*.txt; do
   "$zekt" -c "$f"
 done
 
-heading "JIS note -> EUC with LF (zekt -e -lf samples/note-jis.txt | iconv -f EUC-JP -t UTF-8)"
-"$zekt" -e -lf samples/note-jis.txt | show_euc
+heading "JIS note -> UTF-8 with LF (zekt -u8 -lf samples/note-jis.txt)"
+"$zekt" -u8 -lf samples/note-jis.txt
 
-heading "Shift-JIS weather note -> EUC, circled numbers spelled portably (-xNOWIN)"
-"$zekt" -e -lf -xNOWIN samples/weather-sjis.txt | show_euc
+heading "Shift-JIS weather note -> UTF-8, circled numbers spelled portably (-xNOWIN)"
+"$zekt" -u8 -lf -xNOWIN samples/weather-sjis.txt
 
-heading "EUC shopping list -> EUC, half-width katakana widened (-X)"
-"$zekt" -e -lf -X samples/shopping-euc.txt | show_euc
+heading "EUC shopping list -> UTF-8, half-width katakana widened (-X)"
+"$zekt" -u8 -lf -X samples/shopping-euc.txt
+
+heading "UTF-8 notice -> Shift-JIS with CR+LF -> UTF-8 again (-xMS keeps Windows' wave dash)"
+echo "\$ zekt -s -xMS samples/notice-utf8.txt | zekt -u8 -lf -xMS"
+"$zekt" -s -xMS samples/notice-utf8.txt | "$zekt" -u8 -lf -xMS | tee "${TMPDIR:-/tmp}/zekt-demo-roundtrip.txt"
+if cmp -s samples/notice-utf8.txt "${TMPDIR:-/tmp}/zekt-demo-roundtrip.txt"; then
+  echo "(identical to the original)"
+else
+  echo "(differs from the original)"
+fi
+rm -f "${TMPDIR:-/tmp}/zekt-demo-roundtrip.txt"
+echo "\$ zekt -s samples/notice-utf8.txt | zekt -u8 -lf | grep 平日   # without -xMS: JIS X 0212's tilde, which Shift-JIS lacks"
+"$zekt" -s samples/notice-utf8.txt | "$zekt" -u8 -lf | grep 平日
 
 heading "The shopping list converted to JIS, checked again through a pipe"
 echo "\$ zekt -j samples/shopping-euc.txt | zekt -c"

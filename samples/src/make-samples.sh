@@ -5,3 +5,4 @@ cd "$(dirname "$0")"
 sed 's/$/\r/' weather.txt | iconv -f UTF-8 -t CP932 > ../weather-sjis.txt
 iconv -f UTF-8 -t EUC-JP shopping.txt > ../shopping-euc.txt
 iconv -f UTF-8 -t ISO-2022-JP note.txt > ../note-jis.txt
+cp notice.txt ../notice-utf8.txt
