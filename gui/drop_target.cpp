@@ -50,7 +50,7 @@ bool sameFile(const QString& a, const QString& b) {
 
 CDropTarget::CDropTarget(CZektWinApp& app, CZektWinDlg& dialog)
     : QLabel(QString::fromUtf8(captionDropZone), &dialog), m_app(app), m_dialog(dialog) {
-    setObjectName(QStringLiteral("IDC_DROP_ZONE"));
+    setObjectName(QString::fromLatin1(IDC_DROP_ZONE));
     setAlignment(Qt::AlignCenter);
     setWordWrap(true);
     setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -88,14 +88,14 @@ void CDropTarget::OnDropFiles(const QStringList& paths) {
         }
         m_app.m_inputPath = path;
         if (sameFile(m_app.m_inputPath, m_app.m_outputPath)) {
-            m_app.showMessage(&m_dialog, loadString(IDS_SAME_FILE));
+            m_app.showMessage(&m_dialog, QString::fromUtf8(IDS_SAME_FILE));
             break;
         }
         GuiConverter converter(m_app);
         converter.runOptionText(convert ? optionText : optionText + QStringLiteral(" -c"), m_app.m_inputPath);
         m_app.messageLog += QLatin1Char('\n');
-        // The output folder cannot take more (a full disk, say): the rest
-        // of the drop would fail alike.
+        // The output could not be written (a full disk, say) or memory ran
+        // out: the rest of the drop would fail alike.
         if (converter.fatalError()) break;
     }
     m_dialog.showLog(m_app.messageLog);

@@ -1,77 +1,41 @@
-// Control IDs, string table and version block of ZektWin. The IDs double as
-// the controls' object names, so a control can be found by its resource name.
+// ZektWin's resources under Qt: the object names of the dialog and its
+// controls (the dialog names its widgets with them, the tests find them by
+// them), the icon, the texts the user sees, and the application's identity.
 #pragma once
-
-#include <QString>
-#include <array>
-#include <string_view>
 
 namespace zektwin {
 
-inline constexpr int IDD_MAIN_DIALOG = 102;
-inline constexpr int IDI_MAIN_ICON = 128;
+inline constexpr char IDD_MAIN_DIALOG[] = "IDD_MAIN_DIALOG";
+inline constexpr char IDC_RADIO_CONVERT[] = "IDC_RADIO_CONVERT";
+inline constexpr char IDC_RADIO_CHECK[] = "IDC_RADIO_CHECK";
+inline constexpr char IDC_OUTPUT_FOLDER[] = "IDC_OUTPUT_FOLDER";
+inline constexpr char IDC_CHANGE_FOLDER[] = "IDC_CHANGE_FOLDER";
+inline constexpr char IDC_OPTIONS[] = "IDC_OPTIONS";
+inline constexpr char IDC_HELP_BUTTON[] = "IDC_HELP_BUTTON";
+inline constexpr char IDC_DROP_ZONE[] = "IDC_DROP_ZONE";
+inline constexpr char IDC_MESSAGES[] = "IDC_MESSAGES";
 
-inline constexpr int IDC_CHANGE_FOLDER = 1002;
-inline constexpr int IDC_OUTPUT_FOLDER = 1003;
-inline constexpr int IDC_DROP_ZONE = 1010;
-inline constexpr int IDC_RADIO_CONVERT = 1011;
-inline constexpr int IDC_RADIO_CHECK = 1012;
-inline constexpr int IDC_OPTIONS = 1023;
-inline constexpr int IDC_HELP_BUTTON = 1024;
-inline constexpr int IDC_MESSAGES = 1025;
+// Path in the compiled-in resources (zektwin.qrc).
+inline constexpr char IDI_MAIN_ICON[] = ":/icons/zektwin.png";
 
-inline constexpr int IDS_SELECT_FOLDER = 60001;
-inline constexpr int IDS_SAME_FILE = 60002;
+// Texts, UTF-8.
+inline constexpr char IDS_SELECT_FOLDER[] = "出力先フォルダの選択";
+inline constexpr char IDS_SAME_FILE[] = "入力ファイルと出力ファイルが同じです";
 
-struct StringEntry {
-    int id;
-    std::string_view text;
-};
+inline constexpr char dialogTitle[] = "ZektWin";
+inline constexpr char captionConvert[] = "変換";
+inline constexpr char captionCheck[] = "確認";
+inline constexpr char captionFolderLabel[] = "出力先フォルダ";
+inline constexpr char captionChangeFolder[] = "変更…";
+inline constexpr char captionOptionLabel[] = "詳細オプション";
+inline constexpr char captionHelp[] = "ヘルプ";
+inline constexpr char captionDropZone[] = "対象となるファイルをここにドロップして下さい";
+inline constexpr char captionMessageLabel[] = "メッセージ";
 
-inline constexpr std::array<StringEntry, 2> stringTable{{
-    {IDS_SELECT_FOLDER, "出力先フォルダの選択"},
-    {IDS_SAME_FILE, "入力ファイルと出力ファイルが同じです"},
-}};
-
-// The text of a string-table entry; empty for an unknown ID.
-inline QString loadString(int id) {
-    for (const StringEntry& entry : stringTable)
-        if (entry.id == id) return QString::fromUtf8(entry.text.data(), static_cast<qsizetype>(entry.text.size()));
-    return {};
-}
-
-// Captions of the dialog's controls.
-inline constexpr const char* captionConvert = "変換";
-inline constexpr const char* captionCheck = "確認";
-inline constexpr const char* captionFolderLabel = "出力先フォルダ";
-inline constexpr const char* captionChangeFolder = "変更…";
-inline constexpr const char* captionOptionLabel = "詳細オプション";
-inline constexpr const char* captionHelp = "ヘルプ";
-inline constexpr const char* captionDropZone = "対象となるファイルをここにドロップして下さい";
-inline constexpr const char* captionMessageLabel = "メッセージ";
-inline constexpr const char* dialogTitle = "ZektWin";
-
-// Version block.
-struct VersionInfo {
-    const char* version;
-    const char* comments;
-    const char* fileDescription;
-    const char* internalName;
-    const char* originalFilename;
-    const char* productName;
-    const char* companyName;
-    const char* legalCopyright;
-};
-
-inline constexpr VersionInfo versionInfo{
-    "2.2.1.0",
-    "文字コード変換ツール",
-    "ZektWin MFC ｱﾌﾟﾘｹｰｼｮﾝ",
-    "ZektWin",
-    "ZektWin.EXE",
-    "ZektWin ｱﾌﾟﾘｹｰｼｮﾝ",
-    "the zekt authors",
-    "Copyright (C) the zekt authors",
-};
+// The application as Qt names it (--version, --help, the window system).
+inline constexpr char applicationName[] = "ZektWin";
+inline constexpr char applicationVersion[] = "2.2.1.0";
+inline constexpr char applicationComments[] = "文字コード変換ツール";
+inline constexpr char organizationName[] = "the zekt authors";
 
 }  // namespace zektwin

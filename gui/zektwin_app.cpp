@@ -36,18 +36,10 @@ QFont messageFont() {
 }  // namespace
 
 void setApplicationMetadata() {
-    QCoreApplication::setApplicationName(QString::fromUtf8(versionInfo.internalName));
-    QCoreApplication::setApplicationVersion(QString::fromUtf8(versionInfo.version));
-    QCoreApplication::setOrganizationName(QString::fromUtf8(versionInfo.companyName));
-    // The rest of the version block has no Qt counterpart: kept as
-    // properties of the application object, where anything can read them.
-    QCoreApplication* app = QCoreApplication::instance();
-    app->setProperty("Comments", QString::fromUtf8(versionInfo.comments));
-    app->setProperty("FileDescription", QString::fromUtf8(versionInfo.fileDescription));
-    app->setProperty("OriginalFilename", QString::fromUtf8(versionInfo.originalFilename));
-    app->setProperty("ProductName", QString::fromUtf8(versionInfo.productName));
-    app->setProperty("LegalCopyright", QString::fromUtf8(versionInfo.legalCopyright));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zektwin.png")));
+    QCoreApplication::setApplicationName(QString::fromUtf8(applicationName));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(applicationVersion));
+    QCoreApplication::setOrganizationName(QString::fromUtf8(organizationName));
+    QGuiApplication::setWindowIcon(QIcon(QString::fromLatin1(IDI_MAIN_ICON)));
     QGuiApplication::setDesktopFileName(QStringLiteral("zektwin"));
 }
 
@@ -59,7 +51,7 @@ CZektWinApp::CZektWinApp()
 
 int CZektWinApp::InitInstance(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromUtf8(versionInfo.comments));
+    parser.setApplicationDescription(QString::fromUtf8(applicationComments));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Files to convert (or check) as if dropped."),

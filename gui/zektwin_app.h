@@ -10,7 +10,8 @@ class QWidget;
 
 namespace zektwin {
 
-// Name, version and the version block's texts on the running application.
+// Name, version, organisation, icon and desktop file of the running
+// application.
 void setApplicationMetadata();
 
 class CZektWinApp {

@@ -19,6 +19,7 @@ namespace {
 
 QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The resource name becomes the object name, by which the control is found.
 QString idName(const char* name) { return QString::fromLatin1(name); }
 
 // Enter must not fire a button: typing options and pressing Enter should
@@ -41,8 +42,8 @@ QLabel* staticText(const char* caption, QWidget* parent) {
 CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_app(app),
-      m_hIcon(QStringLiteral(":/icons/zektwin.png")) {
-    setObjectName(QStringLiteral("IDD_MAIN_DIALOG"));
+      m_hIcon(QString::fromLatin1(IDI_MAIN_ICON)) {
+    setObjectName(idName(IDD_MAIN_DIALOG));
     setWindowTitle(text(dialogTitle));
     createControls();
     layOutControls();
@@ -52,25 +53,25 @@ CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
 // Created in the template's order, which is also the tab order.
 void CZektWinDlg::createControls() {
     m_radioConvert = new QRadioButton(text(captionConvert), this);
-    m_radioConvert->setObjectName(idName("IDC_RADIO_CONVERT"));
+    m_radioConvert->setObjectName(idName(IDC_RADIO_CONVERT));
     m_radioCheck = new QRadioButton(text(captionCheck), this);
-    m_radioCheck->setObjectName(idName("IDC_RADIO_CHECK"));
+    m_radioCheck->setObjectName(idName(IDC_RADIO_CHECK));
 
     m_folderLabel = staticText(captionFolderLabel, this);
     m_outputFolder = new QLineEdit(this);
-    m_outputFolder->setObjectName(idName("IDC_OUTPUT_FOLDER"));
+    m_outputFolder->setObjectName(idName(IDC_OUTPUT_FOLDER));
     m_outputFolder->setReadOnly(true);
-    m_changeFolder = pushButton(captionChangeFolder, "IDC_CHANGE_FOLDER", this);
+    m_changeFolder = pushButton(captionChangeFolder, IDC_CHANGE_FOLDER, this);
 
     m_optionLabel = staticText(captionOptionLabel, this);
     m_options = new QLineEdit(this);
-    m_options->setObjectName(idName("IDC_OPTIONS"));
-    m_helpButton = pushButton(captionHelp, "IDC_HELP_BUTTON", this);
+    m_options->setObjectName(idName(IDC_OPTIONS));
+    m_helpButton = pushButton(captionHelp, IDC_HELP_BUTTON, this);
 
     m_dropTarget = new CDropTarget(m_app, *this);
 
     m_messages = new QPlainTextEdit(this);
-    m_messages->setObjectName(idName("IDC_MESSAGES"));
+    m_messages->setObjectName(idName(IDC_MESSAGES));
     m_messages->setReadOnly(true);
     m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_messages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -129,7 +130,7 @@ void CZektWinDlg::OnInitDialog() {
 }
 
 void CZektWinDlg::OnChangeFolder() {
-    const QString folder = m_app.browseFolder(this, loadString(IDS_SELECT_FOLDER), m_app.m_outputFolder);
+    const QString folder = m_app.browseFolder(this, text(IDS_SELECT_FOLDER), m_app.m_outputFolder);
     if (!folder.isEmpty()) m_app.m_outputFolder = folder;
     m_outputFolder->setText(m_app.m_outputFolder);
 }

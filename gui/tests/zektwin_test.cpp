@@ -7,11 +7,15 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include "gui_converter.h"
 #include "option_tables.h"
+#include "resources.h"
 #include "zektwin_app.h"
 #include "zektwin_dlg.h"
 
@@ -21,6 +25,7 @@ namespace {
 
 const QByteArray eucAiLf("\xA4\xA2\n");       // "あ" LF in EUC
 const QByteArray sjisAiCrlf("\x82\xA0\r\n");  // the same, SJIS CR LF
+const QByteArray utf8AiLf("\xE3\x81\x82\n");  // the same, UTF-8 LF
 
 QByteArray readFile(const QString& path) {
     QFile file(path);
@@ -44,7 +49,7 @@ class ZektWinTest : public QObject {
         if (widget == nullptr) qFatal("no control %s", name);
         return widget;
     }
-    QString log() { return control<QPlainTextEdit>("IDC_MESSAGES")->toPlainText(); }
+    QString log() { return control<QPlainTextEdit>(IDC_MESSAGES)->toPlainText(); }
     QString inPath(const char* name) { return in->filePath(QString::fromLatin1(name)); }
     QString outPath(const char* name) { return out->filePath(QString::fromLatin1(name)); }
     bool outputFolderEmpty() {
@@ -58,7 +63,7 @@ class ZektWinTest : public QObject {
     }
     void setOutputFolder(const QString& folder) {
         browseResult = folder;
-        control<QPushButton>("IDC_CHANGE_FOLDER")->click();
+        control<QPushButton>(IDC_CHANGE_FOLDER)->click();
     }
 
     // A drag into the dialog's window over the widget, as the window system
@@ -82,7 +87,7 @@ class ZektWinTest : public QObject {
         QList<QUrl> urls;
         for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
-        QVERIFY(drag(control("IDC_DROP_ZONE"), data, true));
+        QVERIFY(drag(control(IDC_DROP_ZONE), data, true));
     }
 
 private slots:
@@ -100,20 +105,20 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
         in = std::make_unique<QTemporaryDir>();
         out = std::make_unique<QTemporaryDir>();
-        startFolder = control<QLineEdit>("IDC_OUTPUT_FOLDER")->text();
+        startFolder = control<QLineEdit>(IDC_OUTPUT_FOLDER)->text();
         setOutputFolder(out->path());
     }
 
     void startStateAndModes() {
         QCOMPARE(dlg->windowTitle(), QStringLiteral("ZektWin"));
-        QVERIFY(control<QRadioButton>("IDC_RADIO_CONVERT")->isChecked());
+        QVERIFY(control<QRadioButton>(IDC_RADIO_CONVERT)->isChecked());
         QCOMPARE(startFolder, QDir::tempPath());
 
-        QTest::mouseClick(control("IDC_RADIO_CHECK"), Qt::LeftButton);
+        QTest::mouseClick(control(IDC_RADIO_CHECK), Qt::LeftButton);
         QVERIFY(app->m_checkMode);
-        QVERIFY(!control("IDC_OUTPUT_FOLDER")->isEnabled() && !control("IDC_CHANGE_FOLDER")->isEnabled());
-        QTest::mouseClick(control("IDC_RADIO_CONVERT"), Qt::LeftButton);
-        QVERIFY(!app->m_checkMode && control("IDC_CHANGE_FOLDER")->isEnabled());
+        QVERIFY(!control(IDC_OUTPUT_FOLDER)->isEnabled() && !control(IDC_CHANGE_FOLDER)->isEnabled());
+        QTest::mouseClick(control(IDC_RADIO_CONVERT), Qt::LeftButton);
+        QVERIFY(!app->m_checkMode && control(IDC_CHANGE_FOLDER)->isEnabled());
 
         setOutputFolder(QString());  // cancelled
         QCOMPARE(app->m_outputFolder, out->path());
@@ -131,9 +136,10 @@ private slots:
     }
 
     void checkModeLogsFullNames() {
-        QTest::mouseClick(control("IDC_RADIO_CHECK"), Qt::LeftButton);
-        drop({input("a.txt", eucAiLf), input("c.txt", "x\r\n")});
-        QCOMPARE(log(), inPath("a.txt") + ": EUC [LF] \n\n" + inPath("c.txt") + ": ASCII [CRLF] \n\n");
+        QTest::mouseClick(control(IDC_RADIO_CHECK), Qt::LeftButton);
+        drop({input("a.txt", eucAiLf), input("c.txt", "x\r\n"), input("u.txt", utf8AiLf)});
+        QCOMPARE(log(), inPath("a.txt") + ": EUC [LF] \n\n" + inPath("c.txt") + ": ASCII [CRLF] \n\n" +
+                            inPath("u.txt") + ": UTF8 [LF] \n\n");
         QVERIFY(outputFolderEmpty());
     }
 
@@ -151,17 +157,72 @@ private slots:
         QTest::newRow("-e -lf") << "-e -lf" << eucAiLf;
         QTest::newRow("no dashes") << "e lf" << sjisAiCrlf;
         QTest::newRow("unknown") << "-xyz" << QByteArray();
-        QTest::newRow("dash inside") << "-e-lf" << QByteArray();
-        QTest::newRow("token over 15 chars") << "-lfxxxxxxxxxxxxxx" << QByteArray();
+        QTest::newRow("-u8 -lf") << "-u8 -lf" << utf8AiLf;
     }
     void optionTexts() {
         QFETCH(QString, options);
         QFETCH(QByteArray, output);
-        control<QLineEdit>("IDC_OPTIONS")->setText(options);
+        control<QLineEdit>(IDC_OPTIONS)->setText(options);
         drop({input("a.txt", eucAiLf), input("b.txt", eucAiLf)});
         const QString error = output.isEmpty() ? QString::fromLatin1(zekt::optionErrorText) : QString();
         QCOMPARE(log(), "a.txt:" + error + "\nb.txt:" + error + "\n");
         QCOMPARE(readFile(outPath("b.txt")), output.isEmpty() ? QByteArray("<missing>") : output);
+    }
+
+    // Tokens start at "-" and end at a C-locale blank or after 15 bytes; the
+    // byte after a cut is dropped.
+    void splitOptionText_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<QByteArray>>("tokens");
+        const auto row = [](const char* name, const char* text, const QList<QByteArray>& tokens) {
+            QTest::newRow(name) << QByteArray(text) << tokens;
+        };
+        row("no dash", "e lf \xA4\xA2", {});
+        row("several", "  -e  -lf -jKANA8 -", {"-e", "-lf", "-jKANA8", "-"});
+        row("dash inside", "-e-lf x-y --", {"-e-lf", "-y", "--"});
+        row("every blank", "-a -b\t-c\n-d\v-e\f-f\r-g", {"-a", "-b", "-c", "-d", "-e", "-f", "-g"});
+        row("no other blank", "-a\x1C\x85\xA0\xFF-b", {"-a\x1C\x85\xA0\xFF-b"});
+        row("14", "-abcdefghijklm -x", {"-abcdefghijklm", "-x"});
+        row("15", "-abcdefghijklmn -x", {"-abcdefghijklmn", "-x"});
+        row("16", "-abcdefghijklmno -x", {"-abcdefghijklmn", "-x"});
+        row("16 at end", "-abcdefghijklmno", {"-abcdefghijklmn"});
+        row("cut at a dash", "-abcdefghijklmn-x", {"-abcdefghijklmn"});
+        row("cut before a dash", "-abcdefghijklmno-x", {"-abcdefghijklmn", "-x"});
+        row("cut twice", "-abcdefghijklmnX-opqrstuvwxyzABC -c", {"-abcdefghijklmn", "-opqrstuvwxyzAB", "-c"});
+        row("bytes, not characters", "-\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88\xE3\x81\x8A -x",
+            {"-\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86\xE3\x81\x88\xE3\x81", "-x"});
+    }
+    void splitOptionText() {
+        QFETCH(QByteArray, text);
+        QFETCH(QList<QByteArray>, tokens);
+        QList<QByteArray> split;
+        for (const std::string& token : zektwin::splitOptionText({text.constData(), std::size_t(text.size())}))
+            split << QByteArray::fromStdString(token);
+        QCOMPARE(split, tokens);
+    }
+
+    // A failed write ends the drop and leaves nothing in the folder, not even
+    // the hidden file the output is written to; the dialog carries on.
+    void writeFailureEndsTheDrop() {
+        const QString big = input("big.txt", eucAiLf.repeated(100000));  // 400 000 bytes as SJIS
+        const QString small = input("small.txt", eucAiLf);
+        // Past 64 KiB a write fails (EFBIG, the signal ignored), as on a full disk.
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, handler);
+        });
+        const rlimit limit{64 * 1024, old.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        drop({big, small});
+        QCOMPARE(log(), "big.txt:" + outPath("big.txt") + ": Cannot write a file.\n\n");
+        QVERIFY(outputFolderEmpty());
+        QVERIFY(dlg->isVisible());
+        drop({small});  // it fits: the first drop stopped short of it
+        QCOMPARE(log(), QStringLiteral("small.txt:\n"));
+        QCOMPARE(readFile(outPath("small.txt")), sjisAiCrlf);
     }
 
     // The input's own file, reached through a hard link in the output
@@ -178,7 +239,7 @@ private slots:
 
     // Help adds to the log each time; the next drop starts it afresh.
     void helpTwice() {
-        for (int i = 0; i < 2; ++i) control<QPushButton>("IDC_HELP_BUTTON")->click();
+        for (int i = 0; i < 2; ++i) control<QPushButton>(IDC_HELP_BUTTON)->click();
         const QString usage = QString::fromLatin1(zekt::bannerText) + "\n" + zekt::usageText;
         QCOMPARE(log(), usage + usage);
         drop({input("a.txt", eucAiLf)});
@@ -190,10 +251,10 @@ private slots:
         QMimeData files;
         files.setUrls({QUrl::fromLocalFile(in->path())});
         files.setText(QStringLiteral("text"));
-        for (const char* name : {"IDC_RADIO_CONVERT", "IDC_OUTPUT_FOLDER", "IDC_CHANGE_FOLDER", "IDC_OPTIONS",
-                                 "IDC_HELP_BUTTON", "IDC_MESSAGES"})
+        for (const char* name :
+             {IDC_RADIO_CONVERT, IDC_OUTPUT_FOLDER, IDC_CHANGE_FOLDER, IDC_OPTIONS, IDC_HELP_BUTTON, IDC_MESSAGES})
             QVERIFY2(!drag(control(name), files), name);
-        QVERIFY(drag(control("IDC_DROP_ZONE"), files));
+        QVERIFY(drag(control(IDC_DROP_ZONE), files));
     }
 };
 
