@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Times zekt against GNU iconv, nkf and a minimal floor loop on a real
-corpus, and writes the results to docs/benchmarks.md.
+"""Times zekt against GNU iconv, nkf and a minimal floor loop on two real
+corpora, and writes the results to docs/benchmarks.md.
 
 Called by bench/run.sh, which installs the tools and builds the binaries.
 Every program reads the corpus on its standard input and writes to
-/dev/null; the programs run interleaved, round after round, so that a burst
+/dev/null; zekt also runs once per round with the corpus named as its
+argument. The programs run interleaved, round after round, so that a burst
 of load on the machine hits them all alike. Peak RSS comes from
-/usr/bin/time -f %M.
+/usr/bin/time -f %M. Before the rounds, the outputs of the programs are
+compared on the first 5 MB of each input; after them, callgrind counts the
+instructions per input byte on the same cuts.
 """
 
 import argparse
+import concurrent.futures
 import datetime
 import os
 import platform
@@ -22,8 +26,46 @@ from dataclasses import dataclass, field
 from pathlib import Path
 
 EDICT = Path("/usr/share/edict/edict")
+IPADIC = Path("/usr/share/mecab/dic/ipadic")
 MB = 1_000_000
+CUT_MB = 5  # the head of each input that is compared and counted by callgrind
 TIME = "/usr/bin/time"
+HIGH = bytes(range(0x80, 0x100))
+
+# The forms of a corpus: file suffix, iconv name, zekt output option, nkf
+# output option, Python codec (to show differing text).
+FORMS = {
+    "euc": ("EUC-JP", "-e", "-e", "euc_jp"),
+    "sjis": ("SHIFT_JIS", "-s", "-s", "shift_jis"),
+    "jis": ("ISO-2022-JP", "-j", "-j", "iso2022_jp"),
+    "utf8": ("UTF-8", "-u8", "-w", "utf-8"),
+}
+LABEL = {"euc": "EUC", "sjis": "SJIS", "jis": "JIS", "utf8": "UTF-8"}
+
+# (from, to) for every direction, in the order of the tables.
+DIRECTIONS = [
+    ("euc", "sjis"),
+    ("sjis", "euc"),
+    ("sjis", "jis"),
+    ("jis", "sjis"),
+    ("euc", "utf8"),
+    ("sjis", "utf8"),
+    ("utf8", "sjis"),
+    ("utf8", "euc"),
+]
+DIRECTION_OPTION = {f"{LABEL[s]} → {LABEL[d]}": FORMS[d][1] for s, d in DIRECTIONS}
+CHECKS = ["euc", "utf8"]  # the forms that check mode reads
+
+# The corpus that the conversion of the same input is for each check mode.
+CHECK_AGAINST = {"euc": ("euc", "sjis"), "utf8": ("utf8", "sjis")}
+
+
+def direction_name(src: str, dst: str) -> str:
+    return f"{LABEL[src]} → {LABEL[dst]}"
+
+
+def check_name(src: str) -> str:
+    return f"check ({LABEL[src]})"
 
 
 # ---------------------------------------------------------------- corpus
@@ -49,25 +91,55 @@ def iconv_file(src: Path, dst: Path, to_code: str) -> None:
         subprocess.run(["iconv", "-c", "-f", "EUC-JP", "-t", to_code], stdin=fin, stdout=fout, check=True)
 
 
-def prepare_corpus(corpus: Path, size_mb: int) -> dict:
-    """EUC copies of edict cut to 1 MB, 10 MB and size_mb, plus the Shift-JIS
-    and JIS forms of the largest."""
+def make_forms(corpus: Path, stem: str, euc: Path) -> dict:
+    """The four forms of an EUC file, and their heads cut to CUT_MB."""
+    files = {"euc": euc}
+    for form in ("sjis", "jis", "utf8"):
+        files[form] = corpus / f"{stem}.{form}"
+        iconv_file(euc, files[form], FORMS[form][0])
+    cuts = {}
+    for form, path in files.items():
+        cuts[form] = corpus / f"{stem}.head{CUT_MB}m.{form}"
+        with path.open("rb") as f:
+            write_if_changed(cuts[form], cut_at_line(f.read(CUT_MB * MB), CUT_MB * MB))
+    return {"full": files, "cut": cuts}
+
+
+def describe(data: bytes) -> dict:
+    """The share of non-ASCII bytes and the JIS X 0212 characters of EUC text
+    (0x8F is only ever the SS3 lead byte in EUC)."""
+    return {
+        "mb": len(data) / MB,
+        "high": 1 - len(data.translate(None, HIGH)) / len(data),
+        "x0212": data.count(b"\x8f"),
+        "kana": data.count(b"\x8e"),
+    }
+
+
+def prepare_corpora(corpus: Path, size_mb: int) -> dict:
+    """edict cut to 1 MB, 10 MB and size_mb (the largest in all four forms),
+    and the mecab-ipadic sources in all four forms."""
     corpus.mkdir(parents=True, exist_ok=True)
     source = EDICT.read_bytes()
-    copies = size_mb * MB // len(source) + 1
-    whole = source * copies
-    files = {}
+    whole = source * (size_mb * MB // len(source) + 1)
+    scaling = {}
     for mb in sorted({1, 10, size_mb}):
-        path = corpus / f"edict-{mb}m.euc"
-        write_if_changed(path, cut_at_line(whole, mb * MB))
-        files[f"euc{mb}"] = path
-    big = files[f"euc{size_mb}"]
-    files["euc"] = big
-    files["sjis"] = corpus / f"edict-{size_mb}m.sjis"
-    files["jis"] = corpus / f"edict-{size_mb}m.jis"
-    iconv_file(big, files["sjis"], "SHIFT_JIS")
-    iconv_file(big, files["jis"], "ISO-2022-JP")
-    return files
+        scaling[mb] = corpus / f"edict-{mb}m.euc"
+        write_if_changed(scaling[mb], cut_at_line(whole, mb * MB))
+    edict = make_forms(corpus, f"edict-{size_mb}m", scaling[size_mb])
+    edict["scaling"] = scaling
+    edict["about"] = describe(source)
+    edict["about"]["source_mb"] = len(source) / MB
+
+    # The dictionary sources, concatenated in sorted name order.
+    parts = sorted(IPADIC.glob("*.csv"), key=lambda p: p.name)
+    text = b"".join(p.read_bytes() for p in parts)
+    ipadic_euc = corpus / "ipadic.euc"
+    write_if_changed(ipadic_euc, text)
+    ipadic = make_forms(corpus, "ipadic", ipadic_euc)
+    ipadic["about"] = describe(text)
+    ipadic["about"]["files"] = len(parts)
+    return {"edict": edict, "ipadic": ipadic}
 
 
 # ---------------------------------------------------------------- runs
@@ -77,10 +149,15 @@ def prepare_corpus(corpus: Path, size_mb: int) -> dict:
 class Case:
     """One program on one input, measured once per round."""
 
-    group: str  # the direction, e.g. "EUC → SJIS"
-    program: str  # "zekt", "iconv", "nkf", "floor"
+    corpus: str  # "edict" or "ipadic"
+    group: str  # the direction, e.g. "EUC → SJIS", or the check mode
+    program: str  # "zekt", "zekt (file)", "iconv", "nkf", "floor"
     argv: list
     input: Path
+    named: bool = False  # the input is named on the command line, not given on stdin
+    rounds: int = 0  # 0: every round, else only the first `rounds`
+    capture: bool = False  # keep the output (check mode)
+    output: str = ""
     walls: list = field(default_factory=list)
     cpus: list = field(default_factory=list)
     rss_kb: list = field(default_factory=list)
@@ -107,39 +184,191 @@ class Case:
 
 
 def run_once(case: Case) -> None:
-    with tempfile.NamedTemporaryFile("r", suffix=".time") as report, case.input.open("rb") as fin:
-        argv = [TIME, "-f", "%U %S %M", "-o", report.name, *case.argv]
-        start = time.perf_counter()
-        result = subprocess.run(argv, stdin=fin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        wall = time.perf_counter() - start
-        if result.returncode != 0:
-            sys.exit(f"bench: {' '.join(case.argv)} failed: {result.stderr.decode(errors='replace')}")
-        user, system, rss = report.read().split()[-3:]
+    stdin = subprocess.DEVNULL if case.named else case.input.open("rb")
+    stdout = subprocess.PIPE if case.capture else subprocess.DEVNULL
+    try:
+        with tempfile.NamedTemporaryFile("r", suffix=".time") as report:
+            argv = [TIME, "-f", "%U %S %M", "-o", report.name, *case.argv]
+            start = time.perf_counter()
+            result = subprocess.run(argv, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
+            wall = time.perf_counter() - start
+            if result.returncode != 0:
+                sys.exit(f"bench: {' '.join(case.argv)} failed: {result.stderr.decode(errors='replace')}")
+            user, system, rss = report.read().split()[-3:]
+    finally:
+        if stdin is not subprocess.DEVNULL:
+            stdin.close()
+    if case.capture:
+        case.output = " ".join(result.stdout.decode(errors="replace").split())
     case.walls.append(wall)
     case.cpus.append(float(user) + float(system))
     case.rss_kb.append(int(rss))
 
 
-def make_cases(zekt: str, floor: str, files: dict, size_mb: int) -> tuple:
+def rejected_options(zekt: str) -> set:
+    """The output options that this zekt turns down ("option error", exit
+    status 255): the rows that need them are skipped."""
+    rejected = set()
+    for opt in sorted({FORMS[dst][1] for _, dst in DIRECTIONS}):
+        r = subprocess.run([zekt, opt, "-nr"], input=b"a\n", capture_output=True)
+        if r.returncode == 255 and b"option error" in r.stderr:
+            rejected.add(opt)
+    return rejected
+
+
+def make_cases(zekt: str, floor: str, corpora: dict, size_mb: int, nkf_rounds: int,
+               rejected: set) -> tuple:
     nkf = ["nkf", "-x", "-m0"]  # -x keeps half-width kana, -m0 no MIME decoding; no -L: line ends kept
-    euc, sjis, jis = files["euc"], files["sjis"], files["jis"]
-    directions = [
-        ("EUC → SJIS", euc, "-s", ["-f", "EUC-JP", "-t", "SHIFT_JIS"], "-s"),
-        ("SJIS → EUC", sjis, "-e", ["-f", "SHIFT_JIS", "-t", "EUC-JP"], "-e"),
-        ("SJIS → JIS", sjis, "-j", ["-f", "SHIFT_JIS", "-t", "ISO-2022-JP"], "-j"),
-        ("JIS → SJIS", jis, "-s", ["-f", "ISO-2022-JP", "-t", "SHIFT_JIS"], "-s"),
-    ]
     cases = []
-    for group, path, zopt, iconv_opts, nopt in directions:
-        cases.append(Case(group, "zekt", [zekt, zopt, "-nr"], path))
-        cases.append(Case(group, "iconv", ["iconv", "-c", *iconv_opts], path))
-        cases.append(Case(group, "nkf", [*nkf, nopt], path))
-        if group == "EUC → SJIS":
-            cases.append(Case(group, "floor", [floor], path))
-    cases.append(Case("check (EUC)", "zekt", [zekt, "-c"], euc))
-    cases.append(Case("check (EUC)", "nkf", ["nkf", "--guess"], euc))
-    scaling = [Case(f"scaling {mb} MB", "zekt", [zekt, "-s", "-nr"], files[f"euc{mb}"]) for mb in (1, 10)]
+    for corpus, forms in corpora.items():
+        files = forms["full"]
+        for src, dst in DIRECTIONS:
+            group, path = direction_name(src, dst), files[src]
+            zopt = FORMS[dst][1]
+            if zopt not in rejected:
+                cases.append(Case(corpus, group, "zekt", [zekt, zopt, "-nr"], path))
+                cases.append(Case(corpus, group, "zekt (file)", [zekt, zopt, "-nr", str(path)], path, named=True))
+            cases.append(Case(corpus, group, "iconv", ["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], path))
+            cases.append(Case(corpus, group, "nkf", [*nkf, FORMS[dst][2]], path, rounds=nkf_rounds))
+            if (src, dst) == ("euc", "sjis"):
+                cases.append(Case(corpus, group, "floor", [floor], path))
+        for src in CHECKS:
+            group, path = check_name(src), files[src]
+            cases.append(Case(corpus, group, "zekt", [zekt, "-c"], path, capture=True))
+            cases.append(Case(corpus, group, "zekt (file)", [zekt, "-c", str(path)], path, named=True))
+            cases.append(Case(corpus, group, "nkf", ["nkf", "--guess"], path, rounds=nkf_rounds, capture=True))
+    scaling = [
+        Case("edict", f"scaling {mb} MB", "zekt", [zekt, "-s", "-nr"], path)
+        for mb, path in corpora["edict"]["scaling"].items()
+        if mb != size_mb
+    ]
     return cases, scaling
+
+
+# ---------------------------------------------------------------- outputs
+
+
+def program_output(argv: list, path: Path, named: bool = False) -> bytes:
+    if named:
+        r = subprocess.run([*argv, str(path)], stdin=subprocess.DEVNULL, capture_output=True)
+    else:
+        with path.open("rb") as fin:
+            r = subprocess.run(argv, stdin=fin, capture_output=True)
+    if r.returncode != 0:
+        sys.exit(f"bench: {' '.join(argv)} failed: {r.stderr.decode(errors='replace')}")
+    return r.stdout
+
+
+def first_difference(a: bytes, b: bytes) -> int:
+    """The offset of the first byte where a and b differ (they do differ)."""
+    lo, hi = 0, min(len(a), len(b))  # a[:lo] == b[:lo]; the answer is at most hi
+    while lo < hi:
+        mid = (lo + hi + 1) // 2
+        if a[:mid] == b[:mid]:
+            lo = mid
+        else:
+            hi = mid - 1
+    return lo
+
+
+def sample(line: bytes, codec: str, at: int) -> str:
+    """A few characters of line from its character `at`, and their bytes."""
+    text = line.decode(codec, errors="replace")
+    try:
+        offset = len(text[:at].encode(codec))
+    except UnicodeError:
+        offset = at
+    shown = text[at : at + 3].replace("`", "'").replace("|", "\\|")
+    raw = line[offset : offset + 4].hex(" ").upper()
+    return f"`{shown}` ({raw})" if shown else "end of line"
+
+
+def compare(mine: bytes, theirs: bytes, codec: str, other: str) -> str:
+    """'same', or how and where zekt's output differs from another's."""
+    if mine == theirs:
+        return "same"
+    lines_a, lines_b = mine.split(b"\n"), theirs.split(b"\n")
+    at = first_difference(mine, theirs)
+    line_no = mine.count(b"\n", 0, at)
+    if len(lines_a) == len(lines_b):
+        count = sum(x != y for x, y in zip(lines_a, lines_b))
+        how = f"{count:,} of {len(lines_a) - 1:,} lines differ"
+    else:
+        how = f"{len(mine):,} bytes against {len(theirs):,}"
+    # The first differing character of the first differing line.
+    a, b = lines_a[line_no], lines_b[line_no]
+    ta, tb = a.decode(codec, errors="replace"), b.decode(codec, errors="replace")
+    if ta == tb:  # the bytes differ where neither decodes
+        d = first_difference(a, b)
+        return f"{how}; first on line {line_no + 1:,}: zekt ({a[d : d + 4].hex(' ').upper()}), " \
+               f"{other} ({b[d : d + 4].hex(' ').upper()})"
+    k = next((i for i, (x, y) in enumerate(zip(ta, tb)) if x != y), min(len(ta), len(tb)))
+    return f"{how}; first on line {line_no + 1:,}: zekt {sample(a, codec, k)}, {other} {sample(b, codec, k)}"
+
+
+@dataclass
+class Agreement:
+    corpus: str
+    group: str
+    iconv: str
+    nkf: str
+    named: str  # zekt with the file named against zekt reading stdin
+
+
+def compare_outputs(zekt: str, corpora: dict, rejected: set) -> list:
+    """zekt's output against iconv's and nkf's on the head of every input."""
+    found = []
+    for corpus, forms in corpora.items():
+        for src, dst in DIRECTIONS:
+            group, path, codec = direction_name(src, dst), forms["cut"][src], FORMS[dst][3]
+            zopt = FORMS[dst][1]
+            if zopt in rejected:
+                found.append(Agreement(corpus, group, "–", "–", "–"))
+                continue
+            mine = program_output([zekt, zopt, "-nr"], path)
+            named = program_output([zekt, zopt, "-nr"], path, named=True)
+            iconv = program_output(["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], path)
+            nkf = program_output(["nkf", "-x", "-m0", FORMS[dst][2]], path)
+            found.append(Agreement(corpus, group, compare(mine, iconv, codec, "iconv"),
+                                   compare(mine, nkf, codec, "nkf"), compare(named, mine, codec, "stdin")))
+    return found
+
+
+# ---------------------------------------------------------------- instructions
+
+
+def count_instructions(argv: list, path: Path) -> float:
+    """Instructions per input byte of one run under callgrind."""
+    with tempfile.TemporaryDirectory() as tmp, path.open("rb") as fin:
+        out = Path(tmp) / "callgrind.out"
+        r = subprocess.run(["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", *argv],
+                           stdin=fin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        if r.returncode != 0:
+            sys.exit(f"bench: callgrind on {' '.join(argv)} failed: {r.stderr.decode(errors='replace')[-2000:]}")
+        for line in out.read_text().splitlines():
+            if line.startswith(("summary:", "totals:")):
+                return int(line.split()[1]) / path.stat().st_size
+    sys.exit(f"bench: no instruction count from callgrind on {' '.join(argv)}")
+
+
+def instructions(zekt: str, floor: str, corpora: dict, rejected: set) -> dict:
+    """{(corpus, group, program): instructions per byte}, on the heads of the
+    inputs, as many runs at once as there are cores (counts do not depend on
+    the load)."""
+    jobs = {}
+    for corpus, forms in corpora.items():
+        cuts = forms["cut"]
+        for src, dst in DIRECTIONS:
+            group, zopt = direction_name(src, dst), FORMS[dst][1]
+            if zopt not in rejected:
+                jobs[(corpus, group, "zekt")] = ([zekt, zopt, "-nr"], cuts[src])
+            jobs[(corpus, group, "iconv")] = (["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], cuts[src])
+        jobs[(corpus, direction_name("euc", "sjis"), "floor")] = ([floor], cuts["euc"])
+        for src in CHECKS:
+            jobs[(corpus, check_name(src), "zekt")] = ([zekt, "-c"], cuts[src])
+    with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
+        futures = {key: pool.submit(count_instructions, *job) for key, job in jobs.items()}
+        return {key: f.result() for key, f in futures.items()}
 
 
 # ---------------------------------------------------------------- report
@@ -174,21 +403,34 @@ def fmt(x: float, digits: int = 3) -> str:
     return f"{x:.{digits}f}"
 
 
-def direction_table(cases: list) -> list:
+def groups_of(cases: list, corpus: str) -> list:
+    return list(dict.fromkeys(c.group for c in cases if c.corpus == corpus))
+
+
+def find(cases: list, corpus: str, group: str, program: str):
+    return next((c for c in cases if c.corpus == corpus and c.group == group and c.program == program), None)
+
+
+def direction_table(cases: list, corpus: str) -> list:
     rows = [
-        "| Direction | Program | Best s | Median s | CPU s | MB/s | zekt ÷ this | Peak RSS MB |",
-        "|---|---|---:|---:|---:|---:|---:|---:|",
+        "| Direction | Program | Runs | Best s | Median s | CPU s | MB/s | zekt ÷ this | Peak RSS MB |",
+        "|---|---|---:|---:|---:|---:|---:|---:|---:|",
     ]
-    groups = list(dict.fromkeys(c.group for c in cases))
-    for group in groups:
-        members = [c for c in cases if c.group == group]
-        zekt = next(c for c in members if c.program == "zekt")
+    for group in groups_of(cases, corpus):
+        members = [c for c in cases if c.corpus == corpus and c.group == group]
+        zekt = find(cases, corpus, group, "zekt")
+        first = True
+        if zekt is None:
+            opt = DIRECTION_OPTION[group]
+            rows.append(f"| {group} | zekt | – | skipped: this zekt rejects `{opt}` | | | | | |")
+            first = False
         for c in members:
+            ratio = fmt(zekt.best / c.best, 2) if zekt else "–"
             rows.append(
-                f"| {group if c is members[0] else ''} | {c.program} | {fmt(c.best)} | {fmt(c.median)} "
-                f"| {fmt(c.best_cpu, 2)} | {fmt(c.mb / c.best, 0)} | {fmt(zekt.best / c.best, 2)} "
-                f"| {fmt(c.peak_rss_mb, 1)} |"
+                f"| {group if first else ''} | {c.program} | {len(c.walls)} | {fmt(c.best)} | {fmt(c.median)} "
+                f"| {fmt(c.best_cpu, 2)} | {fmt(c.mb / c.best, 0)} | {ratio} | {fmt(c.peak_rss_mb, 1)} |"
             )
+            first = False
     return rows
 
 
@@ -205,32 +447,98 @@ def scaling_table(points: list) -> list:
     return rows
 
 
-def targets(cases: list, points: list) -> list:
-    def find(group, program):
-        return next(c for c in cases if c.group == group and c.program == program)
+def mark(ok: bool) -> str:
+    return "yes" if ok else "**no**"
+
+
+def targets(cases: list, points: list, corpora: dict, agreements: list) -> list:
+    rows = [
+        "| Direction | Corpus | zekt ÷ iconv | ≤ 0.8 | ≤ 1.0 | zekt ÷ nkf | ≤ 1/3 | Output as iconv's (first 5 MB) |",
+        "|---|---|---:|---|---|---:|---|---|",
+    ]
+    for src, dst in DIRECTIONS:
+        group = direction_name(src, dst)
+        for corpus in corpora:
+            z, i, n = (find(cases, corpus, group, p) for p in ("zekt", "iconv", "nkf"))
+            same = next(a.iconv for a in agreements if a.corpus == corpus and a.group == group)
+            same = "yes" if same == "same" else ("–" if same == "–" else "**no**")
+            if z is None:
+                rows.append(f"| {group} | {corpus} | skipped | – | – | skipped | – | – |")
+                continue
+            ri, rn = z.best / i.best, z.best / n.best
+            rows.append(f"| {group} | {corpus} | {fmt(ri, 2)} | {mark(ri <= 0.8)} | {mark(ri <= 1.0)} "
+                        f"| {fmt(rn, 2)} | {mark(3 * z.best <= n.best)} | {same} |")
 
     checks = []
-    for group in ("EUC → SJIS", "SJIS → EUC", "SJIS → JIS", "JIS → SJIS"):
-        z, i, n = find(group, "zekt"), find(group, "iconv"), find(group, "nkf")
-        checks.append((f"{group}: zekt ≤ iconv", z.best <= i.best, f"{fmt(z.best / i.best, 2)} × iconv"))
-        checks.append((f"{group}: zekt ≤ nkf / 3", 3 * z.best <= n.best, f"{fmt(z.best / n.best, 2)} × nkf"))
-    check, conv = find("check (EUC)", "zekt"), find("EUC → SJIS", "zekt")
-    checks.append(("check ≥ 2 × as fast as converting the same input", 2 * check.best <= conv.best,
-                   f"check takes {fmt(check.best / conv.best, 2)} of the conversion's time"))
-    zekt_runs = [c for c in cases if c.program == "zekt"] + points
+    for corpus in corpora:
+        for src in CHECKS:
+            against = direction_name(*CHECK_AGAINST[src])
+            check, conv = find(cases, corpus, check_name(src), "zekt"), find(cases, corpus, against, "zekt")
+            name = f"{check_name(src)}, {corpus}: ≥ 2 × as fast as {against} of the same input"
+            if conv is None:
+                checks.append((name, None, f"{against} skipped"))
+                continue
+            checks.append((name, 2 * check.best <= conv.best,
+                           f"check takes {fmt(check.best / conv.best, 2)} of the conversion's time"))
+    zekt_runs = [c for c in cases if c.program.startswith("zekt")] + points
     worst = max(c.peak_rss_mb for c in zekt_runs)
     checks.append(("zekt peak RSS < 8 MB at every size", worst < 8, f"at most {fmt(worst, 1)} MB"))
     p10 = next(c for c in points if round(c.mb) == 10)
-    p100 = points[-1]
-    drift = (p100.best / p100.mb) / (p10.best / p10.mb) - 1
-    checks.append((f"time per MB at {p100.mb:.0f} MB within 10% of 10 MB", drift <= 0.10,
-                   f"{drift:+.1%}"))
-    rows = ["| Target | Met | Figure |", "|---|---|---|"]
-    rows += [f"| {name} | {'yes' if ok else '**no**'} | {figure} |" for name, ok, figure in checks]
+    big = points[-1]
+    if big is p10:
+        checks.append(("time per MB flat from 10 MB up (edict)", None, "only 10 MB was run"))
+    else:
+        drift = (big.best / big.mb) / (p10.best / p10.mb) - 1
+        checks.append((f"time per MB at {big.mb:.0f} MB within 10% of 10 MB (edict)", abs(drift) <= 0.10,
+                       f"{drift:+.1%}"))
+    rows += ["", "| Target | Met | Figure |", "|---|---|---|"]
+    rows += [f"| {name} | {'–' if ok is None else mark(ok)} | {figure} |" for name, ok, figure in checks]
     return rows
 
 
-def write_report(path: Path, info: dict, args, cases: list, points: list, load: tuple, versions: dict) -> str:
+def agreement_table(agreements: list) -> list:
+    rows = [
+        "| Direction | Corpus | zekt against iconv | zekt against nkf | zekt (file) against zekt |",
+        "|---|---|---|---|---|",
+    ]
+    for a in agreements:
+        rows.append(f"| {a.group} | {a.corpus} | {a.iconv} | {a.nkf} | {a.named} |")
+    return rows
+
+
+def check_answers(cases: list, corpora: dict) -> list:
+    rows = ["| Input | zekt -c | nkf --guess |", "|---|---|---|"]
+    for corpus in corpora:
+        for src in CHECKS:
+            z, n = find(cases, corpus, check_name(src), "zekt"), find(cases, corpus, check_name(src), "nkf")
+            rows.append(f"| {corpus}, {LABEL[src]} | `{z.output}` | `{n.output}` |")
+    return rows
+
+
+def instruction_table(counts: dict, corpora: dict, cases: list) -> list:
+    if not counts:
+        return ["Not counted in this run (BENCH_CALLGRIND=0)."]
+    heads = " | ".join(f"{corpus}: zekt | {corpus}: iconv" for corpus in corpora)
+    rows = [f"| Direction | {heads} |", "|---|" + "---:|" * (2 * len(corpora))]
+    groups = [direction_name(s, d) for s, d in DIRECTIONS] + [check_name(s) for s in CHECKS]
+    for group in groups:
+        cells = []
+        for corpus in corpora:
+            for program in ("zekt", "iconv"):
+                v = counts.get((corpus, group, program))
+                cells.append(fmt(v, 0) if v is not None else ("skipped" if program == "zekt" else "–"))
+        rows.append(f"| {group} | {' | '.join(cells)} |")
+    floors = ", ".join(f"{fmt(counts[(c, direction_name('euc', 'sjis'), 'floor')], 0)} on {c}" for c in corpora)
+    return [f"The floor loop takes {floors} (EUC → SJIS).", "", *rows]
+
+
+def write_report(path: Path, info: dict, args, corpora: dict, cases: list, points: list, load: tuple,
+                 versions: dict, rejected: set, agreements: list, counts: dict) -> str:
+    edict, ipadic = corpora["edict"]["about"], corpora["ipadic"]["about"]
+    ipadic_mb = corpora["ipadic"]["full"]["euc"].stat().st_size / MB
+    notes = []
+    for opt in sorted(rejected):
+        notes.append(f"- This zekt rejects `{opt}` (option error): its rows are skipped.")
     lines = [
         "# Benchmarks",
         "",
@@ -241,24 +549,34 @@ def write_report(path: Path, info: dict, args, cases: list, points: list, load: 
         f"- Load average at start and end: {load[0]} / {load[1]}"
         + (" (other jobs were running: times are noisy, the best of the rounds is the figure to read)"
            if max(float(load[0]), float(load[1])) > 0.5 else ""),
-        f"- Rounds: {args.rounds}, all programs interleaved in each round",
-        f"- zekt: {versions['zekt']}; iconv: {versions['iconv']}; nkf: {versions['nkf']}",
+        f"- Rounds: {args.rounds}, all programs interleaved in each round"
+        + (f"; nkf, the slowest by far, in the first {args.nkf_rounds} only" if args.nkf_rounds < args.rounds else ""),
+        f"- zekt: {versions['zekt']}; iconv: {versions['iconv']}; nkf: {versions['nkf']}; "
+        f"valgrind: {versions['valgrind']}",
+        *notes,
         "",
-        "## Corpus",
+        "## Corpora",
         "",
-        f"Debian's `edict` dictionary ({EDICT.stat().st_size / MB:.1f} MB of EUC-JP text, mostly ASCII "
-        f"glosses with Japanese headwords) repeated and cut at a line end to {args.size} MB; its Shift-JIS "
-        "and JIS forms are made with `iconv -c` (which drops the few JIS X 0212 characters). "
-        "Files live in bench/corpus/, which git ignores.",
+        f"- **edict**: Debian's `edict` dictionary ({edict['source_mb']:.1f} MB of EUC-JP text, mostly "
+        f"ASCII glosses with Japanese headwords, {edict['high']:.0%} non-ASCII bytes, "
+        f"{edict['x0212']} JIS X 0212 characters) repeated and cut at a line end to {args.size} MB.",
+        f"- **ipadic** (kanji-dense): mecab-ipadic's dictionary sources, the {ipadic['files']} files "
+        f"`{IPADIC}/*.csv` concatenated in sorted name order ({ipadic_mb:.1f} MB of EUC-JP, "
+        f"{ipadic['high']:.0%} non-ASCII bytes, {ipadic['x0212']} JIS X 0212 characters, "
+        f"{ipadic['kana']} half-width kana).",
+        "",
+        "The Shift-JIS, JIS and UTF-8 forms of each are made with `iconv -c -f EUC-JP` (which drops the "
+        "JIS X 0212 characters from all three). Files live in bench/corpus/, which git ignores.",
         "",
         "## Commands",
         "",
         "Every program reads the corpus on its standard input and writes to /dev/null; line ends are kept "
-        "on all sides.",
+        "on all sides. zekt also runs once per round with the corpus named as its argument "
+        "(`zekt -s -nr FILE`, the \"zekt (file)\" rows); ratios and targets use the standard-input rows.",
         "",
-        "- zekt: `zekt -s|-e|-j -nr` (input code detected), check mode `zekt -c`",
-        "- iconv (glibc): `iconv -c -f FROM -t TO`",
-        "- nkf: `nkf -x -m0 -s|-e|-j` (input code guessed, half-width kana kept, no MIME decoding, "
+        "- zekt: `zekt -s|-e|-j|-u8 -nr` (input code detected), check mode `zekt -c`",
+        "- iconv (glibc): `iconv -c -f FROM -t TO`, FROM and TO among EUC-JP, SHIFT_JIS, ISO-2022-JP, UTF-8",
+        "- nkf: `nkf -x -m0 -s|-e|-j|-w` (input code guessed, half-width kana kept, no MIME decoding, "
         "no -L so line ends stay), and `nkf --guess` against the check mode",
         "- floor: bench/floor.cpp, EUC → Shift-JIS arithmetic alone over 64 KiB fread/fwrite buffers",
         "",
@@ -268,33 +586,47 @@ def write_report(path: Path, info: dict, args, cases: list, points: list, load: 
         "MB/s is the input size over the best time. \"zekt ÷ this\" is zekt's best time over this "
         "program's: below 1 zekt is faster.",
         "",
-        *direction_table(cases),
+        f"### edict, {args.size} MB",
+        "",
+        *direction_table(cases, "edict"),
+        "",
+        f"### ipadic, {ipadic_mb:.1f} MB",
+        "",
+        *direction_table(cases, "ipadic"),
         "",
         "## Scaling",
         "",
-        "zekt -s -nr over EUC inputs of three sizes (the largest is the run above).",
+        "zekt -s -nr over edict in EUC at several sizes (the largest is the run above).",
         "",
         *scaling_table(points),
         "",
         "## Targets",
         "",
-        *targets(cases, points),
+        "zekt's best time against iconv's (at most 0.8 of it, never above it) and nkf's (at most a third), "
+        "per direction and corpus:",
+        "",
+        *targets(cases, points, corpora, agreements),
+        "",
+        "## Outputs",
+        "",
+        f"zekt's output against the others' on the first {CUT_MB} MB of each input (cut at a line end); "
+        "a difference shows the first differing characters, decoded.",
+        "",
+        *agreement_table(agreements),
+        "",
+        "What each check mode found on the whole input:",
+        "",
+        *check_answers(cases, corpora),
         "",
         "## What bounds zekt",
         "",
-        "Instructions per input byte, counted with `valgrind --tool=callgrind` on the first 5 MB of "
-        "each corpus file when the engine was last tuned (instruction counts, unlike times, do not "
-        "depend on the load of the machine):",
+        f"Instructions per input byte, counted with `valgrind --tool=callgrind` on the first {CUT_MB} MB "
+        "of each input (cut at a line end) in this run: the whole run of the program divided by the input's "
+        "size (instruction counts, unlike times, do not depend on the load of the machine).",
         "",
-        "| Direction | zekt | zekt before tuning | iconv |",
-        "|---|---:|---:|---:|",
-        "| EUC → SJIS | 90 | 180 | 46 |",
-        "| SJIS → EUC | 91 | 189 | 74 |",
-        "| SJIS → JIS | 98 | 204 | 79 |",
-        "| JIS → SJIS | 87 | 180 | 45 |",
-        "| check (EUC) | 35 | 69 | – |",
+        *instruction_table(counts, corpora, cases),
         "",
-        "The floor takes 16. zekt's design fixes the work per byte: every input byte comes through "
+        "zekt's design fixes the work per byte: every input byte comes through "
         "the virtual `readByte` (about 16 instructions with the stream's bounds check and the "
         "compiler's guard for the devirtualised call), is decoded twice by `decodeByte`, once by the "
         "block scan and once by the conversion (13 to 20 each), and every character goes through "
@@ -310,6 +642,32 @@ def write_report(path: Path, info: dict, args, cases: list, points: list, load: 
     return text
 
 
+def summary(cases: list, corpora: dict, agreements: list, counts: dict) -> list:
+    """A few lines per direction for the terminal."""
+    out = ["", "Summary (best s; zekt ÷ iconv, zekt ÷ nkf; instructions per byte zekt / iconv):"]
+    for corpus in corpora:
+        for group in groups_of(cases, corpus):
+            z, zf = find(cases, corpus, group, "zekt"), find(cases, corpus, group, "zekt (file)")
+            i, n = find(cases, corpus, group, "iconv"), find(cases, corpus, group, "nkf")
+            line = f"  {corpus:6} {group:15}"
+            if z is None:
+                out.append(line + " zekt skipped (option rejected)")
+                continue
+            line += f" zekt {fmt(z.best)} (file {fmt(zf.best)})"
+            if i:
+                line += f"  ÷iconv {fmt(z.best / i.best, 2)}"
+            if n:
+                line += f"  ÷nkf {fmt(z.best / n.best, 2)}"
+            if (corpus, group, "zekt") in counts:
+                ic = counts.get((corpus, group, "iconv"))
+                line += f"  Ir/B {fmt(counts[(corpus, group, 'zekt')], 0)}" + (f"/{fmt(ic, 0)}" if ic else "")
+            agreement = next((a for a in agreements if a.corpus == corpus and a.group == group), None)
+            if agreement and agreement.iconv != "same":
+                line += "  output differs from iconv's"
+            out.append(line)
+    return out
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -318,30 +676,51 @@ def main() -> None:
     parser.add_argument("--zekt", required=True)
     parser.add_argument("--floor", required=True)
     parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--size", type=int, default=100, help="corpus size in MB")
+    parser.add_argument("--nkf-rounds", type=int, default=2, help="rounds in which nkf runs")
+    parser.add_argument("--size", type=int, default=100, help="edict corpus size in MB")
+    parser.add_argument("--callgrind", type=int, default=1, help="0: skip the instruction counts")
     parser.add_argument("--corpus", default="bench/corpus")
     parser.add_argument("--report", default="docs/benchmarks.md")
     args = parser.parse_args()
+    started = time.perf_counter()
 
-    files = prepare_corpus(Path(args.corpus), args.size)
-    cases, scaling = make_cases(args.zekt, args.floor, files, args.size)
+    corpora = prepare_corpora(Path(args.corpus), args.size)
+    rejected = rejected_options(args.zekt)
+    for opt in sorted(rejected):
+        print(f"bench: this zekt rejects {opt} (option error); its rows are skipped", flush=True)
+    print(f"comparing outputs ({time.perf_counter() - started:.0f} s)", flush=True)
+    agreements = compare_outputs(args.zekt, corpora, rejected)
+
+    cases, scaling = make_cases(args.zekt, args.floor, corpora, args.size, args.nkf_rounds, rejected)
     load_start = os.getloadavg()[0]
     for r in range(1, args.rounds + 1):
-        print(f"round {r}/{args.rounds}", flush=True)
+        print(f"round {r}/{args.rounds} ({time.perf_counter() - started:.0f} s)", flush=True)
         for case in cases + scaling:
-            run_once(case)
+            if case.rounds == 0 or r <= case.rounds:
+                run_once(case)
     load_end = os.getloadavg()[0]
 
-    big = next(c for c in cases if c.group == "EUC → SJIS" and c.program == "zekt")
-    points = scaling + [Case(f"scaling {args.size} MB", "zekt", big.argv, big.input, big.walls, big.cpus, big.rss_kb)]
+    counts = {}
+    if args.callgrind:
+        print(f"counting instructions with callgrind ({time.perf_counter() - started:.0f} s)", flush=True)
+        counts = instructions(args.zekt, args.floor, corpora, rejected)
+
+    big = find(cases, "edict", direction_name("euc", "sjis"), "zekt")
+    if big is None:
+        sys.exit("bench: zekt -s is rejected")
+    points = scaling + [Case("edict", f"scaling {args.size} MB", "zekt", big.argv, big.input,
+                             walls=big.walls, cpus=big.cpus, rss_kb=big.rss_kb)]
     versions = {
         "zekt": first_line([args.zekt, "-v"]),
         "iconv": first_line(["iconv", "--version"]),
         "nkf": first_line(["nkf", "--version"]),
+        "valgrind": first_line(["valgrind", "--version"]) if args.callgrind else "not run",
     }
-    text = write_report(Path(args.report), machine(), args, cases, points,
-                        (f"{load_start:.2f}", f"{load_end:.2f}"), versions)
+    text = write_report(Path(args.report), machine(), args, corpora, cases, points,
+                        (f"{load_start:.2f}", f"{load_end:.2f}"), versions, rejected, agreements, counts)
     print(text)
+    print("\n".join(summary(cases, corpora, agreements, counts)))
+    print(f"\nbench: {time.perf_counter() - started:.0f} s in all; wrote {args.report}")
 
 
 if __name__ == "__main__":

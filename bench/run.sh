@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Benchmarks zekt against GNU iconv and nkf on the edict corpus and writes
-# docs/benchmarks.md. `make bench` builds build/ in Release first; run alone
-# without build/bin/zekt, this script builds a zekt of its own in bench/out/.
-#   BENCH_ROUNDS  rounds of interleaved runs (default 5)
-#   BENCH_SIZE    corpus size in MB (default 100)
-#   ZEKT          the zekt binary to time (default build/bin/zekt)
+# Benchmarks zekt against GNU iconv and nkf on two corpora (edict, and the
+# kanji-dense mecab-ipadic sources) and writes docs/benchmarks.md. `make bench`
+# builds build/ in Release first; run alone without build/bin/zekt, this
+# script builds a zekt of its own in bench/out/.
+#   BENCH_ROUNDS      rounds of interleaved runs (default 5)
+#   BENCH_NKF_ROUNDS  rounds in which nkf runs, the first ones (default 2)
+#   BENCH_SIZE        edict corpus size in MB (default 100)
+#   BENCH_CALLGRIND   0 skips the instruction counts under callgrind (default 1)
+#   ZEKT              the zekt binary to time (default build/bin/zekt)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Tools and corpus source, installed only when missing.
 need=()
-for pkg in edict nkf time python3 g++; do
+pkgs=(edict mecab-ipadic nkf time python3 g++)
+[ "${BENCH_CALLGRIND:-1}" != 0 ] && pkgs+=(valgrind)
+for pkg in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -39,4 +44,5 @@ if [ ! -x "$floor" ] || [ bench/floor.cpp -nt "$floor" ]; then
 fi
 
 exec python3 bench/bench.py --zekt "$zekt" --floor "$floor" \
-  --rounds "${BENCH_ROUNDS:-5}" --size "${BENCH_SIZE:-100}"
+  --rounds "${BENCH_ROUNDS:-5}" --nkf-rounds "${BENCH_NKF_ROUNDS:-2}" \
+  --size "${BENCH_SIZE:-100}" --callgrind "${BENCH_CALLGRIND:-1}"
