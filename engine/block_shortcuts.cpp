@@ -270,7 +270,7 @@ template <CodeKind K>
     if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return run;
     const void* space = memrchr(p, ' ', static_cast<std::size_t>(run - p));
     const std::uint8_t* const afterSpace = space != nullptr ? static_cast<const std::uint8_t*>(space) + 1 : p;
-    if ((run - afterSpace) % 2 != 0) state.held = run[-1];
+    if ((run - afterSpace) % 2 != 0) state = DecodeState::holding(run[-1]);
     return run;
 }
 
@@ -337,7 +337,7 @@ template <CodeKind K>
 const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, ReturnKind& returnKind,
                                 const DetectReport& report) {
     const bool crHeld = state.holdsLoneCr();
-    const bool leadHeld = state.heldPrefix == 0 && state.held != SS3 && state.held != CR && mayHoldAfter<K>(state.held);
+    const bool leadHeld = state.holdsByte() && state.held != SS3 && state.held != CR && mayHoldAfter<K>(state.held);
     if (!state.empty() && !crHeld && !leadHeld) return nullptr;
     const std::uint8_t* const begin = buffer.data;
     const std::uint8_t* const end = begin + buffer.count;

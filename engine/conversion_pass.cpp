@@ -183,7 +183,7 @@ private:
     }
 
     static bool holdsAtMostJisByte(const DecodeState& state) {
-        return state.empty() || (state.heldPrefix == 0 && state.held >= 0x21 && state.held <= 0x7E);
+        return state.empty() || (state.holdsByte() && state.held >= 0x21 && state.held <= 0x7E);
     }
 
     InputConverter converterOf(CodeKind kind) const {

@@ -49,13 +49,16 @@ using RawCode = std::int32_t;
 inline constexpr RawCode utf8Char = 0x1000000;
 inline constexpr RawCode utf8IllFormed = 0x2000000;
 
-// Bytes held by decodeByte between calls; all zero when nothing is held.
-//   legacy codes: held = CR, ESC, a first byte, an escape's second byte, or
-//     the byte after SS3; heldPrefix = ESC or '$' inside an escape sequence,
-//     SS3 inside an EUC triple; heldEscape = ESC while ESC $ ( is open.
-//   UTF-8: held = utf8Open | the code point's bits so far; heldPrefix = the
-//     continuation bytes still needed; heldEscape = the range allowed for
-//     the next byte, low << 8 | high.
+// Bytes held by decodeByte between calls; all zero when nothing is held, so
+// that one test finds the common case. The stages it can be in are made and
+// told apart by name; the fields hold, by stage:
+//   holding     held: a CR, an ESC, a first byte
+//   escape      heldPrefix ESC, held '$' or '(' (ESC $ or ESC ( so far)
+//   fourByte    heldEscape ESC, heldPrefix '$', held '(' (ESC $ ( so far)
+//   triple      heldPrefix SS3, held the byte after it (EUC)
+//   utf8        held utf8Open | the code point's bits so far, heldPrefix the
+//               continuation bytes still needed, heldEscape the range
+//               allowed for the next one, low << 8 | high
 struct DecodeState {
     static constexpr int utf8Open = 1 << 24;
 
@@ -63,11 +66,25 @@ struct DecodeState {
     int heldPrefix = 0;
     int heldEscape = 0;
 
+    static constexpr DecodeState holding(int byte) { return {.held = byte}; }
+    static constexpr DecodeState escape(int second) { return {.held = second, .heldPrefix = ESC}; }
+    static constexpr DecodeState fourByteEscape() { return {.held = '(', .heldPrefix = '$', .heldEscape = ESC}; }
+    static constexpr DecodeState triple(int second) { return {.held = second, .heldPrefix = SS3}; }
+    static constexpr DecodeState utf8(int bits, int needed, int low, int high) {
+        return {.held = utf8Open | bits, .heldPrefix = needed, .heldEscape = low << 8 | high};
+    }
+
     constexpr bool empty() const { return (held | heldPrefix) == 0; }
+    constexpr bool holdsByte() const { return heldPrefix == 0 && held != 0; }
     constexpr bool holdsLoneCr() const { return held == CR && heldPrefix == 0; }
     constexpr bool holdsLoneEsc() const { return held == ESC && heldPrefix == 0; }
-    constexpr bool inEscape() const { return heldPrefix == ESC || heldEscape == ESC; }
+    constexpr bool inEscape() const { return heldPrefix == ESC; }
+    constexpr bool inFourByteEscape() const { return heldEscape == ESC && heldPrefix == '$'; }
+    constexpr bool inTriple() const { return heldPrefix == SS3; }
     constexpr bool inUtf8Sequence() const { return held >= utf8Open; }
+    constexpr int utf8Bits() const { return held & (utf8Open - 1); }
+    constexpr int utf8Needed() const { return heldPrefix; }
+    constexpr bool utf8Allows(int byte) const { return byte >= (heldEscape >> 8) && byte <= (heldEscape & 0xFF); }
     bool operator==(const DecodeState&) const = default;
 };
 

@@ -24,7 +24,7 @@ RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, Sh
 RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
     if (second == '$') {
         switch (c) {
-            case '(': state = DecodeState{.held = '(', .heldPrefix = '$', .heldEscape = ESC}; return 0;
+            case '(': state = DecodeState::fourByteEscape(); return 0;
             case '@': markEscape(report, report.jis1978); shift.inMode = JisMode::KANJI1978; break;
             case 'B': markEscape(report, report.jis1983); shift.inMode = JisMode::KANJI1983; break;
             default: markEscape(report, report.jisUnknown); shift.inMode = JisMode::KANJI1983; break;
@@ -53,16 +53,16 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
                         DetectReport& report, ShiftState& shift) {
     if (in(c, 0x20, 0x7E)) {
         if (!isKanjiMode(shift.inMode) || c == 0x20) return c;
-        state.held = c;
+        state = DecodeState::holding(c);
         return 0;
     }
     if (c < 0x20) {
         switch (c) {
             case LF: returnKind = ReturnKind::LF; return LF;
-            case CR: returnKind = ReturnKind::CR; state.held = CR; return 0;
+            case CR: returnKind = ReturnKind::CR; state = DecodeState::holding(CR); return 0;
             case SO: markEscape(report, report.kanaSiSo); shift.inMode = JisMode::SISO; return 0;
             case SI: markEscape(report, report.kanaSiSo); shift.inMode = JisMode::ASCII; return 0;
-            case ESC: state.held = ESC; return 0;
+            case ESC: state = DecodeState::holding(ESC); return 0;
             default: return plainControl(c, report);
         }
     }
@@ -76,17 +76,17 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
             report.ss3Kanji = true;
         else
             report.sjisLead = true;
-        state.held = c;
+        state = DecodeState::holding(c);
         return 0;
     }
     if (c <= 0xDF) {
         report.kana8 = report.jisKana8 = true;
         if (inputKind != CodeKind::EUC) return c;
-        state.held = c;
+        state = DecodeState::holding(c);
         return 0;
     }
     if (c == 0xFD || c == 0xFE) report.eucOnly = true;
-    state.held = c;
+    state = DecodeState::holding(c);
     return 0;
 }
 
@@ -98,9 +98,7 @@ RawCode decodeFreshUtf8(int c, ReturnKind& returnKind, DecodeState& state, Detec
         report.eightBit = true;
         const Utf8Lead lead = utf8Lead(c);
         if (lead.needed == 0) return utf8IllFormed;
-        state = DecodeState{.held = DecodeState::utf8Open | (c & (0x7F >> (lead.needed + 1))),
-                            .heldPrefix = lead.needed,
-                            .heldEscape = lead.low << 8 | lead.high};
+        state = DecodeState::utf8(c & (0x7F >> (lead.needed + 1)), lead.needed, lead.low, lead.high);
         return 0;
     }
     if (c == LF) {
@@ -109,7 +107,7 @@ RawCode decodeFreshUtf8(int c, ReturnKind& returnKind, DecodeState& state, Detec
     }
     if (c == CR) {
         returnKind = ReturnKind::CR;
-        state.held = CR;
+        state = DecodeState::holding(CR);
         return 0;
     }
     return c < 0x20 || c == DEL ? plainControl(c, report) : c;
@@ -117,14 +115,10 @@ RawCode decodeFreshUtf8(int c, ReturnKind& returnKind, DecodeState& state, Detec
 
 // A continuation byte in the range allowed: a finished character, or 0.
 RawCode continueUtf8(int c, DecodeState& state) {
-    const int bits = (state.held & (DecodeState::utf8Open - 1)) << 6 | (c & 0x3F);
-    if (--state.heldPrefix == 0) {
-        state = DecodeState{};
-        return utf8Char | bits;
-    }
-    state.held = DecodeState::utf8Open | bits;
-    state.heldEscape = 0x80 << 8 | 0xBF;
-    return 0;
+    const int bits = state.utf8Bits() << 6 | (c & 0x3F);
+    const int needed = state.utf8Needed() - 1;
+    state = needed == 0 ? DecodeState{} : DecodeState::utf8(bits, needed, 0x80, 0xBF);
+    return needed == 0 ? utf8Char | bits : 0;
 }
 
 // What an undecided block left held, written as UTF-8 reads it: a lone CR,
@@ -132,10 +126,10 @@ RawCode continueUtf8(int c, DecodeState& state) {
 void writeCarried(Converter& conv, const DecodeState& carried, ShiftState& shift) {
     if (carried.holdsLoneCr() || carried.holdsLoneEsc()) {
         conv.writeChar(carried.held, shift);
-    } else if (carried.heldPrefix == ESC) {
+    } else if (carried.inEscape()) {
         conv.writeChar(ESC, shift);
         conv.writeChar(carried.held, shift);
-    } else if (carried.heldEscape == ESC) {
+    } else if (carried.inFourByteEscape()) {
         for (const CharCode c : {ESC, CharCode{'$'}, CharCode{'('}}) conv.writeChar(c, shift);
     }
 }
@@ -144,7 +138,7 @@ RawCode decodeUtf8Byte(Converter& conv, int c, ReturnKind& returnKind, DecodeSta
                        DetectReport& report, ShiftState& shift, bool quiet) {
     if (!state.empty()) {
         if (state.inUtf8Sequence()) {
-            if (in(c, state.heldEscape >> 8, state.heldEscape & 0xFF)) return continueUtf8(c, state);
+            if (state.utf8Allows(c)) return continueUtf8(c, state);
             // The sequence so far is one ill-formed piece; c starts afresh.
             state = DecodeState{};
             if (!quiet) conv.writeChar(conv.substituteChar, shift);
@@ -198,17 +192,16 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
     if (inputKind == CodeKind::UTF8) return decodeUtf8Byte(*this, c, returnKind, state, report, shift, quiet);
     // One test for the common case: nothing held.
     if (!state.empty()) {
-        if (state.heldPrefix != 0) {
-            if (state.heldEscape == ESC) return finishFourByteEscape(c, state, report, shift);
-            const int held = state.held;
-            const bool ss3 = state.heldPrefix == SS3;
-            state.held = state.heldPrefix = 0;
-            if (ss3) return 0x8F0000 + held * 0x100 + c;  // the two bytes are not tested
-            return finishEscape(held, c, state, report, shift);
+        if (!state.holdsByte()) {
+            if (state.inFourByteEscape()) return finishFourByteEscape(c, state, report, shift);
+            const DecodeState before = state;
+            state = DecodeState{};
+            if (before.inTriple()) return SS3 << 16 | before.held << 8 | c;  // the two bytes are not tested
+            return finishEscape(before.held, c, state, report, shift);
         }
         // One byte held.
         const int held = state.held;
-        state.held = 0;
+        state = DecodeState{};
         if (held == CR) {
             if (c == LF) {
                 returnKind = ReturnKind::CRLF;
@@ -217,8 +210,7 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
             if (!quiet) writeChar(CR, shift);
         } else if (held == ESC) {
             if (c == '$' || c == '(') {
-                state.heldPrefix = ESC;
-                state.held = c;
+                state = DecodeState::escape(c);
                 return 0;
             }
             if (c == 'K' || c == 'H') {
@@ -230,8 +222,7 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
         } else {
             if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c)) report.sjisLead = true;
             if (held == SS3 && inputKind == CodeKind::EUC) {
-                state.heldPrefix = SS3;
-                state.held = c;
+                state = DecodeState::triple(c);
                 return 0;
             }
             if (isJisByte(held) && isJisByte(c)) return held * 0x100 + c;
