@@ -1,5 +1,5 @@
 # Front door: `make test` and `make demo` install what is missing, build and run.
-.PHONY: all deps build test demo fuzz bench clean
+.PHONY: all deps build test dev demo fuzz bench package format check-format clean
 
 all: build
 
@@ -12,6 +12,18 @@ build: deps
 test: deps
 	@bash scripts/test.sh
 
+# The development loop: an optimised build with debug information, without
+# link-time optimisation, sanitizers or fuzzing, then every test.
+dev: deps
+	@bash scripts/build.sh build-dev RelWithDebInfo
+	@QT_QPA_PLATFORM=offscreen ctest --test-dir build-dev --output-on-failure -j "$$(nproc)"
+
+format:
+	@bash scripts/format.sh
+
+check-format:
+	@bash scripts/format.sh --check
+
 demo: build
 	@bash scripts/demo.sh
 
@@ -21,5 +33,30 @@ fuzz: deps
 bench: build
 	@bash bench/run.sh
 
+# The Debian package, from a Release build with Debian's usual hardening
+# flags, in build-package/. dpkg-dev (dpkg-buildflags, dpkg-shlibdeps) and
+# file (which CPack uses to find the binaries) serve this target alone, so
+# they are installed here and not by deps, which CI runs.
+PACKAGE_DIR := build-package
+PACKAGE_TOOLS := dpkg-dev file
+
+package: deps
+	@missing=""; \
+	for p in $(PACKAGE_TOOLS); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  sudo=""; [ "$$(id -u)" -ne 0 ] && sudo=sudo; \
+	  $$sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq $$missing; \
+	fi
+	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	bash scripts/build.sh $(PACKAGE_DIR) Release -DZEKT_BUILD_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	@rm -f $(PACKAGE_DIR)/zekt_*.deb
+	@cd $(PACKAGE_DIR) && cpack -G DEB
+	@echo "Package: $$(realpath $(PACKAGE_DIR)/zekt_*.deb)"
+
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-dev $(PACKAGE_DIR)

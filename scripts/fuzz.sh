@@ -9,7 +9,7 @@ seconds=${1:-300}
 dir=build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZEKT_FUZZ=ON -DZEKT_BUILD_TESTS=OFF -DZEKT_BUILD_GUI=OFF >/dev/null
+  -DZEKT_FUZZ=ON -DZEKT_BUILD_TESTS=OFF -DZEKT_BUILD_GUI=OFF -DZEKT_WERROR="${ZEKT_WERROR:-OFF}" >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target zekt_fuzz
 
 # Each seed is four settings bytes (see zekt_fuzz.cpp) and then the text.

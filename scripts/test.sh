@@ -5,11 +5,12 @@ cd "$(dirname "$0")/.."
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+werror=-DZEKT_WERROR=${ZEKT_WERROR:-OFF}  # CI sets ZEKT_WERROR=ON
 
-bash scripts/build.sh build Release
+bash scripts/build.sh build Release "$werror"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-bash scripts/build.sh build-asan Debug -DZEKT_SANITIZE=ON
+bash scripts/build.sh build-asan Debug -DZEKT_SANITIZE=ON "$werror"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
