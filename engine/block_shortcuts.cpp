@@ -34,7 +34,8 @@ template <typename Test>
 const std::uint8_t* firstInVectors(const std::uint8_t* p, const std::uint8_t* end, Test test) {
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (const int mask = _mm_movemask_epi8(test(v))) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        if (const int mask = _mm_movemask_epi8(test(v)))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
         p += 16;
     }
     return p;
@@ -46,7 +47,8 @@ const std::uint8_t* firstInVectors(const std::uint8_t* p, const std::uint8_t* en
 constexpr std::array<std::uint8_t, 256> byteClass = [] {
     std::array<std::uint8_t, 256> t{};
     for (int b = 0; b < 256; ++b)
-        t[b] = static_cast<std::uint8_t>((in(b, 0x20, 0x7E) ? 0 : 1) | (b < 0x80 ? 0 : 2) | (marksBinary(b) ? 4 : 0));
+        t[b] = static_cast<std::uint8_t>((in(b, 0x20, 0x7E) ? 0 : 1) | (b < 0x80 ? 0 : 2) |
+                                         (marksBinary(b) ? 4 : 0));
     return t;
 }();
 
@@ -59,8 +61,10 @@ const std::uint8_t* firstOfClass(const std::uint8_t* p, const std::uint8_t* end,
 bool anyBinary(const std::uint8_t* p, const std::uint8_t* end) {
 #if defined(__SSE2__)
     p = firstInVectors(p, end, [](__m128i v) {
-        const __m128i low = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x08)));
-        const __m128i mid = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x0F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x1A)));
+        const __m128i low =
+            _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x08)));
+        const __m128i mid =
+            _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x0F)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x1A)));
         return _mm_or_si128(_mm_or_si128(low, mid), _mm_cmpeq_epi8(v, _mm_set1_epi8(DEL)));
     });
 #endif
@@ -96,12 +100,23 @@ enum QuickFlag : std::uint32_t {
 // The report flags a shortcut may set, in the order of their bits, BINARY
 // last.
 constexpr std::pair<std::uint32_t, bool DetectReport::*> flagFields[] = {
-    {EIGHT_BIT, &DetectReport::eightBit},   {KANA8, &DetectReport::kana8},     {KANA8, &DetectReport::jisKana8},
-    {EUC_ONLY, &DetectReport::eucOnly},     {IZON, &DetectReport::izon},       {SJIS_LEAD, &DetectReport::sjisLead},
-    {SS2_KANA, &DetectReport::ss2Kana},     {SS3_KANJI, &DetectReport::ss3Kanji}, {JIS, &DetectReport::jis},
-    {ASCII_SEQ, &DetectReport::ascii},      {ROMAJI_SEQ, &DetectReport::romaji}, {KANA7_SEQ, &DetectReport::kana7},
-    {JIS1978_SEQ, &DetectReport::jis1978}, {JIS1983_SEQ, &DetectReport::jis1983}, {NEC_SEQ, &DetectReport::nec},
-    {SI_SO, &DetectReport::kanaSiSo},       {BINARY, &DetectReport::binary},
+    {EIGHT_BIT, &DetectReport::eightBit},
+    {KANA8, &DetectReport::kana8},
+    {KANA8, &DetectReport::jisKana8},
+    {EUC_ONLY, &DetectReport::eucOnly},
+    {IZON, &DetectReport::izon},
+    {SJIS_LEAD, &DetectReport::sjisLead},
+    {SS2_KANA, &DetectReport::ss2Kana},
+    {SS3_KANJI, &DetectReport::ss3Kanji},
+    {JIS, &DetectReport::jis},
+    {ASCII_SEQ, &DetectReport::ascii},
+    {ROMAJI_SEQ, &DetectReport::romaji},
+    {KANA7_SEQ, &DetectReport::kana7},
+    {JIS1978_SEQ, &DetectReport::jis1978},
+    {JIS1983_SEQ, &DetectReport::jis1983},
+    {NEC_SEQ, &DetectReport::nec},
+    {SI_SO, &DetectReport::kanaSiSo},
+    {BINARY, &DetectReport::binary},
 };
 
 void applyFlags(std::uint32_t flags, DetectReport& report) {
@@ -224,7 +239,8 @@ struct Quick {
 
 // The character at p of input code K, nothing being held.
 template <CodeKind K>
-[[gnu::always_inline]] inline Quick quickChar(const std::uint8_t* p, const std::uint8_t* end, JisMode inMode) {
+[[gnu::always_inline]] inline Quick quickChar(const std::uint8_t* p, const std::uint8_t* end,
+                                              JisMode inMode) {
     if constexpr (K == CodeKind::UTF8) {
         return quickUtf8(p, end);
     } else {
@@ -264,7 +280,7 @@ template <CodeKind K>
 // space.
 template <CodeKind K>
 [[gnu::always_inline]] inline const std::uint8_t* skipQuiet(const std::uint8_t* p, const std::uint8_t* end,
-                                                           JisMode inMode, DecodeState& state) {
+                                                            JisMode inMode, DecodeState& state) {
     if (p == end || !isPrintable(*p)) return p;
     const std::uint8_t* const run = skipPrintable(p, end);
     if (K == CodeKind::UTF8 || !isKanjiMode(inMode)) return run;
@@ -284,10 +300,10 @@ constexpr std::array<std::uint32_t, 256> mayFlags = [] {
         else if (marksBinary(b))
             t[b] = BINARY;
         else if (b >= 0x80)
-            t[b] = b == 0x80 || b == 0xA0          ? EIGHT_BIT
-                   : isHalfWidthKanaByte(b)        ? EIGHT_BIT | KANA8
-                   : b == SS2 || b == SS3          ? sjisLeadFlags[b] | SJIS_LEAD
-                                                   : sjisLeadFlags[b];
+            t[b] = b == 0x80 || b == 0xA0   ? EIGHT_BIT
+                   : isHalfWidthKanaByte(b) ? EIGHT_BIT | KANA8
+                   : b == SS2 || b == SS3   ? sjisLeadFlags[b] | SJIS_LEAD
+                                            : sjisLeadFlags[b];
     }
     return t;
 }();
@@ -298,7 +314,8 @@ std::uint32_t mayFlagsOf(const std::uint8_t* p, const std::uint8_t* end) {
     std::uint32_t a = 0, b = 0, c = 0, d = 0;
     for (; end - p >= 16; p += 16) {
 #if defined(__SSE2__)
-        if (_mm_movemask_epi8(notPrintable(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))) == 0) continue;
+        if (_mm_movemask_epi8(notPrintable(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))) == 0)
+            continue;
 #endif
         for (int i = 0; i < 16; i += 4) {
             a |= mayFlags[p[i]];
@@ -314,7 +331,9 @@ std::uint32_t mayFlagsOf(const std::uint8_t* p, const std::uint8_t* end) {
 // A pair of the lead 0x88 is machine-dependent up to 0x889E only, so the
 // table leaves it out; it is looked for apart.
 bool mayPairIzon88(const std::uint8_t* p, const std::uint8_t* end) {
-    for (; (p = static_cast<const std::uint8_t*>(std::memchr(p, 0x88, static_cast<std::size_t>(end - p)))) != nullptr; ++p)
+    for (; (p = static_cast<const std::uint8_t*>(std::memchr(p, 0x88, static_cast<std::size_t>(end - p)))) !=
+           nullptr;
+         ++p)
         if (p + 1 == end || p[1] <= 0x9E) return true;
     return false;
 }
@@ -337,13 +356,16 @@ template <CodeKind K>
 const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, ReturnKind& returnKind,
                                 const DetectReport& report) {
     const bool crHeld = state.holdsLoneCr();
-    const bool leadHeld = state.holdsByte() && state.held != SS3 && state.held != CR && mayHoldAfter<K>(state.held);
+    const bool leadHeld =
+        state.holdsByte() && state.held != SS3 && state.held != CR && mayHoldAfter<K>(state.held);
     if (!state.empty() && !crHeld && !leadHeld) return nullptr;
     const std::uint8_t* const begin = buffer.data;
     const std::uint8_t* const end = begin + buffer.count;
-    if (K == CodeKind::EUC && std::memchr(begin, SS3, static_cast<std::size_t>(end - begin)) != nullptr) return nullptr;
+    if (K == CodeKind::EUC && std::memchr(begin, SS3, static_cast<std::size_t>(end - begin)) != nullptr)
+        return nullptr;
     const std::uint32_t known = flagsOf(report);
-    std::uint32_t may = mayFlagsOf(begin, end) | (leadHeld ? mayFlags[static_cast<std::size_t>(state.held)] : 0);
+    std::uint32_t may =
+        mayFlagsOf(begin, end) | (leadHeld ? mayFlags[static_cast<std::size_t>(state.held)] : 0);
     if (!(known & IZON) && (state.held == 0x88 || mayPairIzon88(begin, end))) may |= IZON;
     if ((may & NEEDS_DECODE) || (may & ~known) != 0) return nullptr;
     const std::uint8_t* sync = end;
@@ -427,8 +449,8 @@ bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
 // Short runs (a comma, a number) are copied byte by byte as they are found;
 // a long one is measured first and copied whole.
 template <CodeKind Out>
-std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p, const std::uint8_t* end,
-                            ShiftState& shift) {
+std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p,
+                            const std::uint8_t* end, ShiftState& shift) {
     // The first byte may bring JIS output back to its single-byte set, or
     // UTF-8 output its mark; the rest then pass through.
     while (!asciiPassesThrough<Out>(conv, shift)) {
@@ -464,7 +486,8 @@ template <CodeKind Out>
     if constexpr (Out == CodeKind::SJIS) return putTwo(out, eucToSjis(c));
     if constexpr (Out == CodeKind::JIS) return encodeJisKanji(conv, out, c, shift);
     if constexpr (Out == CodeKind::UTF8) {
-        const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
+        const std::uint32_t packed =
+            utf8OfCell[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
         if (packed == 0 || shift.bomPending || conv.windowsUnicode) return encodeUtf8(conv, out, c, shift);
         out[0] = static_cast<std::uint8_t>(packed);
         out[1] = static_cast<std::uint8_t>(packed >> 8);
@@ -537,8 +560,9 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
     while (p < end) {
         out = conv.room(out);
         if (state.empty()) {
-            const bool asciiReads = In == CodeKind::UTF8 ||
-                                    (!isKanjiMode(shift.inMode) && (In != CodeKind::JIS || !isKanaShift(shift.inMode)));
+            const bool asciiReads =
+                In == CodeKind::UTF8 ||
+                (!isKanjiMode(shift.inMode) && (In != CodeKind::JIS || !isKanaShift(shift.inMode)));
             if (asciiReads && isPrintable(*p)) {
                 out = writeAsciiRun<Out>(conv, out, p, end, shift);
                 continue;

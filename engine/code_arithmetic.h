@@ -37,9 +37,7 @@ constexpr CharCode sjisToEuc(std::int32_t s) {
     return (e1 << 8) | e2;
 }
 
-static_assert(eucToSjis(0xA1A1) == 0x8140 && eucToSjis(0xDFA1) == 0xE040 &&
-              eucToSjis(0xFEFE) == 0xEFFC);
-static_assert(sjisToEuc(0x8140) == 0xA1A1 && sjisToEuc(0x819F) == 0xA2A1 &&
-              sjisToEuc(0xEFFC) == 0xFEFE);
+static_assert(eucToSjis(0xA1A1) == 0x8140 && eucToSjis(0xDFA1) == 0xE040 && eucToSjis(0xFEFE) == 0xEFFC);
+static_assert(sjisToEuc(0x8140) == 0xA1A1 && sjisToEuc(0x819F) == 0xA2A1 && sjisToEuc(0xEFFC) == 0xFEFE);
 
 }  // namespace zekt

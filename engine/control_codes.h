@@ -14,14 +14,14 @@ inline constexpr int SS2 = 0x8E, SS3 = 0x8F;  // EUC single shifts: kana, JIS X 
 // A CR LF pair travels as this one character.
 inline constexpr std::int32_t CRLF = 0x0D0A;
 
-inline constexpr std::int32_t ESC_PAREN_B = 0x1B2842;         // ESC ( B  ASCII
-inline constexpr std::int32_t ESC_PAREN_J = 0x1B284A;         // ESC ( J  JIS-Roman
-inline constexpr std::int32_t ESC_PAREN_I = 0x1B2849;         // ESC ( I  7-bit katakana
-inline constexpr std::int32_t ESC_DOLLAR_AT = 0x1B2440;       // ESC $ @  kanji 1978
-inline constexpr std::int32_t ESC_DOLLAR_B = 0x1B2442;        // ESC $ B  kanji 1983
+inline constexpr std::int32_t ESC_PAREN_B = 0x1B2842;           // ESC ( B  ASCII
+inline constexpr std::int32_t ESC_PAREN_J = 0x1B284A;           // ESC ( J  JIS-Roman
+inline constexpr std::int32_t ESC_PAREN_I = 0x1B2849;           // ESC ( I  7-bit katakana
+inline constexpr std::int32_t ESC_DOLLAR_AT = 0x1B2440;         // ESC $ @  kanji 1978
+inline constexpr std::int32_t ESC_DOLLAR_B = 0x1B2442;          // ESC $ B  kanji 1983
 inline constexpr std::int32_t ESC_DOLLAR_PAREN_D = 0x1B242844;  // ESC $ ( D  JIS X 0212
-inline constexpr std::int32_t ESC_K = 0x1B4B;                 // ESC K  NEC kanji
-inline constexpr std::int32_t ESC_H = 0x1B48;                 // ESC H  NEC single-byte
+inline constexpr std::int32_t ESC_K = 0x1B4B;                   // ESC K  NEC kanji
+inline constexpr std::int32_t ESC_H = 0x1B48;                   // ESC H  NEC single-byte
 
 // The UTF-8 byte order mark, and the character it encodes.
 inline constexpr std::array<std::uint8_t, 3> utf8Bom{0xEF, 0xBB, 0xBF};

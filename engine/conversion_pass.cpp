@@ -177,8 +177,9 @@ private:
     // written.
     bool canFuse(const InputBuffer& block) const {
         if (conv_.perByte || kind_ == CodeKind::ASCII) return false;
-        const bool alike = scanState_ == convertState_ || (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) &&
-                                                           holdsAtMostJisByte(convertState_));
+        const bool alike =
+            scanState_ == convertState_ ||
+            (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) && holdsAtMostJisByte(convertState_));
         return alike && !(conv_.binaryCheck && mayMarkBinary(block));
     }
 

@@ -42,9 +42,9 @@ constexpr std::uint8_t startUtf8(int b) {
 
 constexpr std::uint8_t stepUtf8(int state, int b) {
     constexpr std::array<std::array<int, 3>, utf8States> expected{{
-        {0, 0, 0},                  // IDLE: never continues
-        {0x80, 0xBF, IDLE},         // CONT1
-        {0x80, 0xBF, CONT1},        // CONT2
+        {0, 0, 0},                   // IDLE: never continues
+        {0x80, 0xBF, IDLE},          // CONT1
+        {0x80, 0xBF, CONT1},         // CONT2
         {0xA0, 0xBF, CONT1 | WIDE},  // SECOND_E0
         {0x80, 0x9F, CONT1 | WIDE},  // SECOND_ED
         {0x80, 0xBF, CONT1 | WIDE},  // SECOND_E
@@ -60,7 +60,8 @@ constexpr std::uint8_t stepUtf8(int state, int b) {
 constexpr std::array<std::array<std::uint8_t, 256>, utf8States> utf8Steps = [] {
     std::array<std::array<std::uint8_t, 256>, utf8States> t{};
     for (int state = 0; state < utf8States; ++state)
-        for (int b = 0; b < 256; ++b) t[static_cast<std::size_t>(state)][static_cast<std::size_t>(b)] = stepUtf8(state, b);
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(state)][static_cast<std::size_t>(b)] = stepUtf8(state, b);
     return t;
 }();
 
@@ -122,7 +123,8 @@ void checkUtf8(const InputBuffer& buffer, Utf8Check& check, DetectReport& report
 void scanPlain(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
                ReturnKind& returnKind, DetectReport& report) {
     ShiftState shift;  // the input's JIS mode restarts with every block
-    for (int i = 0; i < buffer.count; ++i) conv.decodeByte(buffer.data[i], kind, returnKind, state, report, shift, true);
+    for (int i = 0; i < buffer.count; ++i)
+        conv.decodeByte(buffer.data[i], kind, returnKind, state, report, shift, true);
 }
 
 // Evidence ranks JIS over UTF-8 over Shift-JIS over EUC; none leaves the

@@ -68,7 +68,9 @@ struct DecodeState {
 
     static constexpr DecodeState holding(int byte) { return {.held = byte}; }
     static constexpr DecodeState escape(int second) { return {.held = second, .heldPrefix = ESC}; }
-    static constexpr DecodeState fourByteEscape() { return {.held = '(', .heldPrefix = '$', .heldEscape = ESC}; }
+    static constexpr DecodeState fourByteEscape() {
+        return {.held = '(', .heldPrefix = '$', .heldEscape = ESC};
+    }
     static constexpr DecodeState triple(int second) { return {.held = second, .heldPrefix = SS3}; }
     static constexpr DecodeState utf8(int bits, int needed, int low, int high) {
         return {.held = utf8Open | bits, .heldPrefix = needed, .heldEscape = low << 8 | high};
@@ -84,7 +86,9 @@ struct DecodeState {
     constexpr bool inUtf8Sequence() const { return held >= utf8Open; }
     constexpr int utf8Bits() const { return held & (utf8Open - 1); }
     constexpr int utf8Needed() const { return heldPrefix; }
-    constexpr bool utf8Allows(int byte) const { return byte >= (heldEscape >> 8) && byte <= (heldEscape & 0xFF); }
+    constexpr bool utf8Allows(int byte) const {
+        return byte >= (heldEscape >> 8) && byte <= (heldEscape & 0xFF);
+    }
     bool operator==(const DecodeState&) const = default;
 };
 

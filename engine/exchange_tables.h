@@ -22,10 +22,10 @@ constexpr Spelling spell(std::string_view text) {
 inline constexpr std::array<std::uint8_t, 94> asciiFoldTable = [] {
     std::array<std::uint8_t, 94> t{};
     constexpr std::pair<int, char> folds[] = {
-        {4, ','},  {5, '.'},  {7, ':'},  {8, ';'},  {9, '?'},  {10, '!'}, {13, '\''}, {14, '`'},
-        {16, '^'}, {18, '_'}, {29, '-'}, {31, '/'}, {32, '\\'}, {35, '|'}, {38, '`'}, {39, '\''},
-        {40, '"'}, {41, '"'}, {42, '('}, {43, ')'}, {46, '['}, {47, ']'}, {48, '{'}, {49, '}'},
-        {50, '<'}, {51, '>'}, {60, '+'}, {61, '-'}, {65, '='}, {67, '<'}, {68, '>'}, {80, '$'},
+        {4, ','},  {5, '.'},  {7, ':'},  {8, ';'},  {9, '?'},   {10, '!'}, {13, '\''}, {14, '`'},
+        {16, '^'}, {18, '_'}, {29, '-'}, {31, '/'}, {32, '\\'}, {35, '|'}, {38, '`'},  {39, '\''},
+        {40, '"'}, {41, '"'}, {42, '('}, {43, ')'}, {46, '['},  {47, ']'}, {48, '{'},  {49, '}'},
+        {50, '<'}, {51, '>'}, {60, '+'}, {61, '-'}, {65, '='},  {67, '<'}, {68, '>'},  {80, '$'},
         {83, '%'}, {84, '#'}, {85, '&'}, {86, '*'}, {87, '@'},
     };
     for (auto [cell, ascii] : folds) t[cell - 1] = static_cast<std::uint8_t>(ascii);
@@ -64,65 +64,112 @@ inline constexpr std::array<CharCode, 63> kanaSemiVoicedTable = [] {
 
 // NEC special row 13 (EUC 0xADA1-0xADFE), by cell - 1.
 inline constexpr std::array<Spelling, 94> necRowTable{
-    spell("(1)"),  spell("(2)"),  spell("(3)"),  spell("(4)"),  spell("(5)"),   // 1-5
-    spell("(6)"),  spell("(7)"),  spell("(8)"),  spell("(9)"),  spell("(10)"),  // 6-10
-    spell("(11)"), spell("(12)"), spell("(13)"), spell("(14)"), spell("(15)"),  // 11-15
-    spell("(16)"), spell("(17)"), spell("(18)"), spell("(19)"), spell("(20)"),  // 16-20
-    spell("I"),    spell("II"),   spell("III"),  spell("IV"),   spell("V"),     // 21-25
-    spell("VI"),   spell("VII"),  spell("VIII"), spell("IX"),   spell("X"),     // 26-30
-    Spelling{},                                                                 // 31
-    Spelling{0x8ED0, 0x8ED8},                                                   // 32 milli
-    Spelling{0x8EB7, 0x8EDB},                                                   // 33 kilo
-    Spelling{0x8EBE, 0x8EDD, 0x8EC1},                                           // 34 centi
-    Spelling{0x8ED2, 0x8EB0, 0x8EC4, 0x8ED9},                                   // 35 metre
-    Spelling{0x8EB8, 0x8EDE, 0x8ED7, 0x8ED1},                                   // 36 gram
-    Spelling{0x8EC4, 0x8EDD},                                                   // 37 ton
-    Spelling{0x8EB1, 0x8EB0, 0x8ED9},                                           // 38 are
-    Spelling{0x8ECD, 0x8EB8, 0x8EC0, 0x8EB0, 0x8ED9},                           // 39 hectare
-    Spelling{0x8ED8, 0x8EAF, 0x8EC4, 0x8ED9},                                   // 40 litre
-    Spelling{0x8EDC, 0x8EAF, 0x8EC4},                                           // 41 watt
-    Spelling{0x8EB6, 0x8EDB, 0x8ED8, 0x8EB0},                                   // 42 calorie
-    Spelling{0x8EC4, 0x8EDE, 0x8ED9},                                           // 43 dollar
-    Spelling{0x8EBE, 0x8EDD, 0x8EC4},                                           // 44 cent
-    Spelling{0x8ECA, 0x8EDF, 0x8EB0, 0x8EBE, 0x8EDD, 0x8EC4},                   // 45 percent
-    Spelling{0x8ED0, 0x8ED8, 0x8ECA, 0x8EDE, 0x8EB0, 0x8ED9},                   // 46 millibar
-    Spelling{0x8ECD, 0x8EDF, 0x8EB0, 0x8EBC, 0x8EDE},                           // 47 page
-    spell("mm"),   spell("cm"),   spell("km"),   spell("mg"),   spell("kg"),    // 48-52
-    spell("cc"),   spell("m^2"),                                                // 53-54
-    Spelling{},    Spelling{},    Spelling{},    Spelling{},                    // 55-58
-    Spelling{},    Spelling{},    Spelling{},    Spelling{},                    // 59-62
-    Spelling{0xCABF, 0xC0AE},                                                   // 63 Heisei
-    Spelling{},    Spelling{},                                                  // 64-65
-    spell("No."),  spell("K.K."), spell("TEL"),                                 // 66-68
-    Spelling{'(', 0xBEE5, ')'},                                                 // 69 top
-    Spelling{'(', 0xC3E6, ')'},                                                 // 70 middle
-    Spelling{'(', 0xB2BC, ')'},                                                 // 71 bottom
-    Spelling{'(', 0xBAB8, ')'},                                                 // 72 left
-    Spelling{'(', 0xB1A6, ')'},                                                 // 73 right
-    Spelling{'(', 0xB3F4, ')'},                                                 // 74 stock company
-    Spelling{'(', 0xCDAD, ')'},                                                 // 75 limited company
-    Spelling{'(', 0xC2E5, ')'},                                                 // 76 representative
-    Spelling{0xCCC0, 0xBCA3},                                                   // 77 Meiji
-    Spelling{0xC2E7, 0xC0B5},                                                   // 78 Taisho
-    Spelling{0xBEBC, 0xCFC2},                                                   // 79 Showa
-    Spelling{0xA2E2}, Spelling{0xA2E1}, Spelling{0xA2E9},                       // 80-82
-    Spelling{},                                                                 // 83
-    Spelling{0xA6B2}, Spelling{0xA2E5}, Spelling{0xA2DD}, Spelling{0xA2DC},     // 84-87
-    Spelling{},    Spelling{},                                                  // 88-89
-    Spelling{0xA2E8}, Spelling{0xA2C1}, Spelling{0xA2C0},                       // 90-92
-    Spelling{},    Spelling{},                                                  // 93-94
+    spell("(1)"),
+    spell("(2)"),
+    spell("(3)"),
+    spell("(4)"),
+    spell("(5)"),  // 1-5
+    spell("(6)"),
+    spell("(7)"),
+    spell("(8)"),
+    spell("(9)"),
+    spell("(10)"),  // 6-10
+    spell("(11)"),
+    spell("(12)"),
+    spell("(13)"),
+    spell("(14)"),
+    spell("(15)"),  // 11-15
+    spell("(16)"),
+    spell("(17)"),
+    spell("(18)"),
+    spell("(19)"),
+    spell("(20)"),  // 16-20
+    spell("I"),
+    spell("II"),
+    spell("III"),
+    spell("IV"),
+    spell("V"),  // 21-25
+    spell("VI"),
+    spell("VII"),
+    spell("VIII"),
+    spell("IX"),
+    spell("X"),                                                // 26-30
+    Spelling{},                                                // 31
+    Spelling{0x8ED0, 0x8ED8},                                  // 32 milli
+    Spelling{0x8EB7, 0x8EDB},                                  // 33 kilo
+    Spelling{0x8EBE, 0x8EDD, 0x8EC1},                          // 34 centi
+    Spelling{0x8ED2, 0x8EB0, 0x8EC4, 0x8ED9},                  // 35 metre
+    Spelling{0x8EB8, 0x8EDE, 0x8ED7, 0x8ED1},                  // 36 gram
+    Spelling{0x8EC4, 0x8EDD},                                  // 37 ton
+    Spelling{0x8EB1, 0x8EB0, 0x8ED9},                          // 38 are
+    Spelling{0x8ECD, 0x8EB8, 0x8EC0, 0x8EB0, 0x8ED9},          // 39 hectare
+    Spelling{0x8ED8, 0x8EAF, 0x8EC4, 0x8ED9},                  // 40 litre
+    Spelling{0x8EDC, 0x8EAF, 0x8EC4},                          // 41 watt
+    Spelling{0x8EB6, 0x8EDB, 0x8ED8, 0x8EB0},                  // 42 calorie
+    Spelling{0x8EC4, 0x8EDE, 0x8ED9},                          // 43 dollar
+    Spelling{0x8EBE, 0x8EDD, 0x8EC4},                          // 44 cent
+    Spelling{0x8ECA, 0x8EDF, 0x8EB0, 0x8EBE, 0x8EDD, 0x8EC4},  // 45 percent
+    Spelling{0x8ED0, 0x8ED8, 0x8ECA, 0x8EDE, 0x8EB0, 0x8ED9},  // 46 millibar
+    Spelling{0x8ECD, 0x8EDF, 0x8EB0, 0x8EBC, 0x8EDE},          // 47 page
+    spell("mm"),
+    spell("cm"),
+    spell("km"),
+    spell("mg"),
+    spell("kg"),  // 48-52
+    spell("cc"),
+    spell("m^2"),  // 53-54
+    Spelling{},
+    Spelling{},
+    Spelling{},
+    Spelling{},  // 55-58
+    Spelling{},
+    Spelling{},
+    Spelling{},
+    Spelling{},                // 59-62
+    Spelling{0xCABF, 0xC0AE},  // 63 Heisei
+    Spelling{},
+    Spelling{},  // 64-65
+    spell("No."),
+    spell("K.K."),
+    spell("TEL"),                // 66-68
+    Spelling{'(', 0xBEE5, ')'},  // 69 top
+    Spelling{'(', 0xC3E6, ')'},  // 70 middle
+    Spelling{'(', 0xB2BC, ')'},  // 71 bottom
+    Spelling{'(', 0xBAB8, ')'},  // 72 left
+    Spelling{'(', 0xB1A6, ')'},  // 73 right
+    Spelling{'(', 0xB3F4, ')'},  // 74 stock company
+    Spelling{'(', 0xCDAD, ')'},  // 75 limited company
+    Spelling{'(', 0xC2E5, ')'},  // 76 representative
+    Spelling{0xCCC0, 0xBCA3},    // 77 Meiji
+    Spelling{0xC2E7, 0xC0B5},    // 78 Taisho
+    Spelling{0xBEBC, 0xCFC2},    // 79 Showa
+    Spelling{0xA2E2},
+    Spelling{0xA2E1},
+    Spelling{0xA2E9},  // 80-82
+    Spelling{},        // 83
+    Spelling{0xA6B2},
+    Spelling{0xA2E5},
+    Spelling{0xA2DD},
+    Spelling{0xA2DC},  // 84-87
+    Spelling{},
+    Spelling{},  // 88-89
+    Spelling{0xA2E8},
+    Spelling{0xA2C1},
+    Spelling{0xA2C0},  // 90-92
+    Spelling{},
+    Spelling{},  // 93-94
 };
 
 static_assert(necRowTable[91][0] == 0xA2C0 && necRowTable[93][0] == 0, "row 13 misaligned");
 
 // Shift-JIS vendor codes 0xFA40-0xFA5B, by code - 0xFA40.
 inline constexpr std::array<Spelling, 28> ibmExtTable{
-    spell("i"),   spell("ii"),  spell("iii"),  spell("iv"), spell("v"),     // FA40-FA44
-    spell("vi"),  spell("vii"), spell("viii"), spell("ix"), spell("x"),     // FA45-FA49
-    spell("I"),   spell("II"),  spell("III"),  spell("IV"), spell("V"),     // FA4A-FA4E
-    spell("VI"),  spell("VII"), spell("VIII"), spell("IX"), spell("X"),     // FA4F-FA53
-    Spelling{},   Spelling{0xA1C3}, Spelling{}, Spelling{},                 // FA54-FA57
-    Spelling{0xB3F4}, spell("No."), spell("TEL"), Spelling{0xA2E8},         // FA58-FA5B
+    spell("i"),       spell("ii"),      spell("iii"),  spell("iv"),      spell("v"),  // FA40-FA44
+    spell("vi"),      spell("vii"),     spell("viii"), spell("ix"),      spell("x"),  // FA45-FA49
+    spell("I"),       spell("II"),      spell("III"),  spell("IV"),      spell("V"),  // FA4A-FA4E
+    spell("VI"),      spell("VII"),     spell("VIII"), spell("IX"),      spell("X"),  // FA4F-FA53
+    Spelling{},       Spelling{0xA1C3}, Spelling{},    Spelling{},                    // FA54-FA57
+    Spelling{0xB3F4}, spell("No."),     spell("TEL"),  Spelling{0xA2E8},              // FA58-FA5B
 };
 
 static_assert(ibmExtTable[27][0] == 0xA2E8, "vendor codes misaligned");

@@ -49,7 +49,7 @@ bool isNamed(const char* name) { return name != nullptr && name[0] != '\0'; }
 // Where a named output really goes: through a symbolic link to its target,
 // so that replacing the file does not replace the link.
 std::string resolveTarget(const char* name) {
-    struct stat st{};
+    struct stat st {};
     if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode)) {
         std::unique_ptr<char, decltype(&std::free)> real(realpath(name, nullptr), &std::free);
         if (real) return real.get();
@@ -71,7 +71,7 @@ std::string baseNameOf(const std::string& path) {
 // A new file gets the usual 0666 less the umask; a replaced one keeps its
 // mode and, where the system lets us, its owner.
 bool takeOverAttributes(int fd, const std::string& target) {
-    struct stat st{};
+    struct stat st {};
     if (stat(target.c_str(), &st) == 0) {
         if (fchown(fd, st.st_uid, st.st_gid) != 0) {
             // Not ours to give away: the file becomes the user's own.
@@ -86,7 +86,8 @@ bool takeOverAttributes(int fd, const std::string& target) {
 using File = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
 bool sameContents(const std::string& a, const std::string& b) {
-    struct stat sa{}, sb{};
+    struct stat sa {
+    }, sb{};
     if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0 || sa.st_size != sb.st_size) return false;
     File fa(std::fopen(a.c_str(), "rb"), &std::fclose), fb(std::fopen(b.c_str(), "rb"), &std::fclose);
     if (!fa || !fb) return false;
@@ -135,7 +136,7 @@ int Converter::openInput(const char* name) {
         setBinaryMode(input, true);
         return 0;
     }
-    struct stat st{};
+    struct stat st {};
     if (stat(name, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? NO_SUCH_FILE : CANNOT_OPEN;
     if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;  // fopen would accept it here
     std::FILE* file = std::fopen(name, "rb");
@@ -154,7 +155,7 @@ int Converter::openOutput(const char* name) {
         return 0;
     }
     const std::string target = resolveTarget(name);
-    struct stat st{};
+    struct stat st {};
     if (stat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || access(target.c_str(), W_OK) != 0))
         return CANNOT_OPEN;
     std::string temp = directoryOf(target) + "/." + baseNameOf(target) + ".zekt-XXXXXX";
@@ -202,7 +203,8 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     const char* outputDisplay = isNamed(outputName) ? outputName : standardOutputName;
     // A file converted onto itself (-overwrite) stays untouched when nothing
     // changes, and a failure to write it spoils that file only, not the run.
-    const bool inPlace = isNamed(outputName) && inputName != nullptr && std::strcmp(inputName, outputName) == 0;
+    const bool inPlace =
+        isNamed(outputName) && inputName != nullptr && std::strcmp(inputName, outputName) == 0;
 
     // The input is opened first so that a missing input leaves a named
     // output untouched; a check never creates or empties a named output.

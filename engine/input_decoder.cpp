@@ -20,23 +20,37 @@ RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, Sh
     return 0;
 }
 
-// The final byte of ESC $ x or ESC ( x.
+// The escape sequences known by their last two bytes: the flag each sets
+// and the input mode it selects.
+struct KnownEscape {
+    int second, final;
+    bool DetectReport::*flag;
+    JisMode mode;
+};
+constexpr KnownEscape knownEscapes[] = {
+    {'$', '@', &DetectReport::jis1978, JisMode::KANJI1978},
+    {'$', 'B', &DetectReport::jis1983, JisMode::KANJI1983},
+    {'(', 'B', &DetectReport::ascii, JisMode::ASCII},
+    {'(', 'I', &DetectReport::kana7, JisMode::KANA7},
+    {'(', 'J', &DetectReport::romaji, JisMode::ROMAJI},
+};
+
+// The final byte of ESC $ x or ESC ( x. An unknown one still selects a set:
+// JIS X 0208 after ESC $, ASCII after ESC (.
 RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
-    if (second == '$') {
-        switch (c) {
-            case '(': state = DecodeState::fourByteEscape(); return 0;
-            case '@': markEscape(report, report.jis1978); shift.inMode = JisMode::KANJI1978; break;
-            case 'B': markEscape(report, report.jis1983); shift.inMode = JisMode::KANJI1983; break;
-            default: markEscape(report, report.jisUnknown); shift.inMode = JisMode::KANJI1983; break;
-        }
-    } else {
-        switch (c) {
-            case 'B': markEscape(report, report.ascii); shift.inMode = JisMode::ASCII; break;
-            case 'I': markEscape(report, report.kana7); shift.inMode = JisMode::KANA7; break;
-            case 'J': markEscape(report, report.romaji); shift.inMode = JisMode::ROMAJI; break;
-            default: markEscape(report, report.jisUnknown); shift.inMode = JisMode::ASCII; break;
+    if (second == '$' && c == '(') {
+        state = DecodeState::fourByteEscape();
+        return 0;
+    }
+    for (const KnownEscape& known : knownEscapes) {
+        if (known.second == second && known.final == c) {
+            markEscape(report, report.*known.flag);
+            shift.inMode = known.mode;
+            return 0;
         }
     }
+    markEscape(report, report.jisUnknown);
+    shift.inMode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
     return 0;
 }
 
@@ -59,9 +73,18 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
     if (c < 0x20) {
         switch (c) {
             case LF: returnKind = ReturnKind::LF; return LF;
-            case CR: returnKind = ReturnKind::CR; state = DecodeState::holding(CR); return 0;
-            case SO: markEscape(report, report.kanaSiSo); shift.inMode = JisMode::SISO; return 0;
-            case SI: markEscape(report, report.kanaSiSo); shift.inMode = JisMode::ASCII; return 0;
+            case CR:
+                returnKind = ReturnKind::CR;
+                state = DecodeState::holding(CR);
+                return 0;
+            case SO:
+                markEscape(report, report.kanaSiSo);
+                shift.inMode = JisMode::SISO;
+                return 0;
+            case SI:
+                markEscape(report, report.kanaSiSo);
+                shift.inMode = JisMode::ASCII;
+                return 0;
             case ESC: state = DecodeState::holding(ESC); return 0;
             default: return plainControl(c, report);
         }

@@ -68,24 +68,35 @@ inline constexpr OptionEntry outputCodeOptions[] = {
 };
 
 inline constexpr OptionEntry returnOptions[] = {
-    {"lf", value(ReturnKind::LF)},   {"cr", value(ReturnKind::CR)},     {"cl", value(ReturnKind::CRLF)},
+    {"lf", value(ReturnKind::LF)},     {"cr", value(ReturnKind::CR)},   {"cl", value(ReturnKind::CRLF)},
     {"crlf", value(ReturnKind::CRLF)}, {"unix", value(ReturnKind::LF)}, {"mac", value(ReturnKind::CR)},
     {"dos", value(ReturnKind::CRLF)},  {"nr", value(ReturnKind::NONE)}, {nullptr, 0},
 };
 
 inline constexpr OptionEntry jisModeOptions[] = {
-    {"jKANA7", value(JisMode::KANA7)},     {"jKANA8", value(JisMode::KANA8)},
-    {"jSISO", value(JisMode::SISO)},       {"j1978", value(JisMode::KANJI1978)},
-    {"j1983", value(JisMode::KANJI1983)},  {"jNEC", value(JisMode::NEC)},
-    {"jASCII", value(JisMode::ASCII)},     {"jROMAJI", value(JisMode::ROMAJI)},
+    {"jKANA7", value(JisMode::KANA7)},
+    {"jKANA8", value(JisMode::KANA8)},
+    {"jSISO", value(JisMode::SISO)},
+    {"j1978", value(JisMode::KANJI1978)},
+    {"j1983", value(JisMode::KANJI1983)},
+    {"jNEC", value(JisMode::NEC)},
+    {"jASCII", value(JisMode::ASCII)},
+    {"jROMAJI", value(JisMode::ROMAJI)},
     {nullptr, 0},
 };
 
 inline constexpr OptionEntry inputCodeOptions[] = {
-    {"E", value(CodeKind::EUC)},  {"J", value(CodeKind::JIS)},   {"S", value(CodeKind::SJIS)},
-    {"SJ", value(CodeKind::SJIS)}, {"UNIX", value(CodeKind::EUC)}, {"MAC", value(CodeKind::SJIS)},
-    {"DOS", value(CodeKind::SJIS)}, {"nk", value(CodeKind::ASCII)}, {"U8", value(CodeKind::UTF8)},
-    {"UTF8", value(CodeKind::UTF8)}, {nullptr, 0},
+    {"E", value(CodeKind::EUC)},
+    {"J", value(CodeKind::JIS)},
+    {"S", value(CodeKind::SJIS)},
+    {"SJ", value(CodeKind::SJIS)},
+    {"UNIX", value(CodeKind::EUC)},
+    {"MAC", value(CodeKind::SJIS)},
+    {"DOS", value(CodeKind::SJIS)},
+    {"nk", value(CodeKind::ASCII)},
+    {"U8", value(CodeKind::UTF8)},
+    {"UTF8", value(CodeKind::UTF8)},
+    {nullptr, 0},
 };
 
 inline constexpr const char* bannerText =

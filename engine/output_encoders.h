@@ -157,7 +157,7 @@ inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& sh
     return putUtf8(out, u != 0 ? u : substituteCodePoint(conv));
 }
 
-inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{encodeEuc, encodeJis, encodeSjis, encodeEuc,
-                                                                         encodeUtf8};
+inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{encodeEuc, encodeJis, encodeSjis,
+                                                                         encodeEuc, encodeUtf8};
 
 }  // namespace zekt

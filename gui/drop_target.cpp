@@ -44,7 +44,8 @@ QString outputPathFor(const QString& folder, const QString& inputPath) {
 // doubled "/", a symbolic link, a hard link.
 bool sameFile(const QString& a, const QString& b) {
     if (a == b) return true;
-    struct stat sa{}, sb{};
+    struct stat sa {
+    }, sb{};
     return statFile(a, sa) && statFile(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

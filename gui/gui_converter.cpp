@@ -50,7 +50,8 @@ void GuiConverter::processFile(bool check, const char* inputName, const char*) {
 
 void GuiConverter::runOptionText(const QString& optionText, const QString& fileName) {
     const QByteArray text = optionText.toLocal8Bit();
-    const std::vector<std::string> tokens = splitOptionText({text.constData(), static_cast<std::size_t>(text.size())});
+    const std::vector<std::string> tokens =
+        splitOptionText({text.constData(), static_cast<std::size_t>(text.size())});
     const QByteArray file = QFile::encodeName(fileName);
 
     std::vector<const char*> argv{"ZektWin"};

@@ -54,7 +54,8 @@ int CZektWinApp::InitInstance(const QStringList& arguments) {
     parser.setApplicationDescription(QString::fromUtf8(applicationComments));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Files to convert (or check) as if dropped."),
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Files to convert (or check) as if dropped."),
                                  QStringLiteral("[files...]"));
     parser.process(arguments);
 

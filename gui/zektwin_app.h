@@ -26,12 +26,12 @@ public:
     // runs it until it closes; the result is the process exit status.
     int InitInstance(const QStringList& arguments);
 
-    QFont m_font;                  // the message box's fixed-pitch font
-    bool m_checkMode = false;      // false: convert, true: check
-    QString m_outputFolder;        // converted files go here
-    QString m_outputPath;          // output of the file in hand (empty: check)
-    QString m_inputPath;           // the file in hand
-    QString messageLog;            // everything the engine printed, "\n" line ends
+    QFont m_font;              // the message box's fixed-pitch font
+    bool m_checkMode = false;  // false: convert, true: check
+    QString m_outputFolder;    // converted files go here
+    QString m_outputPath;      // output of the file in hand (empty: check)
+    QString m_inputPath;       // the file in hand
+    QString messageLog;        // everything the engine printed, "\n" line ends
 
     // Replaceable so that tests never block on a modal window.
     // Shows a message with an OK button only.

@@ -40,7 +40,8 @@ QLabel* staticText(const char* caption, QWidget* parent) {
 }  // namespace
 
 CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_app(app),
       m_hIcon(QString::fromLatin1(IDI_MAIN_ICON)) {
     setObjectName(idName(IDD_MAIN_DIALOG));
@@ -123,8 +124,12 @@ void CZektWinDlg::OnInitDialog() {
         m_radioConvert->setChecked(true);
         OnConvertMode();
     }
-    connect(m_radioConvert, &QRadioButton::toggled, this, [this](bool on) { if (on) OnConvertMode(); });
-    connect(m_radioCheck, &QRadioButton::toggled, this, [this](bool on) { if (on) OnCheckMode(); });
+    connect(m_radioConvert, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) OnConvertMode();
+    });
+    connect(m_radioCheck, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) OnCheckMode();
+    });
     connect(m_changeFolder, &QPushButton::clicked, this, &CZektWinDlg::OnChangeFolder);
     connect(m_helpButton, &QPushButton::clicked, this, &CZektWinDlg::OnHelpButton);
 }

@@ -1,5 +1,8 @@
 // ZektWin on the offscreen platform: the real dialog, drops sent through its
 // window as the window system would, files in temporary folders.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -9,9 +12,6 @@
 #include <QtTest>
 #include <csignal>
 #include <memory>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include "gui_converter.h"
 #include "option_tables.h"
@@ -196,7 +196,8 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(QList<QByteArray>, tokens);
         QList<QByteArray> split;
-        for (const std::string& token : zektwin::splitOptionText({text.constData(), std::size_t(text.size())}))
+        for (const std::string& token :
+             zektwin::splitOptionText({text.constData(), std::size_t(text.size())}))
             split << QByteArray::fromStdString(token);
         QCOMPARE(split, tokens);
     }
@@ -251,8 +252,8 @@ private slots:
         QMimeData files;
         files.setUrls({QUrl::fromLocalFile(in->path())});
         files.setText(QStringLiteral("text"));
-        for (const char* name :
-             {IDC_RADIO_CONVERT, IDC_OUTPUT_FOLDER, IDC_CHANGE_FOLDER, IDC_OPTIONS, IDC_HELP_BUTTON, IDC_MESSAGES})
+        for (const char* name : {IDC_RADIO_CONVERT, IDC_OUTPUT_FOLDER, IDC_CHANGE_FOLDER, IDC_OPTIONS,
+                                 IDC_HELP_BUTTON, IDC_MESSAGES})
             QVERIFY2(!drag(control(name), files), name);
         QVERIFY(drag(control(IDC_DROP_ZONE), files));
     }

@@ -72,7 +72,8 @@ protected:
         writeFile(dir_ / ".script", "ZEKT='" + std::string(ZEKT_BINARY) + "'\n" + script);
         const std::string command = "cd '" + dir_.string() + "' && bash .script >.stdout 2>.stderr";
         const int status = std::system(command.c_str());
-        return {readFile(dir_ / ".stdout"), readFile(dir_ / ".stderr"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+        return {readFile(dir_ / ".stdout"), readFile(dir_ / ".stderr"),
+                WIFEXITED(status) ? WEXITSTATUS(status) : -1};
     }
 
     void expectRuns(const std::vector<RunCase>& cases) {
@@ -145,10 +146,16 @@ TEST_F(ZektCli, BinaryInputIsRefused) {
     file("late.dat", late);
     file("a.txt", eucA);
     expectRuns({
-        {"check prints no check line", {"-c", "bin.dat", "a.txt"}, "", "a.txt: EUC [LF] \n",
+        {"check prints no check line",
+         {"-c", "bin.dat", "a.txt"},
+         "",
+         "a.txt: EUC [LF] \n",
          "bin.dat: Not a text file.\n"},
         {"convert writes nothing", {"bin.dat", "a.txt"}, "", sjisA, "bin.dat: Not a text file.\n"},
-        {"blocks before the refusal stay written", {"late.dat"}, "", std::string(1024, 'a'),
+        {"blocks before the refusal stay written",
+         {"late.dat"},
+         "",
+         std::string(1024, 'a'),
          "late.dat: Not a text file.\n"},
         {"stdin", {"-c"}, "\x7F", "", "(stdin): Not a text file.\n"},
         {"-nb lets it through", {"-nb", "-c", "late.dat"}, "", "late.dat: ASCII [No RET] \n", ""},
@@ -200,7 +207,8 @@ TEST_F(ZektCli, FailuresAndOrder) {
     const Outcome full = bash("yes | timeout 20 \"$ZEKT\" >/dev/full; echo $?");
     EXPECT_EQ(full.out, "255\n");
     EXPECT_EQ(full.err, "(stdout): Cannot write a file.\n");
-    const Outcome pipe = bash("trap '' PIPE; yes 2>/dev/null | timeout 20 \"$ZEKT\" | head -c 4; echo \" ${PIPESTATUS[1]}\"");
+    const Outcome pipe =
+        bash("trap '' PIPE; yes 2>/dev/null | timeout 20 \"$ZEKT\" | head -c 4; echo \" ${PIPESTATUS[1]}\"");
     EXPECT_EQ(pipe.out, "y\r\ny 255\n");
     EXPECT_EQ(pipe.err, "(stdout): Cannot write a file.\n");
     const Outcome directory = bash("\"$ZEKT\" -c < .; echo $?");
@@ -230,11 +238,16 @@ TEST_F(ZektCli, Overwrite) {
     EXPECT_EQ(readFile(dir_ / "docs/euc.txt"), sjisA);
     EXPECT_EQ(readFile(dir_ / "docs/sub/jis.txt"), sjisA);
     EXPECT_EQ(readFile(dir_ / "docs/bin.dat"), std::string("a\0b", 3));
-    for (const char* name : {"docs/sjis.txt", "docs/bin.dat"}) EXPECT_EQ(fs::last_write_time(dir_ / name), past);
+    for (const char* name : {"docs/sjis.txt", "docs/bin.dat"})
+        EXPECT_EQ(fs::last_write_time(dir_ / name), past);
 
     expectRuns({
         {"through a link", {"-overwrite", "-u8", "-lf", "docs/link.txt"}, "", "", ""},
-        {"a check writes nothing", {"-overwrite", "-c", "docs/euc.txt"}, "", "docs/euc.txt: UTF8 [LF] \n", ""},
+        {"a check writes nothing",
+         {"-overwrite", "-c", "docs/euc.txt"},
+         "",
+         "docs/euc.txt: UTF8 [LF] \n",
+         ""},
         {"stdin still goes to stdout", {"-overwrite", "-e", "-lf"}, sjisA, eucA, ""},
     });
     EXPECT_TRUE(fs::is_symlink(dir_ / "docs/link.txt"));

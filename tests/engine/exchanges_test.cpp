@@ -70,7 +70,8 @@ TEST(Exchanges, MachineDependentSpellings) {
     std::string vendor;
     for (int code = 0xFA40; code <= 0xFA5B; ++code) vendor += twoBytes(code);
     const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
-        {{"-S", "-u8", "-xNOWIN"}, row13,
+        {{"-S", "-u8", "-xNOWIN"},
+         row13,
          "(1)(2)(3)(4)(5)(6)(7)(8)(9)(10)(11)(12)(13)(14)(15)(16)(17)(18)(19)(20)"
          "IIIIIIIVVVIVIIVIIIIXX〓"
          "ﾐﾘｷﾛｾﾝﾁﾒｰﾄﾙｸﾞﾗﾑﾄﾝｱｰﾙﾍｸﾀｰﾙﾘｯﾄﾙﾜｯﾄｶﾛﾘｰﾄﾞﾙｾﾝﾄﾊﾟｰｾﾝﾄﾐﾘﾊﾞｰﾙﾍﾟｰｼﾞ"

@@ -46,7 +46,8 @@ public:
     int readBlock(std::uint8_t* data, int capacity) override {
         if (!readFails_) return StdioConverter::readBlock(data, capacity);
         if (read_ >= readLimit) return -1;
-        const int n = StdioConverter::readBlock(data, static_cast<int>(std::min<std::size_t>(capacity, readLimit - read_)));
+        const int n = StdioConverter::readBlock(
+            data, static_cast<int>(std::min<std::size_t>(capacity, readLimit - read_)));
         read_ += static_cast<std::size_t>(std::max(n, 0));
         return n;
     }
@@ -85,7 +86,8 @@ protected:
     // Names in the folder, hidden temporary files included.
     std::vector<std::string> names() {
         std::vector<std::string> found;
-        for (const auto& entry : fs::directory_iterator(dir_)) found.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(dir_))
+            found.push_back(entry.path().filename().string());
         std::sort(found.begin(), found.end());
         return found;
     }
@@ -132,8 +134,9 @@ TEST_F(FileProcessing, NamedOutputs) {
 // -overwrite: each file onto itself; refused, unreadable, unwritable and
 // unchanged files stay as they were (times too), and the run goes on.
 TEST_F(FileProcessing, InPlace) {
-    const fs::path euc = file("a.txt", eucA), same = file("same.txt", sjisA), binary = file("bin.txt", "a\x07"),
-                   big = file("big.txt", large), cut = file("cut.txt", large);
+    const fs::path euc = file("a.txt", eucA), same = file("same.txt", sjisA),
+                   binary = file("bin.txt", "a\x07"), big = file("big.txt", large),
+                   cut = file("cut.txt", large);
     fs::permissions(euc, fs::perms::owner_read | fs::perms::owner_write);
     const auto past = fs::file_time_type::clock::now() - std::chrono::hours(24);
     for (const fs::path& p : {same, binary, big, cut}) fs::last_write_time(p, past);
@@ -148,8 +151,8 @@ TEST_F(FileProcessing, InPlace) {
     EXPECT_EQ(readFile(big), large);
     EXPECT_EQ(readFile(cut), large);
     for (const fs::path& p : {same, binary, big, cut}) EXPECT_EQ(fs::last_write_time(p), past) << p;
-    EXPECT_EQ(conv.errors, binary.string() + ": Not a text file.\n" + big.string() + ": Cannot write a file.\n" +
-                               cut.string() + ": Cannot read a file.\n");
+    EXPECT_EQ(conv.errors, binary.string() + ": Not a text file.\n" + big.string() +
+                               ": Cannot write a file.\n" + cut.string() + ": Cannot read a file.\n");
     EXPECT_EQ(conv.printed, euc.string() + ": SJIS [CRLF] \n");  // the check wrote nothing
     EXPECT_FALSE(conv.fatalError());
     EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "big.txt", "bin.txt", "cut.txt", "same.txt"}));

@@ -19,11 +19,10 @@ using RK = ReturnKind;
 
 // The names (in member order) of the flags set, for expectations and readable failures.
 std::string flags(const DetectReport& report) {
-    static constexpr const char* names[] = {"eightBit", "binary",    "jis",        "ascii",    "romaji",
-                                            "kana7",    "jisKana8",  "kanaSiSo",   "jis1978",  "jis1983",
-                                            "nec",      "jisEx1990", "jisUnknown", "sjisLead", "kana8",
-                                            "izon",     "eucOnly",   "ss2Kana",    "ss3Kanji", "broken",
-                                            "wide",     "bom"};
+    static constexpr const char* names[] = {
+        "eightBit", "binary",  "jis",      "ascii",     "romaji",     "kana7",    "jisKana8", "kanaSiSo",
+        "jis1978",  "jis1983", "nec",      "jisEx1990", "jisUnknown", "sjisLead", "kana8",    "izon",
+        "eucOnly",  "ss2Kana", "ss3Kanji", "broken",    "wide",       "bom"};
     const auto set = std::bit_cast<std::array<bool, std::size(names)>>(report);
     std::string text;
     for (std::size_t i = 0; i < set.size(); ++i) {
@@ -124,7 +123,13 @@ TEST(InputDecoder, DecodeByteCases) {
         {ASCII, "1B 24 40 20 30 21 30 0A", {0x20, 0x3021, 0x0A}, "", M::KANJI1978, RK::LF, "jis jis1978"},
         {SJIS, "82 0D 41", {0x41}, "0D", M::ASCII, RK::CR, "eightBit sjisLead"},
         {EUC, "8F 0A 0D", {0x8F0A0D}, "", M::ASCII, RK::NONE, "eightBit ss3Kanji"},
-        {SJIS, "8F 40 A1", {0x8F40, 0xA1}, "", M::ASCII, RK::NONE, "eightBit jisKana8 sjisLead kana8 ss3Kanji"},
+        {SJIS,
+         "8F 40 A1",
+         {0x8F40, 0xA1},
+         "",
+         M::ASCII,
+         RK::NONE,
+         "eightBit jisKana8 sjisLead kana8 ss3Kanji"},
         {EUC, "A1 A1 A1", {0xA1A1}, "", M::ASCII, RK::NONE, "eightBit jisKana8 kana8"},
         {ASCII, "00 41 7F 80 A0", {0x41, 0x7F, 0x80, 0xA0}, "", M::ASCII, RK::NONE, "eightBit binary"},
     };
@@ -156,7 +161,7 @@ TEST(InputDecoder, DetectionAndReport) {
         {{"-c"}, "61 0E 62", JIS, "jis kanaSiSo"},
         {{"-c"}, "61 B1 B2", EUC, "eightBit jisKana8 kana8 broken"},
         {{"-c"}, "61 FE A1", EUC, "eightBit izon eucOnly broken"},
-        {{"-c"}, "8E B1", EUC, "eightBit ss2Kana broken"},  // both read it; EUC stays
+        {{"-c"}, "8E B1", EUC, "eightBit ss2Kana broken"},                   // both read it; EUC stays
         {{"-c"}, "8F 6F 8F 8A", SJIS, "eightBit sjisLead ss3Kanji broken"},  // 出所
         {{"-c"}, "8E 40", SJIS, "eightBit sjisLead ss2Kana broken"},
         {{"-c"}, "82 A0 1B 28 4A", JIS, "eightBit jis romaji sjisLead broken"},

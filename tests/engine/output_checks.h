@@ -50,7 +50,8 @@ inline void expectAtEverySplit(const std::vector<std::string>& options, std::str
             conv.bufferSize = size;
             conv.perByte = perByte;
             runOptions(conv, options);
-            EXPECT_EQ(hex(conv.outputBytes), expected) << "blocks of " << size << (perByte ? ", per byte" : "");
+            EXPECT_EQ(hex(conv.outputBytes), expected)
+                << "blocks of " << size << (perByte ? ", per byte" : "");
         }
     }
 }

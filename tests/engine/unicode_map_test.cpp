@@ -141,8 +141,12 @@ TEST(UnicodeMap, WindowsFormsBothWaysUnderMs) {
         char32_t windows, standard;
     };
     for (const auto& [cell, windows, standard] : {
-             Form{0xA1C1, 0xFF5E, 0x301C}, Form{0xA1C2, 0x2225, 0x2016}, Form{0xA1DD, 0xFF0D, 0x2212},
-             Form{0xA1F1, 0xFFE0, 0x00A2}, Form{0xA1F2, 0xFFE1, 0x00A3}, Form{0xA2CC, 0xFFE2, 0x00AC},
+             Form{0xA1C1, 0xFF5E, 0x301C},
+             Form{0xA1C2, 0x2225, 0x2016},
+             Form{0xA1DD, 0xFF0D, 0x2212},
+             Form{0xA1F1, 0xFFE0, 0x00A2},
+             Form{0xA1F2, 0xFFE1, 0x00A3},
+             Form{0xA2CC, 0xFFE2, 0x00AC},
              Form{0x8FA2C3, 0xFFE4, 0x00A6},
          }) {
         SCOPED_TRACE(::testing::Message() << std::hex << "cell 0x" << cell);
@@ -155,9 +159,8 @@ TEST(UnicodeMap, WindowsFormsBothWaysUnderMs) {
 }
 
 TEST(UnicodeMap, CodesOutsideTheMultiByteFormsHaveNoCodePoint) {
-    for (const std::int32_t code : {-1, -0x5B5E, 0x00, 0x41, 0x5C, 0x8E, 0xA4, 0x8EA0, 0x8EE0, 0xA1A0,
-                                    0xA1FF, 0xFFA1, 0x8FA1A0, 0x8FA1FF, 0x8FFFA1, 0x8EA1A1, 0x1A4A2,
-                                    0x7FFFFFFF})
+    for (const std::int32_t code : {-1, -0x5B5E, 0x00, 0x41, 0x5C, 0x8E, 0xA4, 0x8EA0, 0x8EE0, 0xA1A0, 0xA1FF,
+                                    0xFFA1, 0x8FA1A0, 0x8FA1FF, 0x8FFFA1, 0x8EA1A1, 0x1A4A2, 0x7FFFFFFF})
         for (const bool windows : {false, true})
             EXPECT_EQ(eucToUnicode(code, windows), 0u) << std::hex << code << " windows " << windows;
 }

@@ -22,7 +22,8 @@ std::pair<std::string, std::string> definedCells(const std::string& prefix) {
 }
 
 TEST(Utf8, EveryCellBothWaysAsGlibc) {
-    for (const auto& [prefix, cells] : {std::pair{std::string(), 6879u}, std::pair{std::string("\x8F"), 6067u}}) {
+    for (const auto& [prefix, cells] :
+         {std::pair{std::string(), 6879u}, std::pair{std::string("\x8F"), 6067u}}) {
         const auto [euc, utf8] = definedCells(prefix);
         ASSERT_EQ(euc.size(), (prefix.size() + 2) * cells);  // or the oracle is broken
         EXPECT_EQ(convertWith({"-E", "-u8"}, euc), utf8);
@@ -84,10 +85,10 @@ TEST(Utf8, Detection) {
     const std::vector<std::tuple<const char*, CodeKind, CodeKind, bool>> cases = {
         {"E3 81 82 0A", CodeKind::UTF8, CodeKind::UTF8, false},
         {"EF BB BF 41", CodeKind::UTF8, CodeKind::UTF8, true},
-        {"C4 A3 C5 A2", CodeKind::EUC, CodeKind::EUC, false},     // two-byte UTF-8 only: not wide
-        {"E3 81 82 1B 24 42", CodeKind::JIS, CodeKind::UTF8, false},  // JIS beats UTF-8
+        {"C4 A3 C5 A2", CodeKind::EUC, CodeKind::EUC, false},                // two-byte UTF-8 only: not wide
+        {"E3 81 82 1B 24 42", CodeKind::JIS, CodeKind::UTF8, false},         // JIS beats UTF-8
         {"E3 81 82 0A 82 A0 0A 41", CodeKind::SJIS, CodeKind::UTF8, false},  // broken later
-        {"E3 81 82 E3 81", CodeKind::SJIS, CodeKind::UTF8, false},  // open at the end
+        {"E3 81 82 E3 81", CodeKind::SJIS, CodeKind::UTF8, false},           // open at the end
         {"61 61 61 61 E3 81 82 0A", CodeKind::UTF8, CodeKind::UTF8, false},
     };
     for (const auto& [input, checked, converted, bom] : cases) {

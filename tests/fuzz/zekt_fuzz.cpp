@@ -146,15 +146,24 @@ bool isWellFormedUtf8(const std::string& text) {
         const unsigned b = byte(i);
         int more = 0;
         unsigned low = 0x80, high = 0xBF;
-        if (b < 0x80) more = 0;
-        else if (b >= 0xC2 && b <= 0xDF) more = 1;
-        else if (b == 0xE0) more = 2, low = 0xA0;
-        else if (b == 0xED) more = 2, high = 0x9F;
-        else if (b >= 0xE1 && b <= 0xEF) more = 2;
-        else if (b == 0xF0) more = 3, low = 0x90;
-        else if (b == 0xF4) more = 3, high = 0x8F;
-        else if (b >= 0xF1 && b <= 0xF3) more = 3;
-        else return false;
+        if (b < 0x80)
+            more = 0;
+        else if (b >= 0xC2 && b <= 0xDF)
+            more = 1;
+        else if (b == 0xE0)
+            more = 2, low = 0xA0;
+        else if (b == 0xED)
+            more = 2, high = 0x9F;
+        else if (b >= 0xE1 && b <= 0xEF)
+            more = 2;
+        else if (b == 0xF0)
+            more = 3, low = 0x90;
+        else if (b == 0xF4)
+            more = 3, high = 0x8F;
+        else if (b >= 0xF1 && b <= 0xF3)
+            more = 3;
+        else
+            return false;
         if (more > 0 && i + static_cast<std::size_t>(more) >= text.size()) return false;
         for (int k = 1; k <= more; ++k) {
             const unsigned c = byte(i + static_cast<std::size_t>(k));
@@ -187,7 +196,9 @@ void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const O
 }
 
 // How much a refused pass wrote depends on the block size.
-bool sameSuccess(const Outcome& a, const Outcome& b) { return a.result == b.result && (a.result != 0 || a == b); }
+bool sameSuccess(const Outcome& a, const Outcome& b) {
+    return a.result == b.result && (a.result != 0 || a == b);
+}
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 #include "memory_converter.h"
 
-#include "format_text.h"
-
 #include <cstdarg>
 #include <cstdio>
 #include <stdexcept>
+
+#include "format_text.h"
 
 namespace zekt::testing {
 
