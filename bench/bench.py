@@ -123,9 +123,9 @@ def prepare_corpora(corpus: Path, size_mb: int) -> dict:
     source = EDICT.read_bytes()
     whole = source * (size_mb * MB // len(source) + 1)
     scaling = {}
-    for mb in sorted({1, 10, size_mb}):
+    for mb in sorted({0, 1, 10, size_mb}):  # 0: an empty input, the start-up alone
         scaling[mb] = corpus / f"edict-{mb}m.euc"
-        write_if_changed(scaling[mb], cut_at_line(whole, mb * MB))
+        write_if_changed(scaling[mb], cut_at_line(whole, mb * MB) if mb else b"")
     edict = make_forms(corpus, f"edict-{size_mb}m", scaling[size_mb])
     edict["scaling"] = scaling
     edict["about"] = describe(source)
@@ -434,15 +434,24 @@ def direction_table(cases: list, corpus: str) -> list:
     return rows
 
 
+def net_ms_per_mb(c, startup) -> float:
+    """Time per MB less the start-up that every run pays once."""
+    return 1000 * (c.best - startup.best) / c.mb
+
+
 def scaling_table(points: list) -> list:
     rows = [
-        "| Input | Best s | Median s | ms per MB | Peak RSS MB |",
-        "|---|---:|---:|---:|---:|",
+        "| Input | Best s | Median s | ms per MB | ms per MB less start-up | Peak RSS MB |",
+        "|---|---:|---:|---:|---:|---:|",
     ]
+    startup = points[0]
     for c in points:
+        if c is startup:
+            rows.append(f"| empty | {fmt(c.best)} | {fmt(c.median)} | – | – | {fmt(c.peak_rss_mb, 1)} |")
+            continue
         rows.append(
             f"| {c.mb:.0f} MB | {fmt(c.best)} | {fmt(c.median)} | {fmt(1000 * c.best / c.mb, 2)} "
-            f"| {fmt(c.peak_rss_mb, 1)} |"
+            f"| {fmt(net_ms_per_mb(c, startup), 2)} | {fmt(c.peak_rss_mb, 1)} |"
         )
     return rows
 
@@ -488,9 +497,9 @@ def targets(cases: list, points: list, corpora: dict, agreements: list) -> list:
     if big is p10:
         checks.append(("time per MB flat from 10 MB up (edict)", None, "only 10 MB was run"))
     else:
-        drift = (big.best / big.mb) / (p10.best / p10.mb) - 1
-        checks.append((f"time per MB at {big.mb:.0f} MB within 10% of 10 MB (edict)", abs(drift) <= 0.10,
-                       f"{drift:+.1%}"))
+        drift = net_ms_per_mb(big, points[0]) / net_ms_per_mb(p10, points[0]) - 1
+        checks.append((f"time per MB (less start-up) at {big.mb:.0f} MB within 10% of 10 MB (edict)",
+                       abs(drift) <= 0.10, f"{drift:+.1%}"))
     rows += ["", "| Target | Met | Figure |", "|---|---|---|"]
     rows += [f"| {name} | {'–' if ok is None else mark(ok)} | {figure} |" for name, ok, figure in checks]
     return rows
@@ -596,7 +605,7 @@ def write_report(path: Path, info: dict, args, corpora: dict, cases: list, point
         "",
         "## Scaling",
         "",
-        "zekt -s -nr over edict in EUC at several sizes (the largest is the run above).",
+        "zekt -s -nr over edict in EUC at several sizes (the largest is the run above), and over an empty input, whose time every run pays once to start and stop.",
         "",
         *scaling_table(points),
         "",
@@ -626,15 +635,20 @@ def write_report(path: Path, info: dict, args, corpora: dict, cases: list, point
         "",
         *instruction_table(counts, corpora, cases),
         "",
-        "zekt's design fixes the work per byte: every input byte comes through "
-        "the virtual `readByte` (about 16 instructions with the stream's bounds check and the "
-        "compiler's guard for the devirtualised call), is decoded twice by `decodeByte`, once by the "
-        "block scan and once by the conversion (13 to 20 each), and every character goes through "
-        "`writeChar`, the encoder table and one virtual `writeByte` per output byte (about 12 each). "
-        "That is some 60 instructions before any conversion work, more than glibc's iconv spends in "
-        "all on EUC → Shift-JIS and on JIS → Shift-JIS, which it converts buffer by buffer with the "
-        "whole input held in memory (its peak RSS is the input's size). The times above follow "
-        "these counts closely.",
+        "zekt reads its input in 64 KiB reads and carves them into the 1024-byte blocks that "
+        "detection and the binary check are defined on; it gathers its output in a 64 KiB buffer. "
+        "Within a block it takes whole what `decodeByte`, the byte-at-a-time definition of how input "
+        "is read, would read the same way every time: runs of printable ASCII (sixteen bytes at a "
+        "time), runs of kanji pairs and UTF-8 sequences (converted in one tight loop with the "
+        "arithmetic or one table read), escape sequences and line feeds; everything else goes "
+        "through `decodeByte`. Once the code is settled, the scan of a block and its conversion "
+        "are one reading; in check mode a block that can set no flag not set already is only "
+        "searched for its last line end and what it leaves held, and the UTF-8 check goes sixteen "
+        "bytes at a time. The fuzz target holds all of this to the plain per-byte path byte for "
+        "byte. What is left is the work per character: in kanji-dense text some 10 to 20 "
+        "instructions to read a pair, look it up or do its arithmetic, and write it, against "
+        "glibc's per-character calls through its internal UCS-4 form; iconv also reads the whole "
+        "input into memory first (its peak RSS is the input's size), zekt streams in a few MB.",
         "",
     ]
     text = "\n".join(lines)

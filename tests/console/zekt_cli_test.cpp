@@ -8,17 +8,18 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "option_tables.h"
+#include "scratch_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using zekt::testing::readFile;
+using zekt::testing::writeFile;
 
 struct Outcome {
     std::string out, err;
@@ -33,25 +34,14 @@ struct RunCase {
     int status = 0;
 };
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 // zekt runs inside a scratch directory so that messages carry short names;
 // its streams go through files.
 class ZektCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zekt-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(scratch_.path().empty());
+        dir_ = scratch_.path();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     void file(const std::string& name, std::string_view bytes) { writeFile(dir_ / name, bytes); }
 
@@ -85,6 +75,7 @@ protected:
         }
     }
 
+    zekt::testing::ScratchDir scratch_;
     fs::path dir_;
 };
 

@@ -6,11 +6,10 @@
 
 #include <cstdarg>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "format_text.h"
 #include "memory_converter.h"
+#include "scratch_dir.h"
 #include "stdio_converter.h"
 
 namespace zekt::testing {
@@ -61,23 +60,12 @@ private:
     bool writeFailed_ = false, readFails_ = false;
 };
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class FileProcessing : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zekt-files-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(scratch_.path().empty());
+        dir_ = scratch_.path();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     fs::path file(const std::string& name, std::string_view bytes) {
         writeFile(dir_ / name, bytes);
@@ -97,6 +85,7 @@ protected:
         return conv.run(static_cast<int>(argv.size()), argv.data());
     }
 
+    ScratchDir scratch_;
     fs::path dir_;
 };
 

@@ -112,12 +112,14 @@ struct Outcome {
 struct PassOptions {
     int bufferSize = 0;  // 0: the header's
     bool toggleCheck = false;
-    bool blockPath = false;
+    bool blockPath = false;  // else the plain path, through a front end without block operations
     unsigned pieceSeed = 0;
 };
 
 Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions options) {
-    BlockFuzzConverter conv(text, options.pieceSeed);
+    FuzzConverter plain(text);
+    BlockFuzzConverter block(text, options.pieceSeed);
+    FuzzConverter& conv = options.blockPath ? block : plain;
     applySettings(conv, header);
     if (options.bufferSize > 0) conv.bufferSize = options.bufferSize;
     if (options.toggleCheck) conv.checkOnly = !conv.checkOnly;
@@ -128,48 +130,30 @@ Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions o
     return outcome;
 }
 
-// The plain path: byte by byte, through a front end without block operations.
-Outcome runPlain(Header header, std::span<const std::uint8_t> text, int bufferSize) {
-    FuzzConverter conv(text);
-    applySettings(conv, header);
-    if (bufferSize > 0) conv.bufferSize = bufferSize;
-    conv.perByte = true;
-    Outcome outcome;
-    outcome.result = conv.convert(&outcome.code, &outcome.ret, &outcome.report);
-    outcome.output = std::move(conv.written);
-    return outcome;
-}
+// The well-formed UTF-8 byte sequences, as the Unicode Standard tables
+// them: the first byte's range, the second's, and how many follow it.
+struct Utf8Row {
+    unsigned first, last, secondLow, secondHigh;
+    std::size_t more;
+};
+constexpr Utf8Row utf8Rows[] = {
+    {0x00, 0x7F, 0, 0, 0},       {0xC2, 0xDF, 0x80, 0xBF, 1}, {0xE0, 0xE0, 0xA0, 0xBF, 2},
+    {0xE1, 0xEC, 0x80, 0xBF, 2}, {0xED, 0xED, 0x80, 0x9F, 2}, {0xEE, 0xEF, 0x80, 0xBF, 2},
+    {0xF0, 0xF0, 0x90, 0xBF, 3}, {0xF1, 0xF3, 0x80, 0xBF, 3}, {0xF4, 0xF4, 0x80, 0x8F, 3},
+};
 
 bool isWellFormedUtf8(const std::string& text) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     for (std::size_t i = 0; i < text.size();) {
-        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-        const unsigned b = byte(i);
-        int more = 0;
-        unsigned low = 0x80, high = 0xBF;
-        if (b < 0x80)
-            more = 0;
-        else if (b >= 0xC2 && b <= 0xDF)
-            more = 1;
-        else if (b == 0xE0)
-            more = 2, low = 0xA0;
-        else if (b == 0xED)
-            more = 2, high = 0x9F;
-        else if (b >= 0xE1 && b <= 0xEF)
-            more = 2;
-        else if (b == 0xF0)
-            more = 3, low = 0x90;
-        else if (b == 0xF4)
-            more = 3, high = 0x8F;
-        else if (b >= 0xF1 && b <= 0xF3)
-            more = 3;
-        else
-            return false;
-        if (more > 0 && i + static_cast<std::size_t>(more) >= text.size()) return false;
-        for (int k = 1; k <= more; ++k) {
-            const unsigned c = byte(i + static_cast<std::size_t>(k));
-            if (c < (k == 1 ? low : 0x80) || c > (k == 1 ? high : 0xBF)) return false;
+        const Utf8Row* row = std::find_if(std::begin(utf8Rows), std::end(utf8Rows), [&](const Utf8Row& r) {
+            return byte(i) >= r.first && byte(i) <= r.last;
+        });
+        if (row == std::end(utf8Rows) || text.size() - i <= row->more) return false;
+        for (std::size_t k = 1; k <= row->more; ++k) {
+            const unsigned low = k == 1 ? row->secondLow : 0x80, high = k == 1 ? row->secondHigh : 0xBF;
+            if (byte(i + k) < low || byte(i + k) > high) return false;
         }
-        i += static_cast<std::size_t>(more) + 1;
+        i += row->more + 1;
     }
     return true;
 }
@@ -209,13 +193,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FuzzConverter settings(text);
     applySettings(settings, header);
-    const Outcome first = runPlain(header, text, 0);
+    const Outcome first = runPass(header, text, {});
     checkOutcome(settings, text.size(), first);
 
     // The block path gives exactly what the plain path gives, whatever the
     // block size and however the reads come.
     for (const int bufferSize : {0, 1, 7, 1024}) {
-        const Outcome plain = bufferSize == 0 ? first : runPlain(header, text, bufferSize);
+        const Outcome plain = bufferSize == 0 ? first : runPass(header, text, {bufferSize});
         const auto seed = static_cast<unsigned>(size * 31 + static_cast<std::size_t>(bufferSize));
         const Outcome block = runPass(header, text, {bufferSize, false, true, seed});
         FUZZ_CHECK(plain == block);
