@@ -94,7 +94,8 @@ enum QuickFlag : std::uint32_t {
     NEC_SEQ = 1 << 13,
     SI_SO = 1 << 14,
     BINARY = 1 << 15,
-    NEEDS_DECODE = 1 << 16,  // an escape or shift: no shortcut for the block
+    NEEDS_DECODE = 1 << 16,   // an escape or shift: no shortcut for the block
+    TRAIL_MATTERS = 1 << 30,  // a lead whose pair's flags depend on the trail
 };
 
 // The report flags a shortcut may set, in the order of their bits, BINARY
@@ -151,6 +152,7 @@ constexpr std::array<std::uint32_t, 256> sjisLeadFlags = [] {
         else if (b == 0xFD || b == 0xFE)
             flags |= EUC_ONLY;
         if (in(b, 0x85, 0x87) || b >= 0xEB) flags |= IZON;
+        if (b == 0x88 || b == SS2 || b == SS3) flags |= TRAIL_MATTERS;
         t[b] = flags;
     }
     return t;
@@ -158,10 +160,66 @@ constexpr std::array<std::uint32_t, 256> sjisLeadFlags = [] {
 
 constexpr std::uint32_t sjisPairFlags(int lead, int trail) {
     std::uint32_t flags = sjisLeadFlags[lead];
+    if ((flags & TRAIL_MATTERS) == 0) return flags;
+    flags &= ~TRAIL_MATTERS;
     if (lead == 0x88 && trail <= 0x9E) flags |= IZON;
     if ((lead == SS2 || lead == SS3) && isSjisAfterSingleShift(lead, trail)) flags |= SJIS_LEAD;
     return flags;
 }
+
+// sjisToEuc of a pair as two table reads, made from it: per lead the EUC
+// lead of its odd row, per trail the EUC trail and whether it moves to the
+// even row.
+constexpr std::array<std::uint8_t, 256> sjisLeadRow = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int s1 = 0x81; s1 <= 0xEF; ++s1) t[s1] = static_cast<std::uint8_t>(sjisToEuc(s1 << 8 | 0x40) >> 8);
+    return t;
+}();
+constexpr std::array<std::uint16_t, 256> sjisTrailCell = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (int s2 = 0x40; s2 <= 0xFC; ++s2) t[s2] = static_cast<std::uint16_t>(sjisToEuc(0x8100 | s2) - 0xA100);
+    return t;
+}();
+
+constexpr CharCode sjisPairToEuc(int lead, int trail) {
+    return (sjisLeadRow[lead] << 8) + sjisTrailCell[trail];
+}
+
+// eucToSjis of a JIS X 0208 pair likewise: per EUC lead the Shift-JIS lead,
+// per row parity and EUC trail the Shift-JIS trail.
+constexpr std::array<std::uint8_t, 256> eucLeadToSjis = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int e1 = 0xA1; e1 <= 0xFE; ++e1) t[e1] = static_cast<std::uint8_t>(eucToSjis(e1 << 8 | 0xA1) >> 8);
+    return t;
+}();
+constexpr std::array<std::array<std::uint8_t, 256>, 2> eucTrailToSjis = [] {
+    std::array<std::array<std::uint8_t, 256>, 2> t{};
+    for (int e2 = 0xA1; e2 <= 0xFE; ++e2)
+        for (int odd = 0; odd < 2; ++odd)
+            t[odd][e2] = static_cast<std::uint8_t>(eucToSjis((0xA2 + odd) << 8 | e2));
+    return t;
+}();
+
+constexpr std::int32_t eucPairToSjis(CharCode c) {
+    const int e1 = c >> 8, e2 = c & 0xFF;
+    return eucLeadToSjis[e1] << 8 | eucTrailToSjis[e1 & 1][e2];
+}
+
+static_assert([] {
+    for (int e1 = 0xA1; e1 <= 0xFE; ++e1)
+        for (int e2 = 0xA1; e2 <= 0xFE; ++e2)
+            if (eucPairToSjis(e1 << 8 | e2) != eucToSjis(e1 << 8 | e2)) return false;
+    return true;
+}());
+
+static_assert([] {
+    for (int lead = 0x81; lead <= 0xEF; ++lead)
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (isSjisLead(lead) && isSjisTrail(trail) &&
+                sjisPairToEuc(lead, trail) != sjisToEuc(lead << 8 | trail))
+                return false;
+    return true;
+}());
 
 static_assert([] {
     for (int lead = 0x81; lead <= 0xFF; ++lead)
@@ -302,8 +360,8 @@ constexpr std::array<std::uint32_t, 256> mayFlags = [] {
         else if (b >= 0x80)
             t[b] = b == 0x80 || b == 0xA0   ? EIGHT_BIT
                    : isHalfWidthKanaByte(b) ? EIGHT_BIT | KANA8
-                   : b == SS2 || b == SS3   ? sjisLeadFlags[b] | SJIS_LEAD
-                                            : sjisLeadFlags[b];
+                   : b == SS2 || b == SS3   ? (sjisLeadFlags[b] & ~TRAIL_MATTERS) | SJIS_LEAD
+                                            : sjisLeadFlags[b] & ~TRAIL_MATTERS;
     }
     return t;
 }();
@@ -483,12 +541,12 @@ std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8
 template <CodeKind Out>
 [[gnu::always_inline]] inline std::uint8_t* encodeKanji(const Converter& conv, std::uint8_t* out, CharCode c,
                                                         ShiftState& shift) {
-    if constexpr (Out == CodeKind::SJIS) return putTwo(out, eucToSjis(c));
+    if constexpr (Out == CodeKind::SJIS) return putTwo(out, eucPairToSjis(c));
     if constexpr (Out == CodeKind::JIS) return encodeJisKanji(conv, out, c, shift);
     if constexpr (Out == CodeKind::UTF8) {
         const std::uint32_t packed =
             utf8OfCell[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
-        if (packed == 0 || shift.bomPending || conv.windowsUnicode) return encodeUtf8(conv, out, c, shift);
+        if (packed == 0) return encodeUtf8(conv, out, c, shift);  // no code point: the substitute
         out[0] = static_cast<std::uint8_t>(packed);
         out[1] = static_cast<std::uint8_t>(packed >> 8);
         out[2] = static_cast<std::uint8_t>(packed >> 16);
@@ -508,12 +566,16 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
     const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
+    // The mark still to come, and the Windows mapping, take encodeUtf8's way.
+    if (Out == CodeKind::UTF8 && (shift.bomPending || conv.windowsUnicode)) return p;
     while (out <= limit) {
         if constexpr (In == CodeKind::UTF8) {
             const Quick q = quickUtf8(p, end);
             if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
             const CharCode c = unicodeToEuc(q.raw & 0x1FFFFF, conv.windowsUnicode);
-            out = EncodeAs<Out>{conv}(out, c != 0 ? c : conv.substituteChar, shift);
+            const bool kanji = c >= 0xA1A1 && c <= 0xFEFE;  // JIS X 0208 (the tables hold whole cells)
+            out = kanji ? encodeKanji<Out>(conv, out, c, shift)
+                        : EncodeAs<Out>{conv}(out, c != 0 ? c : conv.substituteChar, shift);
             seen |= EIGHT_BIT;
             p += q.length;
         } else {
@@ -526,7 +588,7 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
             } else if constexpr (In == CodeKind::SJIS) {
                 if (!(in(b0, 0x81, 0x9F) || in(b0, 0xE0, 0xEF)) || !isSjisTrail(b1)) break;
                 seen |= sjisPairFlags(b0, b1);
-                out = encodeKanji<Out>(conv, out, sjisToEuc(b0 << 8 | b1), shift);
+                out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
             } else if constexpr (In == CodeKind::JIS) {
                 if (!kanjiMode || !isJisByte(b0) || !isJisByte(b1)) break;
                 out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
