@@ -386,6 +386,56 @@ std::uint32_t mayFlagsOf(const std::uint8_t* p, const std::uint8_t* end) {
     return a | b | c | d;
 }
 
+// Once all else is known, what can still set a flag is a rare byte: an
+// escape or shift, a binary byte, 0xFD or 0xFE (EUC's evidence), or a
+// fresh 0x81-0x9F (Shift-JIS's), each looked for while its flags are not
+// known, sixteen bytes at a time.
+constexpr std::uint32_t escapeFlags =
+    NEEDS_DECODE | JIS | ASCII_SEQ | ROMAJI_SEQ | KANA7_SEQ | JIS1978_SEQ | JIS1983_SEQ | NEC_SEQ | SI_SO;
+constexpr std::uint32_t sjisLeadRangeFlags = SJIS_LEAD | SS2_KANA | SS3_KANJI;
+constexpr std::uint32_t rareByteFlags = escapeFlags | BINARY | EUC_ONLY | sjisLeadRangeFlags;
+
+constexpr bool isRareByte(int b, std::uint32_t missing) {
+    return b == ESC || b == SO || b == SI || ((missing & BINARY) && marksBinary(b)) ||
+           ((missing & EUC_ONLY) && (b == 0xFD || b == 0xFE)) ||
+           ((missing & sjisLeadRangeFlags) && in(b, 0x81, 0x9F));
+}
+
+static_assert([] {
+    for (int b = 0; b < 256; ++b)
+        for (const std::uint32_t flag : {BINARY, EUC_ONLY, SJIS_LEAD, SS2_KANA, SS3_KANJI})
+            if ((mayFlags[b] & flag) != 0 && !isRareByte(b, flag)) return false;
+    return true;
+}());
+
+bool anyRareByte(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing) {
+#if defined(__SSE2__)
+    const auto want = [&](std::uint32_t flags) { return _mm_set1_epi8((missing & flags) != 0 ? -1 : 0); };
+    const auto is = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
+    // As signed bytes: 0x00-0x07 is -1 < b < 8, 0x10-0x19 is 0x0F < b < 0x1A, 0x81-0x9F is -128 < b < -96.
+    const auto between = [](__m128i v, int above, int below) {
+        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(above))),
+                             _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(below))));
+    };
+    const __m128i wantBinary = want(BINARY), wantEuc = want(EUC_ONLY), wantLeads = want(sjisLeadRangeFlags);
+    __m128i found = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i escape = _mm_or_si128(_mm_or_si128(is(v, ESC), is(v, SO)), is(v, SI));
+        const __m128i binary =
+            _mm_or_si128(_mm_or_si128(between(v, -1, 0x08), between(v, 0x0F, 0x1A)), is(v, DEL));
+        const __m128i euc = _mm_or_si128(is(v, 0xFD), is(v, 0xFE));
+        found = _mm_or_si128(found, _mm_or_si128(escape, _mm_and_si128(binary, wantBinary)));
+        found = _mm_or_si128(found, _mm_or_si128(_mm_and_si128(euc, wantEuc),
+                                                 _mm_and_si128(between(v, -128, -96), wantLeads)));
+    }
+    if (_mm_movemask_epi8(found) != 0) return true;
+#endif
+    for (; p < end; ++p)
+        if (isRareByte(*p, missing)) return true;
+    return false;
+}
+
 // A pair of the lead 0x88 is machine-dependent up to 0x889E only, so the
 // table leaves it out; it is looked for apart.
 bool mayPairIzon88(const std::uint8_t* p, const std::uint8_t* end) {
@@ -421,11 +471,14 @@ const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, R
     const std::uint8_t* const end = begin + buffer.count;
     if (K == CodeKind::EUC && std::memchr(begin, SS3, static_cast<std::size_t>(end - begin)) != nullptr)
         return nullptr;
-    const std::uint32_t known = flagsOf(report);
-    std::uint32_t may =
-        mayFlagsOf(begin, end) | (leadHeld ? mayFlags[static_cast<std::size_t>(state.held)] : 0);
-    if (!(known & IZON) && (state.held == 0x88 || mayPairIzon88(begin, end))) may |= IZON;
-    if ((may & NEEDS_DECODE) || (may & ~known) != 0) return nullptr;
+    const std::uint32_t missing = ~flagsOf(report) & (NEEDS_DECODE | (NEEDS_DECODE - 1));
+    if (leadHeld && (mayFlags[static_cast<std::size_t>(state.held)] & missing) != 0) return nullptr;
+    if ((missing & ~rareByteFlags) == 0) {
+        if (anyRareByte(begin, end, missing)) return nullptr;
+    } else {
+        if ((missing & IZON) && (state.held == 0x88 || mayPairIzon88(begin, end))) return nullptr;
+        if ((mayFlagsOf(begin, end) & missing) != 0) return nullptr;
+    }
     const std::uint8_t* sync = end;
     while (sync > begin && mayHoldAfter<K>(sync[-1])) --sync;
     if (sync == begin) return nullptr;
