@@ -619,16 +619,20 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
     const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
+    const bool windows = conv.windowsUnicode;
     // The mark still to come, and the Windows mapping, take encodeUtf8's way.
     if (Out == CodeKind::UTF8 && (shift.bomPending || conv.windowsUnicode)) return p;
     while (out <= limit) {
         if constexpr (In == CodeKind::UTF8) {
             const Quick q = quickUtf8(p, end);
             if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
-            const CharCode c = unicodeToEuc(q.raw & 0x1FFFFF, conv.windowsUnicode);
-            const bool kanji = c >= 0xA1A1 && c <= 0xFEFE;  // JIS X 0208 (the tables hold whole cells)
-            out = kanji ? encodeKanji<Out>(conv, out, c, shift)
-                        : EncodeAs<Out>{conv}(out, c != 0 ? c : conv.substituteChar, shift);
+            const char32_t cp = q.raw & 0x1FFFFF;
+            if (const CharCode kanji = windows ? 0 : unicodeToKanji(cp); kanji != 0) {
+                out = encodeKanji<Out>(conv, out, kanji, shift);
+            } else {
+                const CharCode c = unicodeToEuc(cp, windows);
+                out = EncodeAs<Out>{conv}(out, c != 0 ? c : conv.substituteChar, shift);
+            }
             seen |= EIGHT_BIT;
             p += q.length;
         } else {

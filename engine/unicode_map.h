@@ -84,6 +84,15 @@ constexpr std::int32_t unicodeToEuc(char32_t cp, bool windows) {
     return 0;
 }
 
+// The JIS X 0208 cell of a code point, or 0 when it has none there or is a
+// kana (the Windows forms aside): the common case of Japanese text in one
+// look at the tables. A cell is the entry whose bytes are both >= 0xA1.
+constexpr std::int32_t unicodeToKanji(char32_t cp) {
+    if (cp >= 0xFF61) return 0;
+    const std::uint16_t v = unicodePages[unicodePageIndex[cp >> 8]][cp & 0xFF];
+    return (v & 0x80) != 0 && v >= 0xA1A1 ? v : 0;
+}
+
 static_assert(eucToUnicode(0xA4A2, false) == U'\u3042' && unicodeToEuc(U'\u3042', false) == 0xA4A2);
 static_assert(eucToUnicode(0xA2AE, false) == U'\u3013' && unicodeToEuc(U'\u3013', false) == 0xA2AE);
 static_assert(eucToUnicode(0x8EB1, false) == U'\uFF71' && unicodeToEuc(U'\uFF71', false) == 0x8EB1);
