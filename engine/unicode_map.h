@@ -84,9 +84,10 @@ constexpr std::int32_t unicodeToEuc(char32_t cp, bool windows) {
     return 0;
 }
 
-// The JIS X 0208 cell of a code point, or 0 when it has none there or is a
-// kana (the Windows forms aside): the common case of Japanese text in one
-// look at the tables. A cell is the entry whose bytes are both >= 0xA1.
+// The JIS X 0208 cell of a code point below the half-width kana, or 0 (then
+// unicodeToEuc has the answer): the common case of Japanese text in one
+// look at the tables, the Windows mapping aside. A cell is an entry whose
+// bytes are both >= 0xA1.
 constexpr std::int32_t unicodeToKanji(char32_t cp) {
     if (cp >= 0xFF61) return 0;
     const std::uint16_t v = unicodePages[unicodePageIndex[cp >> 8]][cp & 0xFF];
