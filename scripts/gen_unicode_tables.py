@@ -232,6 +232,8 @@ def header(x0208, x0212, index, page_list):
         "// unicodePages[unicodePageIndex[cp >> 8]][cp & 0xFF]: the EUC code of cp,",
         "// packed: 0 none; 0x01-0x7F a single byte; 0xA1A1-0xFEFE JIS X 0208;",
         "// 0xA121-0xFE7E JIS X 0212 (0x8F0000 | v | 0x80). Page 0 is all zeros.",
+        "// The layout is the script's (a row of cells a line), not clang-format's.",
+        "// clang-format off",
         "#pragma once",
         "",
         "#include <array>",
