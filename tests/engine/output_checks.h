@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include <memory>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -14,18 +13,38 @@
 
 namespace zekt::testing {
 
-// The whole text converted by glibc, or nothing if it refuses any of it.
+// One glibc conversion, opened once and reused: each text is converted
+// alone and whole, or not at all.
+class Iconv {
+public:
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) ADD_FAILURE() << "no iconv from " << from << " to " << to;
+    }
+    ~Iconv() {
+        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+
+    std::optional<std::string> operator()(std::string_view text) const {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        std::string in(text), out(in.size() * 4 + 16, '\0');
+        char *inPtr = in.data(), *outPtr = out.data();
+        std::size_t inLeft = in.size(), outLeft = out.size();
+        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+            iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
+            return std::nullopt;
+        out.resize(out.size() - outLeft);
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
 inline std::optional<std::string> iconvText(const char* to, const char* from, std::string_view text) {
-    const std::unique_ptr<void, int (*)(iconv_t)> cd(iconv_open(to, from), iconv_close);
-    if (cd.get() == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string in(text), out(in.size() * 4 + 16, '\0');
-    char *inPtr = in.data(), *outPtr = out.data();
-    std::size_t inLeft = in.size(), outLeft = out.size();
-    if (iconv(cd.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-        iconv(cd.get(), nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-        return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
+    return Iconv(to, from)(text);
 }
 
 // The two bytes of a pair code, high byte first, and back.

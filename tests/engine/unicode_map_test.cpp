@@ -3,46 +3,12 @@
 // of JIS X 0208 and JIS X 0212 go through the whole engine in utf8_test).
 #include "unicode_map.h"
 
-#include <gtest/gtest.h>
-#include <iconv.h>
-
 #include <map>
-#include <optional>
-#include <string>
-#include <string_view>
+
+#include "output_checks.h"
 
 namespace zekt::testing {
 namespace {
-
-// One glibc conversion, reused: each text is converted alone and whole, or
-// not at all.
-class Iconv {
-public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) ADD_FAILURE() << "no iconv from " << from << " to " << to;
-    }
-    ~Iconv() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    std::optional<std::string> operator()(std::string_view text) const {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::string in(text), out(16, '\0');
-        char *inPtr = in.data(), *outPtr = out.data();
-        std::size_t inLeft = in.size(), outLeft = out.size();
-        if (iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-            iconv(cd_, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1))
-            return std::nullopt;
-        out.resize(out.size() - outLeft);
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-};
 
 // A code's bytes, high byte first, and back; 0 for none.
 std::string bytesOf(std::int32_t code) {
