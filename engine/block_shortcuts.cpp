@@ -620,18 +620,22 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
     const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
     const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
     const bool windows = conv.windowsUnicode;
-    // The mark still to come, and the Windows mapping, take encodeUtf8's way.
-    if (Out == CodeKind::UTF8 && (shift.bomPending || conv.windowsUnicode)) return p;
+    // The mark still to come, and the Windows mapping, take encodeUtf8's way
+    // (UTF-8 to UTF-8 maps nothing).
+    if (Out == CodeKind::UTF8 && (shift.bomPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
+        return p;
     while (out <= limit) {
         if constexpr (In == CodeKind::UTF8) {
             const Quick q = quickUtf8(p, end);
             if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
-            const char32_t cp = q.raw & 0x1FFFFF;
-            if (const CharCode kanji = windows ? 0 : unicodeToKanji(cp); kanji != 0) {
+            if constexpr (Out == CodeKind::UTF8) {
+                std::memcpy(out, p, static_cast<std::size_t>(q.length));  // every character as read
+                out += q.length;
+            } else if (const CharCode kanji = windows ? 0 : unicodeToKanji(q.raw - utf8Char);
+                       kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement)) {
                 out = encodeKanji<Out>(conv, out, kanji, shift);
             } else {
-                const CharCode c = unicodeToEuc(cp, windows);
-                out = EncodeAs<Out>{conv}(out, c != 0 ? c : conv.substituteChar, shift);
+                out = EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
             }
             seen |= EIGHT_BIT;
             p += q.length;

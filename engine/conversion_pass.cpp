@@ -109,6 +109,7 @@ public:
         if (detectedCode) *detectedCode = kind_;
         if (detectedReturn) *detectedReturn = returnKind_;
         if (detected) *detected = report_;
+        conv_.substitutes_ = shift_.substitutes;
         return DONE;
     }
 
@@ -204,7 +205,7 @@ private:
     void finishOutput() {
         if (convertState_.holdsLoneCr()) conv_.writeChar(CR, shift_);
         if (convertState_.holdsLoneEsc()) conv_.writeChar(ESC, shift_);
-        if (convertState_.inUtf8Sequence()) conv_.writeChar(conv_.substituteChar, shift_);
+        if (convertState_.inUtf8Sequence()) conv_.writeChar(substitute(conv_, shift_), shift_);
         if (shift_.pendingChar != 0) conv_.writeChar(0, shift_);
         if (conv_.outputCode == CodeKind::JIS && shift_.outMode != JisMode::ASCII) {
             OutputSink& sink = conv_.sink();
@@ -231,6 +232,7 @@ private:
 int Converter::convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* detected) {
     readError_ = false;
     outputFailed_ = false;
+    substitutes_ = 0;
     ConversionPass pass(*this);
     return pass.run(detectedCode, detectedReturn, detected);
 }

@@ -79,6 +79,9 @@ public:
     int run(int argc, const char* const* argv);
     // The output could not be written or memory ran out: the run stopped.
     bool fatalError() const { return fatalError_; }
+    // How many characters the last pass wrote as the substitute because the
+    // output code has none for them (or the input was ill-formed).
+    std::int64_t substitutesWritten() const { return substitutes_; }
 
     // Settings, with the defaults both programs use.
     std::int32_t bufferSize = 1024;
@@ -142,12 +145,17 @@ public:
     void detachOutput();
 
 private:
+    // After a file: how many characters became the substitute, or that the
+    // file was left as it was for them.
+    void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
+
     OutputSink sink_;
     std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
     bool fatalError_ = false;
     bool runFailed_ = false;  // an input could not be read or an in-place file written
     bool outputFailed_ = false;
     bool readError_ = false;  // readBlock reported an error during the pass
+    std::int64_t substitutes_ = 0;
 
     friend class ConversionPass;
 
@@ -158,5 +166,12 @@ private:
 };
 
 using OutputEncoder = std::uint8_t* (*)(const Converter&, std::uint8_t* out, CharCode, ShiftState&);
+
+// The substitute, in place of a character that the output cannot carry or
+// an input that is no character; the pass counts each one.
+inline CharCode substitute(const Converter& conv, ShiftState& shift) {
+    ++shift.substitutes;
+    return conv.substituteChar;
+}
 
 }  // namespace zekt

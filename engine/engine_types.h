@@ -49,6 +49,14 @@ using RawCode = std::int32_t;
 inline constexpr RawCode utf8Char = 0x1000000;
 inline constexpr RawCode utf8IllFormed = 0x2000000;
 
+// Characters that no EUC form carries into every output travel as
+// themselves, above every EUC form: a code point read from UTF-8
+// (unicodeChar | cp), or a code page 932 code of Shift-JIS input from
+// 0xF040 up (windowsChar | code). Each encoder decides what they become.
+inline constexpr CharCode unicodeChar = utf8Char;
+inline constexpr CharCode windowsChar = 0x4000000;
+constexpr bool isCarried(CharCode c) { return c >= unicodeChar; }
+
 // Bytes held by decodeByte between calls; all zero when nothing is held, so
 // that one test finds the common case. The stages it can be in are made and
 // told apart by name; the fields hold, by stage:
@@ -92,13 +100,15 @@ struct DecodeState {
     bool operator==(const DecodeState&) const = default;
 };
 
-// JIS modes in force, the character the kana exchange holds back, and a
-// byte order mark still to be written before the pass's first byte.
+// JIS modes in force, the character the kana exchange holds back, a byte
+// order mark still to be written before the pass's first byte, and how
+// many characters the pass has written as the substitute.
 struct ShiftState {
     CharCode pendingChar = 0;
     JisMode inMode = JisMode::ASCII;
     JisMode outMode = JisMode::ASCII;
     bool bomPending = false;
+    std::int64_t substitutes = 0;
 };
 
 // What the input showed; never cleared during a pass.

@@ -237,7 +237,10 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         printDetails(kind, report);
         print(0, "\n");
     }
-    const int closed = writesOutput ? closeOutput(result == 0 && !readFailed, inPlace) : 0;
+    // In place, a character lost is the file's loss: it stays as it was.
+    const std::int64_t substitutes = check || result != 0 ? 0 : substitutesWritten();
+    const bool lossy = inPlace && substitutes > 0;
+    const int closed = writesOutput ? closeOutput(result == 0 && !readFailed && !lossy, inPlace) : 0;
     const bool writeFailed = result == WRITE_FAILED || closed == CANNOT_WRITE;
 
     if (result == NO_MEMORY || result == NOT_TEXT)
@@ -250,6 +253,20 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     if (writeFailed) {
         print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
         (inPlace ? runFailed_ : fatalError_) = true;
+    }
+    if (substitutes > 0 && !readFailed && !writeFailed) reportSubstitutes(inputDisplay, substitutes, lossy);
+}
+
+void Converter::reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas) {
+    const std::string number = std::to_string(count);
+    const bool one = count == 1;
+    if (leftAsItWas) {
+        print(1, "%s: %s %s no code in the output; the file is left as it was.\n", name, number.c_str(),
+              one ? "character has" : "characters have");
+        runFailed_ = true;
+    } else {
+        print(1, "%s: %s %s replaced with the substitute mark.\n", name, number.c_str(),
+              one ? "character" : "characters");
     }
 }
 

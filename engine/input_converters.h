@@ -6,6 +6,7 @@
 
 #include "code_arithmetic.h"
 #include "converter.h"
+#include "cp932_map.h"
 #include "exchanges.h"
 #include "unicode_map.h"
 
@@ -40,17 +41,42 @@ constexpr CharCode jisCharCode(RawCode r, JisMode inMode) {
     return inMode == JisMode::EX1990 ? r | 0x8F8080 : r | 0x8080;
 }
 
-// UTF-8: a code point without a JIS code, and an ill-formed sequence,
-// become the substitute.
-inline CharCode utf8CharCode(const Converter& conv, RawCode r) {
+inline bool anyExchange(const Converter& conv) {
+    return conv.exchangeAscii || conv.exchangeKana || conv.exchangeWindows;
+}
+
+// Whether an exchange that is on would rewrite the character c.
+inline bool exchangeRewrites(const Converter& conv, CharCode c) {
+    if (conv.exchangeAscii && foldToAscii(c) != c) return true;
+    if (conv.exchangeKana && isHalfWidthKana(c)) return true;
+    return conv.exchangeWindows && c >= kNecRowFirst && c <= kNecRowLast && !isEmpty(necRowSpelling(c));
+}
+
+// Shift-JIS writes JIS X 0208 as the arithmetic gives it, as code page 932
+// does; from row 89 up code page 932 has codes of its own.
+inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
+
+// UTF-8: the JIS code of a code point, in EUC form. UTF-8 output carries
+// every character as read (bar what an exchange rewrites), and Shift-JIS
+// output carries what has no cell below row 89, for code page 932 to
+// write. Otherwise a code point without a JIS code, and an ill-formed
+// sequence, become the substitute.
+inline CharCode utf8CharCode(const Converter& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
-    const CharCode c = r == utf8IllFormed ? 0 : unicodeToEuc(r & 0x1FFFFF, conv.windowsUnicode);
-    return c != 0 ? c : conv.substituteChar;
+    if (r == utf8IllFormed) return substitute(conv, shift);
+    if (conv.outputCode == CodeKind::UTF8 && !anyExchange(conv)) return r;
+    const CharCode c = unicodeToEuc(static_cast<char32_t>(r - utf8Char), conv.windowsUnicode);
+    switch (conv.outputCode) {
+        case CodeKind::UTF8: return c != 0 && exchangeRewrites(conv, c) ? c : r;
+        case CodeKind::SJIS: return c != 0 && c < firstCellBeyondCp932Agreement ? c : r;
+        default: return c != 0 ? c : substitute(conv, shift);
+    }
 }
 
 // Shift-JIS: kana bytes, the EUC arithmetic for pairs, and from 0xF040 up
-// the user-defined area and the vendor codes, which have no portable form
-// except the vendor codes the machine-dependent exchange can spell.
+// the codes of code page 932 carried as they are (the vendor codes the
+// machine-dependent exchange spells aside); the unassigned ones become the
+// substitute.
 template <typename Write>
 std::uint8_t* emitSjis(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
     if (r < 0x20 || r == CRLF) return write(out, r, shift);
@@ -59,7 +85,8 @@ std::uint8_t* emitSjis(Converter& conv, std::uint8_t* out, RawCode r, ShiftState
     if (r <= 0xF03F) return write(out, sjisToEuc(r), shift);
     if (conv.exchangeWindows && r >= kIbmExtFirst && r <= kIbmExtLast && !isEmpty(ibmExtSpelling(r)))
         return writeSpellingAt(conv, out, ibmExtSpelling(r), shift);
-    return write(out, conv.substituteChar, shift);
+    if (isWindowsExtension(r)) return write(out, windowsChar + r, shift);
+    return write(out, substitute(conv, shift), shift);
 }
 
 // One RawCode of input code In, written at out. atInputStart: its last
@@ -73,7 +100,7 @@ std::uint8_t* emitAt(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& 
         return emitSjis(conv, out, r, shift, write);
     } else if constexpr (In == CodeKind::UTF8) {
         if (atInputStart && r == (utf8Char | BYTE_ORDER_MARK)) return out;
-        return write(out, utf8CharCode(conv, r), shift);
+        return write(out, utf8CharCode(conv, r, shift), shift);
     } else {
         return write(out, r, shift);  // ASCII and EUC: the RawCode is the character
     }

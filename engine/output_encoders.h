@@ -7,6 +7,7 @@
 
 #include "code_arithmetic.h"
 #include "converter.h"
+#include "cp932_map.h"
 #include "unicode_map.h"
 
 namespace zekt {
@@ -36,11 +37,35 @@ inline Out putCodeBytes(Out out, std::int32_t v) {
     return put(out, v);
 }
 
-// EUC, and "no conversion", write the internal form as it is.
-inline Out encodeEuc(const Converter&, Out out, CharCode c, ShiftState&) { return putCodeBytes(out, c); }
+// A carried character in the EUC-based form that EUC and JIS write: the
+// cell of its character, or the substitute.
+inline CharCode cellOfCarried(const Converter& conv, CharCode c, ShiftState& shift) {
+    const std::int32_t cell = c >= windowsChar
+                                  ? windowsExtensionCell(c - windowsChar)
+                                  : unicodeToEuc(static_cast<char32_t>(c - unicodeChar), conv.windowsUnicode);
+    return cell != 0 ? cell : substitute(conv, shift);
+}
 
-inline Out encodeSjis(const Converter& conv, Out out, CharCode c, ShiftState&) {
-    if (c > 0xFFFF) c = conv.substituteChar;  // JIS X 0212 has no Shift-JIS form
+// EUC, and "no conversion", write the internal form as it is.
+inline Out encodeEuc(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    if (isCarried(c)) c = cellOfCarried(conv, c, shift);
+    return putCodeBytes(out, c);
+}
+
+// What Shift-JIS can write of a character beyond JIS X 0208 (a carried
+// one, or JIS X 0212): its code page 932 code, or 0 if it has none.
+constexpr std::int32_t cp932CodeBeyondJis(CharCode c) {
+    if (c >= windowsChar) return c - windowsChar;
+    if (c >= unicodeChar) return unicodeToCp932(static_cast<char32_t>(c - unicodeChar));
+    return unicodeToCp932(eucToUnicode(c, false));
+}
+
+inline Out encodeSjis(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    if (c > 0xFFFF) {
+        if (const std::int32_t code = cp932CodeBeyondJis(c); code != 0)
+            return code <= 0xFF ? put(out, code) : putTwo(out, code);
+        c = substitute(conv, shift);
+    }
     if (c <= 0xFF) return put(out, c);
     if (isHalfWidthKanaForm(c)) return put(out, c);
     return putTwo(out, eucToSjis(c));
@@ -80,12 +105,13 @@ inline Out encodeJisKanji(const Converter& conv, Out out, CharCode c, ShiftState
 }
 
 inline Out encodeJis(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    if (c > 0xFFFF && isCarried(c)) c = cellOfCarried(conv, c, shift);
     if (c > 0xFFFF) {
         if (conv.jisKanjiMode != JisMode::NEC) {
             out = ensureMode(out, shift, JisMode::EX1990, ESC_DOLLAR_PAREN_D);
             return putTwo(out, c & 0x7F7F);
         }
-        c = conv.substituteChar;  // NEC kanji has no supplementary set
+        c = substitute(conv, shift);  // NEC kanji has no supplementary set
     }
     if (c <= 0xFF) {
         const bool control = c >= 0x01 && c <= 0x1F;
@@ -96,8 +122,8 @@ inline Out encodeJis(const Converter& conv, Out out, CharCode c, ShiftState& shi
     return encodeJisKanji(conv, out, c, shift);
 }
 
-// UTF-8 of a code point of the Basic Multilingual Plane, which is all the
-// tables hold: below 0x80 one byte, below 0x800 two, else three.
+// UTF-8 of a code point: below 0x80 one byte, below 0x800 two, below
+// 0x10000 three, else four.
 inline Out putUtf8(Out out, char32_t u) {
     if (u < 0x80) return put(out, static_cast<int>(u));
     if (u < 0x800) {
@@ -105,10 +131,17 @@ inline Out putUtf8(Out out, char32_t u) {
         out[1] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
         return out + 2;
     }
-    out[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
-    out[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
-    out[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
-    return out + 3;
+    if (u < 0x10000) {
+        out[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+        out[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+        out[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+        return out + 3;
+    }
+    out[0] = static_cast<std::uint8_t>(0xF0 | (u >> 18));
+    out[1] = static_cast<std::uint8_t>(0x80 | ((u >> 12) & 0x3F));
+    out[2] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+    out[3] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    return out + 4;
 }
 
 inline Out writeBom(Out out, ShiftState& shift) {
@@ -118,9 +151,15 @@ inline Out writeBom(Out out, ShiftState& shift) {
 }
 
 // The substitute's code point (the geta mark, U+3013, unless changed).
-inline char32_t substituteCodePoint(const Converter& conv) {
-    const char32_t u = eucToUnicode(conv.substituteChar, conv.windowsUnicode);
+inline char32_t substituteCodePoint(const Converter& conv, ShiftState& shift) {
+    const char32_t u = eucToUnicode(substitute(conv, shift), conv.windowsUnicode);
     return u != 0 ? u : 0x3013;
+}
+
+// The code point of a carried character, or 0 if it has none.
+constexpr char32_t codePointOfCarried(CharCode c) {
+    return c >= windowsChar ? cp932ExtensionCodePoint(c - windowsChar)
+                            : static_cast<char32_t>(c - unicodeChar);
 }
 
 // The UTF-8 of every JIS X 0208 cell (0 where it has none), made from the
@@ -153,8 +192,8 @@ inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& sh
             return out + (packed >> 24);
         }
     }
-    const char32_t u = eucToUnicode(c, conv.windowsUnicode);
-    return putUtf8(out, u != 0 ? u : substituteCodePoint(conv));
+    const char32_t u = isCarried(c) ? codePointOfCarried(c) : eucToUnicode(c, conv.windowsUnicode);
+    return putUtf8(out, u != 0 ? u : substituteCodePoint(conv, shift));
 }
 
 inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{encodeEuc, encodeJis, encodeSjis,

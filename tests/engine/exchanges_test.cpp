@@ -63,7 +63,7 @@ TEST(Exchanges, EveryKanaWidened) {
 }
 
 // Row 13 cell by cell and the Shift-JIS vendor codes, spelled out, in
-// UTF-8. Cells without a spelling stay (or, unassigned, become 〓).
+// UTF-8. Codes without a spelling stay (or, unassigned, become 〓).
 TEST(Exchanges, MachineDependentSpellings) {
     std::string row13;
     for (int cell = 1; cell <= 94; ++cell) row13 += twoBytes(0x8700 | ((cell <= 63 ? 0x3F : 0x40) + cell));
@@ -77,8 +77,8 @@ TEST(Exchanges, MachineDependentSpellings) {
          "ﾐﾘｷﾛｾﾝﾁﾒｰﾄﾙｸﾞﾗﾑﾄﾝｱｰﾙﾍｸﾀｰﾙﾘｯﾄﾙﾜｯﾄｶﾛﾘｰﾄﾞﾙｾﾝﾄﾊﾟｰｾﾝﾄﾐﾘﾊﾞｰﾙﾍﾟｰｼﾞ"
          "mmcmkmmgkgccm^2〓〓〓〓〓〓〓〓平成〝〟No.K.K.TEL(上)(中)(下)(左)(右)(株)(有)(代)明治大正昭和"
          "≒≡∫∮Σ√⊥∠∟⊿∵∩∪〓〓"},
-        {{"-S", "-u8", "-xNOWIN"}, vendor, "iiiiiiivvviviiviiiixxIIIIIIIVVVIVIIVIIIIXX〓｜〓〓株No.TEL∵"},
-        {{"-S", "-u8"}, bytes("87 40 FA 40 FA 58"), "①〓〓"},
+        {{"-S", "-u8", "-xNOWIN"}, vendor, "iiiiiiivvviviiviiiixxIIIIIIIVVVIVIIVIIIIXX￢｜＇＂株No.TEL∵"},
+        {{"-S", "-u8"}, bytes("87 40 FA 40 FA 58"), "①ⅰ㈱"},
         {{"-S", "-u8", "-xNOWIN", "-X"}, bytes("87 5F 87 63"), "ミリグラム"},
         {{"-S", "-u8", "-xNOWIN", "-Z"}, bytes("FA 55 87 8A"), "|(株)"},
         {{"-E", "-u8", "-xNOWIN"}, bytes("AD A1"), "(1)"},
