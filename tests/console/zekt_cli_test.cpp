@@ -261,3 +261,40 @@ TEST_F(ZektCli, Overwrite) {
 }
 
 }  // namespace
+
+// A character that becomes 〓 is reported after its file; in place, the file
+// stays as it was and the run ends with 255.
+TEST_F(ZektCli, SubstitutesAreReported) {
+    const std::string emoji = "\xF0\x9F\x98\x80", geta = "\xE3\x80\x93", brokenBar = "\xC2\xA6";
+    file("one.txt", emoji + "\n");
+    file("two.txt", emoji + brokenBar + geta + "\n");
+    file("kept.txt", geta + "\n");
+    expectRuns({
+        {"one",
+         {"-s", "-lf", "one.txt"},
+         "",
+         "\x81\xAC\n",
+         "one.txt: 1 character replaced with the substitute mark.\n"},
+        {"a 〓 read is not counted",
+         {"-s", "-lf", "two.txt"},
+         "",
+         "\x81\xAC\x81\xAC\x81\xAC\n",
+         "two.txt: 2 characters replaced with the substitute mark.\n"},
+        {"standard input",
+         {"-U8", "-e"},
+         "\xFF",
+         "\xA2\xAE",
+         "(stdin): 1 character replaced with the substitute mark.\n"},
+        {"none", {"-s", "kept.txt"}, "", "\x81\xAC\r\n", ""},
+        {"check mode", {"-c", "-s", "one.txt"}, "", "one.txt: UTF8 [LF] \n", ""},
+        {"in place",
+         {"-overwrite", "-s", "two.txt", "one.txt", "kept.txt"},
+         "",
+         "",
+         "two.txt: 2 characters have no code in the output; the file is left as it was.\n"
+         "one.txt: 1 character has no code in the output; the file is left as it was.\n",
+         255},
+    });
+    EXPECT_EQ(readFile(dir_ / "two.txt"), emoji + brokenBar + geta + "\n");
+    EXPECT_EQ(readFile(dir_ / "kept.txt"), "\x81\xAC\r\n");
+}

@@ -1,7 +1,8 @@
 // libFuzzer target: one conversion pass over the input, with every setting
 // drawn from its first four bytes. Besides the sanitizers it checks what
 // must hold for any input: the results and detected values a pass may give,
-// an output bounded by the input and well-formed when it is UTF-8, the
+// an output bounded by the input and well-formed when it is UTF-8, UTF-8
+// kept as read and every substitute counted when it goes to UTF-8, the
 // block path (block reads, shortcuts) giving exactly what the plain
 // per-byte path gives at several block sizes and read sizes, and, once the
 // input code no longer depends on detection, the same outcome whatever the
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "converter.h"
 
@@ -105,6 +107,7 @@ struct Outcome {
     CodeKind code = CodeKind::NOT_TEXT;
     ReturnKind ret = ReturnKind::NONE;
     DetectReport report;
+    std::int64_t substitutes = 0;
 
     bool operator==(const Outcome&) const = default;
 };
@@ -127,6 +130,7 @@ Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions o
     Outcome outcome;
     outcome.result = conv.convert(&outcome.code, &outcome.ret, &outcome.report);
     outcome.output = std::move(conv.written);
+    outcome.substitutes = conv.substitutesWritten();
     return outcome;
 }
 
@@ -179,6 +183,30 @@ void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const O
     if (textSize == 0) FUZZ_CHECK(o.output.empty());
 }
 
+std::size_t occurrences(std::string_view text, std::string_view piece) {
+    std::size_t n = 0;
+    for (auto at = text.find(piece); at != std::string_view::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// UTF-8 to UTF-8 with nothing to rewrite: well-formed text comes out as it
+// went in (but a NUL, and the mark at the start), and every substitute
+// that was not in the input was counted.
+void checkUtf8KeptAsRead(const zekt::Converter& settings, std::string_view text, const Outcome& o) {
+    const bool rewrites = settings.exchangeAscii || settings.exchangeKana || settings.exchangeWindows ||
+                          settings.outputReturn != ReturnKind::NONE || settings.outputBom;
+    if (o.result != 0 || settings.checkOnly || rewrites || settings.inputCode != CodeKind::UTF8 ||
+        settings.outputCode != CodeKind::UTF8)
+        return;
+    constexpr std::string_view geta = "\xE3\x80\x93";
+    FUZZ_CHECK(occurrences(o.output, geta) ==
+               occurrences(text, geta) + static_cast<std::size_t>(o.substitutes));
+    if (!isWellFormedUtf8(std::string(text))) return;
+    std::string expected(text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text);
+    std::erase(expected, '\0');
+    FUZZ_CHECK(o.output == expected);
+}
+
 // How much a refused pass wrote depends on the block size.
 bool sameSuccess(const Outcome& a, const Outcome& b) {
     return a.result == b.result && (a.result != 0 || a == b);
@@ -195,6 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     applySettings(settings, header);
     const Outcome first = runPass(header, text, {});
     checkOutcome(settings, text.size(), first);
+    checkUtf8KeptAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
 
     // The block path gives exactly what the plain path gives, whatever the
     // block size and however the reads come.
