@@ -151,6 +151,14 @@ private slots:
         QVERIFY(outputFolderEmpty());
     }
 
+    // A character the output lacks is reported in its file's line.
+    void substitutesAreReported() {
+        drop({input("e.txt", "\xF0\x9F\x98\x80\n"), input("a.txt", eucAiLf)});
+        QCOMPARE(log(),
+                 "e.txt:" + inPath("e.txt") + ": 1 character replaced with the substitute mark.\n\na.txt:\n");
+        QCOMPARE(readFile(outPath("e.txt")), QByteArray("\x81\xAC\r\n"));
+    }
+
     void optionTexts_data() {
         QTest::addColumn<QString>("options");
         QTest::addColumn<QByteArray>("output");  // empty: nothing written, option error logged

@@ -25,8 +25,10 @@ std::string utf8Of(char32_t cp) {
     std::string out;
     if (cp < 0x80) return {static_cast<char>(cp)};
     if (cp < 0x800) return {static_cast<char>(0xC0 | cp >> 6), static_cast<char>(0x80 | (cp & 0x3F))};
-    if (cp < 0x10000) out += static_cast<char>(0xE0 | cp >> 12);
-    else out += {static_cast<char>(0xF0 | cp >> 18), static_cast<char>(0x80 | ((cp >> 12) & 0x3F))};
+    if (cp < 0x10000)
+        out += static_cast<char>(0xE0 | cp >> 12);
+    else
+        out += {static_cast<char>(0xF0 | cp >> 18), static_cast<char>(0x80 | ((cp >> 12) & 0x3F))};
     return out + static_cast<char>(0x80 | ((cp >> 6) & 0x3F)) + static_cast<char>(0x80 | (cp & 0x3F));
 }
 
@@ -73,7 +75,8 @@ TEST(WindowsText, IbmExtensionInEucIsTheCellOfItsCharacter) {
         const int lead = static_cast<unsigned char>(euc[0]);
         ++rows[lead >= 0xF9 ? "NEC-selected" : lead == 0xAD ? "NEC row 13" : "JIS X 0208"];
     }
-    EXPECT_EQ(rows, (std::map<std::string, int>{{"JIS X 0208", 2}, {"NEC row 13", 13}, {"NEC-selected", 373}}));
+    EXPECT_EQ(rows,
+              (std::map<std::string, int>{{"JIS X 0208", 2}, {"NEC row 13", 13}, {"NEC-selected", 373}}));
 }
 
 TEST(WindowsText, Utf8ToUtf8KeepsEveryCharacter) {
@@ -107,8 +110,12 @@ TEST(WindowsText, Vectors) {
         // JIS X 0212 from EUC, which Shift-JIS lacks: code page 932's code.
         {{"-E", "-s"}, "8FA2B7 8FD4E3 8FB0A1", "8160 FA5C 81AC"},
         // UTF-8 kept as read, bar the exchanges asked for.
-        {{"-U8", "-u8"}, "F09F9880 E28094 E288A5 EFBFA2 C2A5 EFBB BF C285", "F09F9880 E28094 E288A5 EFBFA2 C2A5 EFBBBF C285"},
-        {{"-U8", "-u8", "-Z", "-X", "-xNOWIN"}, "EFBCA1 EFBC8D EFBDB6 EFBE9E E291A0 E288A5 F09F9880", "41 2D E382AC 283129 E288A5 F09F9880"},
+        {{"-U8", "-u8"},
+         "F09F9880 E28094 E288A5 EFBFA2 C2A5 EFBB BF C285",
+         "F09F9880 E28094 E288A5 EFBFA2 C2A5 EFBBBF C285"},
+        {{"-U8", "-u8", "-Z", "-X", "-xNOWIN"},
+         "EFBCA1 EFBC8D EFBDB6 EFBE9E E291A0 E288A5 F09F9880",
+         "41 2D E382AC 283129 E288A5 F09F9880"},
     });
 }
 
