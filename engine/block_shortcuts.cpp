@@ -539,6 +539,7 @@ struct EncodeAs {
         if constexpr (Out == CodeKind::JIS) return encodeJis(conv, out, c, shift);
         if constexpr (Out == CodeKind::SJIS) return encodeSjis(conv, out, c, shift);
         if constexpr (Out == CodeKind::UTF8) return encodeUtf8(conv, out, c, shift);
+        if constexpr (isUtf16(Out)) return encodeUtf16<Out == CodeKind::UTF16BE>(conv, out, c, shift);
         return encodeEuc(conv, out, c, shift);
     }
 };
@@ -552,8 +553,32 @@ bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
         const bool known = m == JisMode::ASCII || m == JisMode::ROMAJI || m == JisMode::NEC;
         return !known || shift.outMode == singleByteMode(m);
     }
-    if constexpr (Out == CodeKind::UTF8) return !shift.bomPending;
+    if constexpr (isUnicode(Out)) return !shift.bomPending;
     return true;
+}
+
+// A run of printable ASCII as UTF-16 code units, a zero byte beside each.
+template <bool BigEndian>
+std::uint8_t* widenAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p, const std::uint8_t* end) {
+    out = conv.room(out);
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (_mm_movemask_epi8(notPrintable(v)) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         BigEndian ? _mm_unpacklo_epi8(zero, v) : _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                         BigEndian ? _mm_unpackhi_epi8(zero, v) : _mm_unpackhi_epi8(v, zero));
+        p += 16;
+        out = conv.room(out + 32);
+    }
+#endif
+    for (int n = 1; p < end && isPrintable(*p); ++n) {
+        out = putUtf16Unit<BigEndian>(out, *p++);
+        if (n % 16 == 0) out = conv.room(out);
+    }
+    return out;
 }
 
 // A run of printable ASCII from p: the bytes written, and where it ends.
@@ -568,6 +593,7 @@ std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8
         out = conv.writeCharAt(conv.room(out), *p++, shift);
         if (p == end || !isPrintable(*p)) return out;
     }
+    if constexpr (isUtf16(Out)) return widenAsciiRun<Out == CodeKind::UTF16BE>(conv, out, p, end);
     out = conv.room(out);
 #if defined(__SSE2__)
     // Sixteen bytes at a time, all stored (the room one character is given
@@ -605,6 +631,11 @@ template <CodeKind Out>
         out[2] = static_cast<std::uint8_t>(packed >> 16);
         return out + (packed >> 24);
     }
+    if constexpr (isUtf16(Out)) {
+        const char32_t u = jisX0208ToUnicode[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
+        if (u == 0) return EncodeAs<Out>{conv}(out, c, shift);  // no code point: the substitute
+        return putUtf16Unit<Out == CodeKind::UTF16BE>(out, u);
+    }
     return putTwo(out, c);
 }
 
@@ -620,10 +651,9 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
     const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
     const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
     const bool windows = conv.windowsUnicode;
-    // The mark still to come, and the Windows mapping, take encodeUtf8's way
-    // (UTF-8 to UTF-8 maps nothing).
-    if (Out == CodeKind::UTF8 && (shift.bomPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
-        return p;
+    // The mark still to come, and the Windows mapping, take the encoder's way
+    // (Unicode to Unicode maps nothing).
+    if (isUnicode(Out) && (shift.bomPending || (In != CodeKind::UTF8 && conv.windowsUnicode))) return p;
     while (out <= limit) {
         if constexpr (In == CodeKind::UTF8) {
             const Quick q = quickUtf8(p, end);
@@ -631,6 +661,8 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
             if constexpr (Out == CodeKind::UTF8) {
                 std::memcpy(out, p, static_cast<std::size_t>(q.length));  // every character as read
                 out += q.length;
+            } else if constexpr (isUtf16(Out)) {
+                out = putUtf16<Out == CodeKind::UTF16BE>(out, static_cast<char32_t>(q.raw - utf8Char));
             } else if (const CharCode kanji = windows ? 0 : unicodeToKanji(q.raw - utf8Char);
                        kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement)) {
                 out = encodeKanji<Out>(conv, out, kanji, shift);
@@ -720,17 +752,20 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
 
 template <CodeKind In>
 constexpr std::array<InputConverter, codeKindCount> convertersFrom{
-    convertAs<In, CodeKind::ASCII>, convertAs<In, CodeKind::JIS>, convertAs<In, CodeKind::SJIS>,
-    convertAs<In, CodeKind::EUC>, convertAs<In, CodeKind::UTF8>};
+    convertAs<In, CodeKind::ASCII>, convertAs<In, CodeKind::JIS>,     convertAs<In, CodeKind::SJIS>,
+    convertAs<In, CodeKind::EUC>,   convertAs<In, CodeKind::UTF8>,    convertAs<In, CodeKind::UTF16LE>,
+    convertAs<In, CodeKind::UTF16BE>};
 
+// UTF-16 input reaches the converters as the UTF-8 it is read as.
 constexpr std::array<std::array<InputConverter, codeKindCount>, codeKindCount> quickConverters{
-    convertersFrom<CodeKind::ASCII>, convertersFrom<CodeKind::JIS>, convertersFrom<CodeKind::SJIS>,
-    convertersFrom<CodeKind::EUC>, convertersFrom<CodeKind::UTF8>};
+    convertersFrom<CodeKind::ASCII>, convertersFrom<CodeKind::JIS>,  convertersFrom<CodeKind::SJIS>,
+    convertersFrom<CodeKind::EUC>,   convertersFrom<CodeKind::UTF8>, convertersFrom<CodeKind::UTF8>,
+    convertersFrom<CodeKind::UTF8>};
 
 constexpr std::array<void (*)(Converter&, const InputBuffer&, DecodeState&, ReturnKind&, DetectReport&),
                      codeKindCount>
-    scanners{scanAs<CodeKind::ASCII>, scanAs<CodeKind::JIS>, scanAs<CodeKind::SJIS>, scanAs<CodeKind::EUC>,
-             scanAs<CodeKind::UTF8>};
+    scanners{scanAs<CodeKind::ASCII>, scanAs<CodeKind::JIS>,  scanAs<CodeKind::SJIS>, scanAs<CodeKind::EUC>,
+             scanAs<CodeKind::UTF8>,  scanAs<CodeKind::UTF8>, scanAs<CodeKind::UTF8>};
 
 }  // namespace
 

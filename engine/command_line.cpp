@@ -57,7 +57,8 @@ bool Converter::matchOption(const char* name) {
         matched = true;
     }
     if (const OptionEntry* e = findOption(inputCodeOptions, name)) {
-        inputCode = static_cast<CodeKind>(e->value);
+        inputCode = static_cast<CodeKind>(e->value & ~withBom);
+        inputMarkDecides = (e->value & withBom) != 0;
         return true;
     }
     return matched;

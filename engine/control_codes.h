@@ -25,6 +25,8 @@ inline constexpr std::int32_t ESC_H = 0x1B48;                   // ESC H  NEC si
 
 // The UTF-8 byte order mark, and the character it encodes.
 inline constexpr std::array<std::uint8_t, 3> utf8Bom{0xEF, 0xBB, 0xBF};
+inline constexpr std::array<std::uint8_t, 2> utf16LeBom{0xFF, 0xFE};
+inline constexpr std::array<std::uint8_t, 2> utf16BeBom{0xFE, 0xFF};
 inline constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
 
 }  // namespace zekt

@@ -1,13 +1,16 @@
 // One conversion (or check) pass over the open input.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "block_shortcuts.h"
 #include "converter.h"
 #include "input_converters.h"
 #include "output_encoders.h"
+#include "utf16_input.h"
 
 namespace zekt {
 namespace {
@@ -31,6 +34,24 @@ public:
         return perByte ? blockSize : blockSize * std::max(1, readAhead / blockSize);
     }
 
+    // The first two bytes of the input (-1 past its end), read ahead of the
+    // first block without changing where the blocks fall.
+    std::array<int, 2> firstTwo() {
+        std::array<int, 2> bytes{-1, -1};
+        if (conv_.perByte) {
+            while (peeked_ < 2) {
+                const int b = conv_.readByte();
+                if (b < 0) break;
+                peek_[static_cast<std::size_t>(peeked_++)] = static_cast<std::uint8_t>(b);
+            }
+            for (int i = 0; i < peeked_; ++i) bytes[static_cast<std::size_t>(i)] = peek_[static_cast<std::size_t>(i)];
+        } else {
+            while (have_ - pos_ < 2 && !ended_) refill();
+            for (int i = 0; i < std::min(2, have_ - pos_); ++i) bytes[static_cast<std::size_t>(i)] = storage_[pos_ + i];
+        }
+        return bytes;
+    }
+
     // The next block; false once the last one has been given.
     bool next(InputBuffer& block) {
         if (done_) return false;
@@ -39,8 +60,8 @@ public:
         if (conv_.perByte) {
             conv_.flushOutput();  // what is converted goes out before waiting for input
             block.data = storage_;
-            block.count = 0;
-            block.last = conv_.fillBlock(block) == -1;
+            block.count = takePeeked();
+            block.last = block.count < blockSize_ && conv_.fillBlock(block) == -1;
         } else {
             while (have_ - pos_ < blockSize_ && !ended_) refill();
             block.data = storage_ + pos_;
@@ -56,6 +77,14 @@ public:
     bool readFailed() const { return readFailed_; }
 
 private:
+    // Bytes firstTwo read ahead, at the start of the block they belong to.
+    int takePeeked() {
+        const int n = std::min(peeked_ - peekTaken_, blockSize_);
+        std::memcpy(storage_, peek_.data() + peekTaken_, static_cast<std::size_t>(n));
+        peekTaken_ += n;
+        return n;
+    }
+
     void refill() {
         conv_.flushOutput();
         have_ -= pos_;
@@ -77,25 +106,56 @@ private:
     int have_ = 0, pos_ = 0;
     std::int64_t offset_ = 0;
     bool ended_ = false, done_ = false, readFailed_ = false;
+    std::array<std::uint8_t, 2> peek_{};
+    int peeked_ = 0, peekTaken_ = 0;
+};
+
+// The blocks as the converters read them: UTF-16 input as the UTF-8 it is
+// read as, in blocks of its own, any other input as it comes.
+class ReadSource {
+public:
+    ReadSource(BlockSource& source, std::uint8_t* transcoded, int room)
+        : source_(source), transcoded_(transcoded), room_(room) {}
+
+    void readUtf16(CodeKind order) { utf16_.emplace(order == CodeKind::UTF16BE); }
+
+    bool next(InputBuffer& block) {
+        if (!source_.next(block)) return false;
+        if (!utf16_) return true;
+        const int n = utf16_->transcode({block.data, static_cast<std::size_t>(block.count)}, transcoded_, block.last);
+        block = {.data = transcoded_, .count = n, .capacity = room_, .start = offset_, .last = block.last};
+        offset_ += n;
+        return true;
+    }
+
+private:
+    BlockSource& source_;
+    std::uint8_t* const transcoded_;
+    const int room_;
+    std::optional<Utf16Transcoder> utf16_;
+    std::int64_t offset_ = 0;
 };
 
 }  // namespace
 
 // All the state of one pass; it owns the pass's one allocation (the input
-// blocks, then the output buffer) and lends the output buffer to the
-// Converter for the pass's duration.
+// blocks, a block of UTF-16 input as read, then the output buffer) and
+// lends the output buffer to the Converter for the pass's duration.
 class ConversionPass {
 public:
     explicit ConversionPass(Converter& conv)
         : conv_(conv),
           blockSize_(std::max<std::int32_t>(conv.bufferSize, 1)),  // an empty block would never reach the end
           inputSize_(BlockSource::storageFor(blockSize_, conv.perByte)),
-          storage_(allocate(inputSize_ + outputBytes)),
+          transcodedSize_(Utf16Transcoder::roomFor(blockSize_)),
+          storage_(allocate(inputSize_ + transcodedSize_ + outputBytes)),
           source_(conv, storage_.get(), inputSize_, blockSize_),
-          kind_(conv.inputCode) {
+          blocks_(source_, storage_.get() + inputSize_, transcodedSize_),
+          inputCode_(isUtf16(conv.inputCode) ? CodeKind::UTF8 : conv.inputCode),
+          kind_(inputCode_) {
         if (!storage_) return;
-        conv.attachOutput(storage_.get() + inputSize_, outputBytes);
-        shift_.bomPending = conv.outputCode == CodeKind::UTF8 && conv.outputBom;
+        conv.attachOutput(storage_.get() + inputSize_ + transcodedSize_, outputBytes);
+        shift_.bomPending = isUnicode(conv.outputCode) && conv.outputBom;
     }
     ~ConversionPass() { conv_.detachOutput(); }
     ConversionPass(const ConversionPass&) = delete;
@@ -103,10 +163,11 @@ public:
 
     int run(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* detected) {
         if (!storage_) return NO_MEMORY;
+        settleUtf16();
         const int result = passBlocks();
         conv_.readError_ = source_.readFailed();
         if (result != DONE) return result;
-        if (detectedCode) *detectedCode = kind_;
+        if (detectedCode) *detectedCode = utf16Order_ != CodeKind::ASCII ? utf16Order_ : kind_;
         if (detectedReturn) *detectedReturn = returnKind_;
         if (detected) *detected = report_;
         conv_.substitutes_ = shift_.substitutes;
@@ -122,10 +183,30 @@ private:
         }
     }
 
+    bool scans() const { return conv_.checkOnly || conv_.outputCode != CodeKind::ASCII; }
+
+    // UTF-16 is read when forced, and told by its byte order mark at the
+    // very start when detected (or when the mark is to pick the order);
+    // it is then read as UTF-8, its code settled.
+    void settleUtf16() {
+        const bool detects = conv_.inputCode == CodeKind::ASCII && scans();
+        if (!isUtf16(conv_.inputCode) && !detects) return;
+        CodeKind order = conv_.inputCode;
+        if (detects || conv_.inputMarkDecides) {
+            const auto [first, second] = source_.firstTwo();
+            const CodeKind marked = utf16MarkOrder(first, second);
+            if (marked != CodeKind::ASCII || detects) order = marked;
+        }
+        if (order == CodeKind::ASCII) return;
+        utf16Order_ = order;
+        inputCode_ = kind_ = CodeKind::UTF8;
+        blocks_.readUtf16(order);
+    }
+
     int passBlocks() {
-        const bool scans = conv_.checkOnly || conv_.outputCode != CodeKind::ASCII;
+        const bool scans = this->scans();
         InputBuffer block;
-        while (source_.next(block)) {
+        while (blocks_.next(block)) {
             if (scans && block.start < static_cast<int>(utf8Bom.size())) noteByteOrderMark(block);
             if (conv_.checkOnly) {
                 withdrawProvisionalVerdict();
@@ -148,7 +229,7 @@ private:
     // been well-formed so far (UTF-8) may still change with the next block.
     void withdrawProvisionalVerdict() {
         const bool provisionalEuc = kind_ == CodeKind::EUC && !report_.eucOnly;
-        if ((provisionalEuc || kind_ == CodeKind::UTF8) && conv_.inputCode != kind_) kind_ = CodeKind::ASCII;
+        if ((provisionalEuc || kind_ == CodeKind::UTF8) && inputCode_ != kind_) kind_ = CodeKind::ASCII;
     }
 
     // false if the block was refused as not text.
@@ -214,10 +295,13 @@ private:
     }
 
     Converter& conv_;
-    const int blockSize_, inputSize_;
+    const int blockSize_, inputSize_, transcodedSize_;
     std::unique_ptr<std::uint8_t[]> storage_;
     BlockSource source_;
+    ReadSource blocks_;
 
+    CodeKind inputCode_;                       // forced, or ASCII while detecting; UTF-8 for UTF-16
+    CodeKind utf16Order_ = CodeKind::ASCII;  // the input is UTF-16 in this order
     CodeKind kind_;
     ReturnKind returnKind_ = ReturnKind::NONE;
     DetectReport report_;

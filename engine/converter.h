@@ -100,7 +100,8 @@ public:
     CharCode substituteChar = 0xA2AE;
     std::FILE* input = nullptr;
     std::FILE* output = nullptr;
-    bool outputBom = false;       // UTF-8 output starts with a byte order mark
+    bool outputBom = false;         // UTF-8 or UTF-16 output starts with a byte order mark
+    bool inputMarkDecides = false;  // UTF-16 input: a byte order mark at the start picks the order
     bool windowsUnicode = false;  // the Windows mapping to and from Unicode
     // The plain path: blocks filled through readByte and every byte through
     // decodeByte, without the block reads and shortcuts that give the same

@@ -10,8 +10,12 @@ namespace zekt {
 
 // As a setting, ASCII means "detect" (input) or "keep as read" (output).
 // NOT_TEXT only ever marks input refused by the binary check.
-enum class CodeKind : int { ASCII = 0, JIS = 1, SJIS = 2, EUC = 3, UTF8 = 4, NOT_TEXT = 5 };
-inline constexpr int codeKindCount = 5;  // the codes a table indexed by CodeKind holds
+enum class CodeKind : int { ASCII = 0, JIS = 1, SJIS = 2, EUC = 3, UTF8 = 4, UTF16LE = 5, UTF16BE = 6, NOT_TEXT = 7 };
+inline constexpr int codeKindCount = 7;  // the codes a table indexed by CodeKind holds
+
+constexpr bool isUtf16(CodeKind kind) { return kind == CodeKind::UTF16LE || kind == CodeKind::UTF16BE; }
+// The codes that carry every character: between them nothing is mapped.
+constexpr bool isUnicode(CodeKind kind) { return kind == CodeKind::UTF8 || isUtf16(kind); }
 
 // As a setting, NONE means "keep line ends as read".
 enum class ReturnKind : int { NONE = 0, LF = 1, CR = 2, CRLF = 3 };

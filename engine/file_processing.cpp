@@ -35,7 +35,8 @@ constexpr ErrorEntry fileErrors[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, codeKindCount> codeNames{"ASCII", "JIS", "SJIS", "EUC", "UTF8"};
+constexpr std::array<const char*, codeKindCount> codeNames{"ASCII", "JIS",  "SJIS",   "EUC",
+                                                          "UTF8",  "UTF16LE", "UTF16BE"};
 constexpr std::array<const char*, 4> returnNames{"[No RET]", "[LF]", "[CR]", "[CRLF]"};
 
 const char* messageFor(const ErrorEntry* table, int code) {
@@ -292,7 +293,9 @@ void Converter::printDetails(CodeKind code, const DetectReport& r) {
             printFlag(r.ss2Kana, "SS2-KANA");
             printFlag(r.ss3Kanji, "SS3-KANJI");
             break;
-        case CodeKind::UTF8: printFlag(r.bom, "BOM"); break;
+        case CodeKind::UTF8:
+        case CodeKind::UTF16LE:
+        case CodeKind::UTF16BE: printFlag(r.bom, "BOM"); break;
         default: break;
     }
 }

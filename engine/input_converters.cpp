@@ -18,8 +18,10 @@ void convertBlock(Converter& conv, const InputBuffer& buffer, DecodeState& state
 
 }  // namespace
 
+// UTF-16 input reaches the converters as the UTF-8 it is read as.
 const std::array<InputConverter, codeKindCount> inputConverters{
-    convertBlock<CodeKind::ASCII>, convertBlock<CodeKind::JIS>, convertBlock<CodeKind::SJIS>,
-    convertBlock<CodeKind::EUC>, convertBlock<CodeKind::UTF8>};
+    convertBlock<CodeKind::ASCII>, convertBlock<CodeKind::JIS>,  convertBlock<CodeKind::SJIS>,
+    convertBlock<CodeKind::EUC>,   convertBlock<CodeKind::UTF8>, convertBlock<CodeKind::UTF8>,
+    convertBlock<CodeKind::UTF8>};
 
 }  // namespace zekt

@@ -56,7 +56,7 @@ inline bool exchangeRewrites(const Converter& conv, CharCode c) {
 // does; from row 89 up code page 932 has codes of its own.
 inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 
-// UTF-8: the JIS code of a code point, in EUC form. UTF-8 output carries
+// UTF-8: the JIS code of a code point, in EUC form. Unicode output carries
 // every character as read (bar what an exchange rewrites), and Shift-JIS
 // output carries what has no cell below row 89, for code page 932 to
 // write. Otherwise a code point without a JIS code, and an ill-formed
@@ -64,10 +64,12 @@ inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 inline CharCode utf8CharCode(const Converter& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
     if (r == utf8IllFormed) return substitute(conv, shift);
-    if (conv.outputCode == CodeKind::UTF8 && !anyExchange(conv)) return r;
+    if (isUnicode(conv.outputCode) && !anyExchange(conv)) return r;
     const CharCode c = unicodeToEuc(static_cast<char32_t>(r - utf8Char), conv.windowsUnicode);
     switch (conv.outputCode) {
-        case CodeKind::UTF8: return c != 0 && exchangeRewrites(conv, c) ? c : r;
+        case CodeKind::UTF8:
+        case CodeKind::UTF16LE:
+        case CodeKind::UTF16BE: return c != 0 && exchangeRewrites(conv, c) ? c : r;
         case CodeKind::SJIS: return c != 0 && c < firstCellBeyondCp932Agreement ? c : r;
         default: return c != 0 ? c : substitute(conv, shift);
     }

@@ -28,7 +28,8 @@ enum : std::int32_t {
 };
 }  // namespace action
 
-// An output code value with this bit set also asks for a byte order mark.
+// An output code value with this bit set also asks for a byte order mark;
+// an input code value, that the mark decides between the orders of UTF-16.
 inline constexpr std::int32_t withBom = 0x100;
 
 inline constexpr OptionEntry specialOptions[] = {
@@ -64,6 +65,9 @@ inline constexpr OptionEntry outputCodeOptions[] = {
     {"u8", value(CodeKind::UTF8)},
     {"utf8", value(CodeKind::UTF8)},
     {"u8bom", value(CodeKind::UTF8) | withBom},
+    {"u16", value(CodeKind::UTF16LE) | withBom},
+    {"u16le", value(CodeKind::UTF16LE)},
+    {"u16be", value(CodeKind::UTF16BE)},
     {nullptr, 0},
 };
 
@@ -96,6 +100,9 @@ inline constexpr OptionEntry inputCodeOptions[] = {
     {"nk", value(CodeKind::ASCII)},
     {"U8", value(CodeKind::UTF8)},
     {"UTF8", value(CodeKind::UTF8)},
+    {"U16", value(CodeKind::UTF16LE) | withBom},
+    {"U16LE", value(CodeKind::UTF16LE)},
+    {"U16BE", value(CodeKind::UTF16BE)},
     {nullptr, 0},
 };
 
@@ -114,6 +121,8 @@ inline constexpr const char* usageText =
     " -s or -sj\t: output SJIS (MS-KANJI) code\n"
     " -u8 or -utf8\t: output UTF-8 code\n"
     " -u8bom\t\t: output UTF-8 code with a byte order mark\n"
+    " -u16\t\t: output UTF-16 code (little endian, with a byte order mark)\n"
+    " -u16le, -u16be\t: output UTF-16 code without a byte order mark\n"
     "\n"
     "*output RETURN code\n"
     " -lf\t\t: output LF code\n"
@@ -145,6 +154,7 @@ inline constexpr const char* usageText =
     " -S ,-SJ, -MAC, -DOS\n"
     "                : input SJIS (MS-KANJI) code\n"
     " -U8 or -UTF8\t: input UTF-8 code\n"
+    " -U16, -U16LE, -U16BE\t: input UTF-16 code\n"
     "\n"
     "*exchange option\n"
     " -x\t\t: dummy (for vqt compatibility)\n"

@@ -144,9 +144,10 @@ inline Out putUtf8(Out out, char32_t u) {
     return out + 4;
 }
 
-inline Out writeBom(Out out, ShiftState& shift) {
+template <std::size_t N>
+inline Out writeBom(Out out, ShiftState& shift, const std::array<std::uint8_t, N>& mark) {
     shift.bomPending = false;
-    for (std::uint8_t b : utf8Bom) out = put(out, b);
+    for (std::uint8_t b : mark) out = put(out, b);
     return out;
 }
 
@@ -160,6 +161,13 @@ inline char32_t substituteCodePoint(const Converter& conv, ShiftState& shift) {
 constexpr char32_t codePointOfCarried(CharCode c) {
     return c >= windowsChar ? cp932ExtensionCodePoint(c - windowsChar)
                             : static_cast<char32_t>(c - unicodeChar);
+}
+
+// The code point of a character that is no ASCII byte, or the
+// substitute's where it has none.
+inline char32_t codePointOf(const Converter& conv, CharCode c, ShiftState& shift) {
+    const char32_t u = isCarried(c) ? codePointOfCarried(c) : eucToUnicode(c, conv.windowsUnicode);
+    return u != 0 ? u : substituteCodePoint(conv, shift);
 }
 
 // The UTF-8 of every JIS X 0208 cell (0 where it has none), made from the
@@ -182,7 +190,7 @@ inline constexpr std::array<std::uint32_t, 94 * 94> utf8OfCell = [] {
 // code point: they become the substitute. Kanji, the bulk, are one read of
 // the table above (under -xMS seven of them differ: then the long way).
 inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
-    if (shift.bomPending) out = writeBom(out, shift);
+    if (shift.bomPending) out = writeBom(out, shift, utf8Bom);
     if (c >= 0 && c < 0x80) return put(out, c);
     if (const int cell = cellIndex(c); cell >= 0 && !conv.windowsUnicode) {
         if (const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(cell)]) {
@@ -192,11 +200,33 @@ inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& sh
             return out + (packed >> 24);
         }
     }
-    const char32_t u = isCarried(c) ? codePointOfCarried(c) : eucToUnicode(c, conv.windowsUnicode);
-    return putUtf8(out, u != 0 ? u : substituteCodePoint(conv, shift));
+    return putUtf8(out, codePointOf(conv, c, shift));
 }
 
-inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{encodeEuc, encodeJis, encodeSjis,
-                                                                         encodeEuc, encodeUtf8};
+// UTF-16: one code unit, in the order asked for; a code point, as one unit
+// or beyond the Basic Multilingual Plane as a surrogate pair.
+template <bool BigEndian>
+inline Out putUtf16Unit(Out out, char32_t unit) {
+    out[BigEndian ? 1 : 0] = static_cast<std::uint8_t>(unit);
+    out[BigEndian ? 0 : 1] = static_cast<std::uint8_t>(unit >> 8);
+    return out + 2;
+}
+template <bool BigEndian>
+inline Out putUtf16(Out out, char32_t u) {
+    if (u < 0x10000) return putUtf16Unit<BigEndian>(out, u);
+    u -= 0x10000;
+    out = putUtf16Unit<BigEndian>(out, 0xD800 | u >> 10);
+    return putUtf16Unit<BigEndian>(out, 0xDC00 | (u & 0x3FF));
+}
+
+template <bool BigEndian>
+inline Out encodeUtf16(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+    if (shift.bomPending) out = writeBom(out, shift, BigEndian ? utf16BeBom : utf16LeBom);
+    if (c >= 0 && c < 0x80) return putUtf16Unit<BigEndian>(out, static_cast<char32_t>(c));
+    return putUtf16<BigEndian>(out, codePointOf(conv, c, shift));
+}
+
+inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{
+    encodeEuc, encodeJis, encodeSjis, encodeEuc, encodeUtf8, encodeUtf16<false>, encodeUtf16<true>};
 
 }  // namespace zekt

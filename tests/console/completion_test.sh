@@ -45,8 +45,8 @@ completion_checks() {
         fail "$mode: sourcing $script registered no completion for zekt"
         return
     fi
-    expect 'zekt -u' '-u8 -u8bom -unix -utf8'
-    expect 'zekt -U' '-U8 -UNIX -UTF8'
+    expect 'zekt -u' '-u16 -u16be -u16le -u8 -u8bom -unix -utf8'
+    expect 'zekt -U' '-U16 -U16BE -U16LE -U8 -UNIX -UTF8'
     expect 'zekt -xN' '-xNOWIN'
     expect 'zekt -e -x' '-x -xASCII8 -xKANA16 -xMS -xNOWIN'
     expect 'zekt -jkana' ''
