@@ -39,8 +39,12 @@ FORMS = {
     "sjis": ("SHIFT_JIS", "-s", "-s", "shift_jis"),
     "jis": ("ISO-2022-JP", "-j", "-j", "iso2022_jp"),
     "utf8": ("UTF-8", "-u8", "-w", "utf-8"),
+    "utf16": ("UTF-16LE", "-u16le", "-w16L0", "utf-16-le"),
 }
-LABEL = {"euc": "EUC", "sjis": "SJIS", "jis": "JIS", "utf8": "UTF-8"}
+# UTF-16 without its mark is read only when named: zekt's and nkf's input
+# options for the forms that need one.
+SOURCE_OPTIONS = {"utf16": (["-U16LE"], ["-W16L0"])}
+LABEL = {"euc": "EUC", "sjis": "SJIS", "jis": "JIS", "utf8": "UTF-8", "utf16": "UTF-16LE"}
 
 # (from, to) for every direction, in the order of the tables.
 DIRECTIONS = [
@@ -52,12 +56,23 @@ DIRECTIONS = [
     ("sjis", "utf8"),
     ("utf8", "sjis"),
     ("utf8", "euc"),
+    ("utf16", "utf8"),
+    ("utf8", "utf16"),
 ]
 DIRECTION_OPTION = {f"{LABEL[s]} → {LABEL[d]}": FORMS[d][1] for s, d in DIRECTIONS}
 CHECKS = ["euc", "utf8"]  # the forms that check mode reads
 
 # The corpus that the conversion of the same input is for each check mode.
 CHECK_AGAINST = {"euc": ("euc", "sjis"), "utf8": ("utf8", "sjis")}
+
+
+def zekt_args(zekt: str, src: str, dst: str) -> list:
+    return [zekt, *SOURCE_OPTIONS.get(src, ([], []))[0], FORMS[dst][1], "-nr"]
+
+
+def nkf_args(src: str, dst: str) -> list:
+    # -x keeps half-width kana, -m0 no MIME decoding; no -L: line ends kept
+    return ["nkf", "-x", "-m0", *SOURCE_OPTIONS.get(src, ([], []))[1], FORMS[dst][2]]
 
 
 def direction_name(src: str, dst: str) -> str:
@@ -71,10 +86,14 @@ def check_name(src: str) -> str:
 # ---------------------------------------------------------------- corpus
 
 
-def cut_at_line(data: bytes, size: int) -> bytes:
-    """The first `size` bytes of data, shortened to end with a whole line."""
+def cut_at_line(data: bytes, size: int, unit: int = 1) -> bytes:
+    """The first `size` bytes of data, shortened to end with a whole line
+    (of code units of `unit` bytes, little-endian)."""
     head = data[:size]
-    return head[: head.rindex(b"\n") + 1]
+    end = head.rindex(b"\n".ljust(unit, b"\0"))
+    while end % unit:
+        end = head.rindex(b"\n".ljust(unit, b"\0"), 0, end)
+    return head[: end + unit]
 
 
 def write_if_changed(path: Path, data: bytes) -> None:
@@ -94,14 +113,14 @@ def iconv_file(src: Path, dst: Path, to_code: str) -> None:
 def make_forms(corpus: Path, stem: str, euc: Path) -> dict:
     """The four forms of an EUC file, and their heads cut to CUT_MB."""
     files = {"euc": euc}
-    for form in ("sjis", "jis", "utf8"):
+    for form in ("sjis", "jis", "utf8", "utf16"):
         files[form] = corpus / f"{stem}.{form}"
         iconv_file(euc, files[form], FORMS[form][0])
     cuts = {}
     for form, path in files.items():
         cuts[form] = corpus / f"{stem}.head{CUT_MB}m.{form}"
         with path.open("rb") as f:
-            write_if_changed(cuts[form], cut_at_line(f.read(CUT_MB * MB), CUT_MB * MB))
+            write_if_changed(cuts[form], cut_at_line(f.read(CUT_MB * MB), CUT_MB * MB, 2 if form == "utf16" else 1))
     return {"full": files, "cut": cuts}
 
 
@@ -218,7 +237,6 @@ def rejected_options(zekt: str) -> set:
 
 def make_cases(zekt: str, floor: str, corpora: dict, size_mb: int, nkf_rounds: int,
                rejected: set) -> tuple:
-    nkf = ["nkf", "-x", "-m0"]  # -x keeps half-width kana, -m0 no MIME decoding; no -L: line ends kept
     cases = []
     for corpus, forms in corpora.items():
         files = forms["full"]
@@ -226,10 +244,11 @@ def make_cases(zekt: str, floor: str, corpora: dict, size_mb: int, nkf_rounds: i
             group, path = direction_name(src, dst), files[src]
             zopt = FORMS[dst][1]
             if zopt not in rejected:
-                cases.append(Case(corpus, group, "zekt", [zekt, zopt, "-nr"], path))
-                cases.append(Case(corpus, group, "zekt (file)", [zekt, zopt, "-nr", str(path)], path, named=True))
+                cases.append(Case(corpus, group, "zekt", zekt_args(zekt, src, dst), path))
+                cases.append(Case(corpus, group, "zekt (file)", [*zekt_args(zekt, src, dst), str(path)], path,
+                                  named=True))
             cases.append(Case(corpus, group, "iconv", ["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], path))
-            cases.append(Case(corpus, group, "nkf", [*nkf, FORMS[dst][2]], path, rounds=nkf_rounds))
+            cases.append(Case(corpus, group, "nkf", nkf_args(src, dst), path, rounds=nkf_rounds))
             if (src, dst) == ("euc", "sjis"):
                 cases.append(Case(corpus, group, "floor", [floor], path))
         for src in CHECKS:
@@ -325,10 +344,10 @@ def compare_outputs(zekt: str, corpora: dict, rejected: set) -> list:
             if zopt in rejected:
                 found.append(Agreement(corpus, group, "–", "–", "–"))
                 continue
-            mine = program_output([zekt, zopt, "-nr"], path)
-            named = program_output([zekt, zopt, "-nr"], path, named=True)
+            mine = program_output(zekt_args(zekt, src, dst), path)
+            named = program_output(zekt_args(zekt, src, dst), path, named=True)
             iconv = program_output(["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], path)
-            nkf = program_output(["nkf", "-x", "-m0", FORMS[dst][2]], path)
+            nkf = program_output(nkf_args(src, dst), path)
             found.append(Agreement(corpus, group, compare(mine, iconv, codec, "iconv"),
                                    compare(mine, nkf, codec, "nkf"), compare(named, mine, codec, "stdin")))
     return found
@@ -361,7 +380,7 @@ def instructions(zekt: str, floor: str, corpora: dict, rejected: set) -> dict:
         for src, dst in DIRECTIONS:
             group, zopt = direction_name(src, dst), FORMS[dst][1]
             if zopt not in rejected:
-                jobs[(corpus, group, "zekt")] = ([zekt, zopt, "-nr"], cuts[src])
+                jobs[(corpus, group, "zekt")] = (zekt_args(zekt, src, dst), cuts[src])
             jobs[(corpus, group, "iconv")] = (["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], cuts[src])
         jobs[(corpus, direction_name("euc", "sjis"), "floor")] = ([floor], cuts["euc"])
         for src in CHECKS:

@@ -559,7 +559,8 @@ bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
 
 // A run of printable ASCII as UTF-16 code units, a zero byte beside each.
 template <bool BigEndian>
-std::uint8_t* widenAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p, const std::uint8_t* end) {
+std::uint8_t* widenAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p,
+                            const std::uint8_t* end) {
     out = conv.room(out);
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
@@ -632,7 +633,8 @@ template <CodeKind Out>
         return out + (packed >> 24);
     }
     if constexpr (isUtf16(Out)) {
-        const char32_t u = jisX0208ToUnicode[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
+        const char32_t u =
+            jisX0208ToUnicode[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
         if (u == 0) return EncodeAs<Out>{conv}(out, c, shift);  // no code point: the substitute
         return putUtf16Unit<Out == CodeKind::UTF16BE>(out, u);
     }
@@ -752,8 +754,8 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
 
 template <CodeKind In>
 constexpr std::array<InputConverter, codeKindCount> convertersFrom{
-    convertAs<In, CodeKind::ASCII>, convertAs<In, CodeKind::JIS>,     convertAs<In, CodeKind::SJIS>,
-    convertAs<In, CodeKind::EUC>,   convertAs<In, CodeKind::UTF8>,    convertAs<In, CodeKind::UTF16LE>,
+    convertAs<In, CodeKind::ASCII>,  convertAs<In, CodeKind::JIS>,  convertAs<In, CodeKind::SJIS>,
+    convertAs<In, CodeKind::EUC>,    convertAs<In, CodeKind::UTF8>, convertAs<In, CodeKind::UTF16LE>,
     convertAs<In, CodeKind::UTF16BE>};
 
 // UTF-16 input reaches the converters as the UTF-8 it is read as.

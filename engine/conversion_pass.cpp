@@ -44,10 +44,12 @@ public:
                 if (b < 0) break;
                 peek_[static_cast<std::size_t>(peeked_++)] = static_cast<std::uint8_t>(b);
             }
-            for (int i = 0; i < peeked_; ++i) bytes[static_cast<std::size_t>(i)] = peek_[static_cast<std::size_t>(i)];
+            for (int i = 0; i < peeked_; ++i)
+                bytes[static_cast<std::size_t>(i)] = peek_[static_cast<std::size_t>(i)];
         } else {
             while (have_ - pos_ < 2 && !ended_) refill();
-            for (int i = 0; i < std::min(2, have_ - pos_); ++i) bytes[static_cast<std::size_t>(i)] = storage_[pos_ + i];
+            for (int i = 0; i < std::min(2, have_ - pos_); ++i)
+                bytes[static_cast<std::size_t>(i)] = storage_[pos_ + i];
         }
         return bytes;
     }
@@ -122,7 +124,8 @@ public:
     bool next(InputBuffer& block) {
         if (!source_.next(block)) return false;
         if (!utf16_) return true;
-        const int n = utf16_->transcode({block.data, static_cast<std::size_t>(block.count)}, transcoded_, block.last);
+        const int n =
+            utf16_->transcode({block.data, static_cast<std::size_t>(block.count)}, transcoded_, block.last);
         block = {.data = transcoded_, .count = n, .capacity = room_, .start = offset_, .last = block.last};
         offset_ += n;
         return true;
@@ -300,7 +303,7 @@ private:
     BlockSource source_;
     ReadSource blocks_;
 
-    CodeKind inputCode_;                       // forced, or ASCII while detecting; UTF-8 for UTF-16
+    CodeKind inputCode_;                     // forced, or ASCII while detecting; UTF-8 for UTF-16
     CodeKind utf16Order_ = CodeKind::ASCII;  // the input is UTF-16 in this order
     CodeKind kind_;
     ReturnKind returnKind_ = ReturnKind::NONE;

@@ -102,7 +102,7 @@ public:
     std::FILE* output = nullptr;
     bool outputBom = false;         // UTF-8 or UTF-16 output starts with a byte order mark
     bool inputMarkDecides = false;  // UTF-16 input: a byte order mark at the start picks the order
-    bool windowsUnicode = false;  // the Windows mapping to and from Unicode
+    bool windowsUnicode = false;    // the Windows mapping to and from Unicode
     // The plain path: blocks filled through readByte and every byte through
     // decodeByte, without the block reads and shortcuts that give the same
     // result faster. Tests compare the two.

@@ -10,7 +10,16 @@ namespace zekt {
 
 // As a setting, ASCII means "detect" (input) or "keep as read" (output).
 // NOT_TEXT only ever marks input refused by the binary check.
-enum class CodeKind : int { ASCII = 0, JIS = 1, SJIS = 2, EUC = 3, UTF8 = 4, UTF16LE = 5, UTF16BE = 6, NOT_TEXT = 7 };
+enum class CodeKind : int {
+    ASCII = 0,
+    JIS = 1,
+    SJIS = 2,
+    EUC = 3,
+    UTF8 = 4,
+    UTF16LE = 5,
+    UTF16BE = 6,
+    NOT_TEXT = 7
+};
 inline constexpr int codeKindCount = 7;  // the codes a table indexed by CodeKind holds
 
 constexpr bool isUtf16(CodeKind kind) { return kind == CodeKind::UTF16LE || kind == CodeKind::UTF16BE; }

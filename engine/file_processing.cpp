@@ -35,8 +35,8 @@ constexpr ErrorEntry fileErrors[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, codeKindCount> codeNames{"ASCII", "JIS",  "SJIS",   "EUC",
-                                                          "UTF8",  "UTF16LE", "UTF16BE"};
+constexpr std::array<const char*, codeKindCount> codeNames{"ASCII", "JIS",     "SJIS",   "EUC",
+                                                           "UTF8",  "UTF16LE", "UTF16BE"};
 constexpr std::array<const char*, 4> returnNames{"[No RET]", "[LF]", "[CR]", "[CRLF]"};
 
 const char* messageFor(const ErrorEntry* table, int code) {

@@ -27,7 +27,7 @@ private:
     std::uint8_t* unit(char32_t u, std::uint8_t* out);
 
     bool bigEndian_;
-    int heldByte_ = -1;          // the first byte of a code unit
+    int heldByte_ = -1;           // the first byte of a code unit
     char32_t highSurrogate_ = 0;  // waiting for its low half
 };
 

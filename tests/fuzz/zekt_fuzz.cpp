@@ -78,7 +78,8 @@ using Header = std::span<const std::uint8_t, kHeaderSize>;
 // Byte 0: output code, input code, check mode, binary check.
 // Byte 1: the three JIS modes, controls before escapes, the ASCII exchange.
 // Byte 2: the kana and machine-dependent exchanges, line end, byte order
-// mark, Windows mapping. Byte 3: a block size of 1..255 (0 keeps 1024).
+// mark, Windows mapping, UTF-16 order from the mark. Byte 3: a block size
+// of 1..255 (0 keeps 1024).
 void applySettings(zekt::Converter& conv, Header header) {
     constexpr std::array asciiModes{JisMode::ASCII, JisMode::ROMAJI, JisMode::NEC, JisMode::ASCII};
     constexpr std::array kanaModes{JisMode::KANA7, JisMode::KANA8, JisMode::SISO, JisMode::KANA7};
@@ -98,6 +99,7 @@ void applySettings(zekt::Converter& conv, Header header) {
     conv.outputReturn = static_cast<ReturnKind>((c >> 2) & 3);
     conv.outputBom = (c & 0x10) != 0;
     conv.windowsUnicode = (c & 0x20) != 0;
+    conv.inputMarkDecides = (c & 0x40) != 0;
     conv.bufferSize = header[3] == 0 ? 1024 : header[3];
 }
 
@@ -162,6 +164,27 @@ bool isWellFormedUtf8(const std::string& text) {
     return true;
 }
 
+bool isWellFormedUtf16(const std::string& text, bool bigEndian) {
+    if (text.size() % 2 != 0) return false;
+    bool highOpen = false;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(text[i]),
+                   second = static_cast<unsigned char>(text[i + 1]);
+        const unsigned unit = bigEndian ? first << 8 | second : second << 8 | first;
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF, low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (low != highOpen) return false;
+        highOpen = high;
+    }
+    return !highOpen;
+}
+
+// The code a forced input reads as: with the mark to decide, either order
+// of UTF-16.
+bool readsAsForced(const zekt::Converter& settings, CodeKind code) {
+    if (settings.inputMarkDecides && zekt::isUtf16(settings.inputCode)) return zekt::isUtf16(code);
+    return code == settings.inputCode;
+}
+
 void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const Outcome& o) {
     FUZZ_CHECK(o.result == 0 || o.result == 2);
     if (o.result == 2)
@@ -171,12 +194,14 @@ void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const O
     // that each need a shift: a few dozen bytes for two input bytes.
     FUZZ_CHECK(o.output.size() <= 24 * textSize + 6);
     if (settings.outputCode == CodeKind::UTF8) FUZZ_CHECK(isWellFormedUtf8(o.output));
+    if (zekt::isUtf16(settings.outputCode))
+        FUZZ_CHECK(isWellFormedUtf16(o.output, settings.outputCode == CodeKind::UTF16BE));
     if (o.result != 0) return;
-    FUZZ_CHECK(o.code >= CodeKind::ASCII && o.code <= CodeKind::UTF8);
+    FUZZ_CHECK(o.code >= CodeKind::ASCII && o.code <= CodeKind::UTF16BE);
     FUZZ_CHECK(o.ret >= ReturnKind::NONE && o.ret <= ReturnKind::CRLF);
-    if (settings.inputCode != CodeKind::ASCII) FUZZ_CHECK(o.code == settings.inputCode);
+    if (settings.inputCode != CodeKind::ASCII) FUZZ_CHECK(readsAsForced(settings, o.code));
     if (!settings.checkOnly && settings.outputCode == CodeKind::ASCII) {
-        FUZZ_CHECK(o.code == settings.inputCode);
+        FUZZ_CHECK(readsAsForced(settings, o.code));
         FUZZ_CHECK(o.ret == ReturnKind::NONE);
         FUZZ_CHECK(o.report == DetectReport{});
     }
