@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "engine_types.h"
@@ -28,6 +29,8 @@ struct OutputSink {
 enum FileError : int { NO_SUCH_FILE = 1, CANNOT_OPEN = 2, NO_STREAM = 5, CANNOT_WRITE = 6, CANNOT_READ = 7 };
 // The message of a FileError, as the engine prints it after "NAME: ".
 const char* fileErrorText(int code);
+// The message of a result of convert (1 no memory, 2 not text).
+const char* convertErrorText(int code);
 
 // The names that messages give the standard streams.
 inline constexpr const char* standardInputName = "(stdin)";
@@ -142,6 +145,8 @@ public:
     void detachOutput();
 
 private:
+    void warnUnusedOptions(std::span<const char* const> options);
+
     OutputSink sink_;
     std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
     bool fatalError_ = false;
