@@ -29,7 +29,10 @@ bool statFile(const QString& path, struct stat& st) {
 class FolderWalk {
 public:
     FolderWalk(bool convert, const QString& outputFolder, std::vector<DropItem>& items)
-        : m_convert(convert), m_outputFolder(outputFolder), m_outputDir(toPath(outputFolder)), m_items(items) {}
+        : m_convert(convert),
+          m_outputFolder(outputFolder),
+          m_outputDir(toPath(outputFolder)),
+          m_items(items) {}
 
     // name: how the log names the folder; relative: its path below the
     // dropped folder (empty for the dropped folder itself).
@@ -42,7 +45,8 @@ public:
             m_items.push_back({fromPath(folder), name, {}, true});
             return;
         }
-        std::ranges::sort(entries, {}, [](const fs::directory_entry& e) { return e.path().filename().native(); });
+        std::ranges::sort(entries, {},
+                          [](const fs::directory_entry& e) { return e.path().filename().native(); });
         for (const fs::directory_entry& entry : entries) visit(entry, relative);
     }
 
@@ -54,7 +58,8 @@ private:
         std::error_code error;
         const fs::file_status status = entry.symlink_status(error);
         if (fs::is_regular_file(status)) {
-            m_items.push_back({fromPath(entry.path()), path, m_convert ? outputPathFor(m_outputFolder, path) : QString()});
+            m_items.push_back(
+                {fromPath(entry.path()), path, m_convert ? outputPathFor(m_outputFolder, path) : QString()});
         } else if (fs::is_directory(status) && !isOutputFolder(entry.path())) {
             walk(entry.path(), path, path);
         }

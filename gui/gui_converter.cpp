@@ -81,10 +81,13 @@ FileOutcome GuiConverter::outcome() const {
     return m_processed ? FileOutcome::DONE : FileOutcome::NONE;
 }
 
-// ZektWin has no standard input to offer: "-" among the options names none.
+// ZektWin has no standard input to offer: "-" among the options names none,
+// which is said but does not count against the file.
 void GuiConverter::processFile(bool check, const char* inputName, const char*) {
     if (inputName == nullptr) {
-        print(1, errorLineFormat, zekt::standardInputName, zekt::fileErrorText(zekt::CANNOT_OPEN));
+        m_log += QStringLiteral("%1: %2.\n")
+                     .arg(QLatin1String(zekt::standardInputName),
+                          QLatin1String(zekt::fileErrorText(zekt::CANNOT_OPEN)));
         return;
     }
     m_processed = true;

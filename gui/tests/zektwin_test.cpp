@@ -200,6 +200,14 @@ private slots:
         QCOMPARE(readFile(outPath("b.txt")), output.isEmpty() ? QByteArray("<missing>") : output);
     }
 
+    // ZektWin has no standard input: "-" names none, and the file is done.
+    void dashNamesNoStandardInput() {
+        control<QLineEdit>(IDC_OPTIONS)->setText(QStringLiteral("- -e"));
+        drop({input("a.txt", eucAiLf)});
+        QCOMPARE(log(), "a.txt:(stdin): Cannot open a file.\n\n" + into("1 file"));
+        QCOMPARE(readFile(outPath("a.txt")), QByteArray("\xA4\xA2\r\n"));
+    }
+
     // Tokens start at "-" and end at a C-locale blank or after 15 bytes; the
     // byte after a cut is dropped.
     void splitOptionText_data() {
