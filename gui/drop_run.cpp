@@ -133,6 +133,8 @@ void DropRun::run() {
         if (m_cancel) m_tally.cancelled = true;
         if (m_tally.cancelled || !handle(item)) break;
     }
+    emit logged(summaryLine(m_tally, m_convert, m_outputFolder));
+    if (m_tally.sameFile) emit sameFileFound();
 }
 
 // False when the rest of the drop is not to be processed.
@@ -145,7 +147,7 @@ bool DropRun::handle(const DropItem& item) {
     emit fileStarted(item.input, item.output);
     const QString head = m_convert ? item.name + QLatin1Char(':') : QString();
     if (m_convert && sameFile(item.input, item.output)) {
-        emit logged(head);
+        emit logged(head + QLatin1Char('\n'));
         ++m_tally.failed;
         m_tally.sameFile = true;
         return false;

@@ -52,16 +52,15 @@ public:
 
     // From any thread: the run stops after the block in hand.
     void cancel() { m_cancel = true; }
-    bool convertMode() const { return m_convert; }
-    const QString& outputFolder() const { return m_outputFolder; }
-    // Complete once the thread has finished.
-    const DropTally& tally() const { return m_tally; }
 
     // Files bigger than this show their bytes in the progress too.
     static constexpr qint64 largeFile = 8 << 20;
 
 signals:
+    // Each file's log lines, and last the summary line.
     void logged(const QString& text);
+    // The drop stopped at a file that would be written onto itself.
+    void sameFileFound();
     void fileStarted(const QString& input, const QString& output);
     // At most 20 a second; fileBytes is 0 unless the file in hand is large.
     void progressed(int filesDone, int filesFound, qint64 bytesDone, qint64 fileBytes);

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "drop_run.h"
 #include "drop_target.h"
@@ -192,6 +193,7 @@ void CZektWinDlg::startDrop(const QStringList& paths) {
         m_app.m_outputPath = output;
     });
     connect(m_run.get(), &DropRun::progressed, this, &CZektWinDlg::showProgress);
+    connect(m_run.get(), &DropRun::sameFileFound, this, [this] { m_sameFile = true; });
     connect(m_run.get(), &QThread::finished, this, [this] { finishDrop(); });
     setRunning(true);
     m_run->start();
@@ -222,14 +224,9 @@ void CZektWinDlg::stopDrop() {
 void CZektWinDlg::finishDrop() {
     if (!m_run) return;
     m_run->wait();  // the thread may still be on its way out
-    const DropTally tally = m_run->tally();
-    const bool convert = m_run->convertMode();
-    const QString folder = m_run->outputFolder();
     m_run.reset();
-    const bool lineOpen = !m_app.messageLog.isEmpty() && !m_app.messageLog.endsWith(QLatin1Char('\n'));
-    appendLog((lineOpen ? QStringLiteral("\n") : QString()) + summaryLine(tally, convert, folder));
     setRunning(false);
-    if (tally.sameFile && !m_closing) m_app.showMessage(this, text(IDS_SAME_FILE));
+    if (std::exchange(m_sameFile, false) && !m_closing) m_app.showMessage(this, text(IDS_SAME_FILE));
 }
 
 // While a drop runs only the log, the cancel button and the window itself

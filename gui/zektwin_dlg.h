@@ -70,7 +70,8 @@ private:
     QPlainTextEdit* m_messages = nullptr;
     QLabel* m_messageLabel = nullptr;
     std::unique_ptr<DropRun> m_run;
-    bool m_closing = false;  // no message box while the window closes
+    bool m_closing = false;   // no message box while the window closes
+    bool m_sameFile = false;  // the running drop met a file it would write onto itself
 };
 
 }  // namespace zektwin
