@@ -28,10 +28,12 @@ bool statFile(const QString& path, struct stat& st) {
 
 class FolderWalk {
 public:
-    FolderWalk(bool convert, const QString& outputFolder, std::vector<DropItem>& items)
+    FolderWalk(bool convert, const QString& outputFolder, const std::atomic<bool>& cancel,
+               std::vector<DropItem>& items)
         : m_convert(convert),
           m_outputFolder(outputFolder),
           m_outputDir(toPath(outputFolder)),
+          m_cancel(cancel),
           m_items(items) {}
 
     // name: how the log names the folder; relative: its path below the
@@ -47,7 +49,8 @@ public:
         }
         std::ranges::sort(entries, {},
                           [](const fs::directory_entry& e) { return e.path().filename().native(); });
-        for (const fs::directory_entry& entry : entries) visit(entry, relative);
+        for (const fs::directory_entry& entry : entries)
+            if (!m_cancel) visit(entry, relative);
     }
 
 private:
@@ -74,6 +77,7 @@ private:
     const bool m_convert;
     const QString& m_outputFolder;
     const fs::path m_outputDir;
+    const std::atomic<bool>& m_cancel;  // a large tree is left unwalked
     std::vector<DropItem>& m_items;
 };
 
@@ -81,9 +85,10 @@ QString files(int count) { return QString::number(count) + (count == 1 ? " file"
 
 }  // namespace
 
-std::vector<DropItem> collectDropItems(const QStringList& paths, bool convert, const QString& outputFolder) {
+std::vector<DropItem> collectDropItems(const QStringList& paths, bool convert, const QString& outputFolder,
+                                       const std::atomic<bool>& cancel) {
     std::vector<DropItem> items;
-    FolderWalk folders(convert, outputFolder, items);
+    FolderWalk folders(convert, outputFolder, cancel, items);
     for (const QString& path : paths) {
         std::error_code error;
         if (fs::is_directory(toPath(path), error)) {
@@ -126,7 +131,7 @@ DropRun::DropRun(QStringList paths, QString optionText, bool convert, QString ou
       m_outputFolder(std::move(outputFolder)) {}
 
 void DropRun::run() {
-    const std::vector<DropItem> items = collectDropItems(m_paths, m_convert, m_outputFolder);
+    const std::vector<DropItem> items = collectDropItems(m_paths, m_convert, m_outputFolder, m_cancel);
     m_found = static_cast<int>(std::ranges::count(items, false, &DropItem::unreadableFolder));
     reportProgress();
     for (const DropItem& item : items) {

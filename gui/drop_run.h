@@ -22,8 +22,10 @@ struct DropItem {
 
 // The dropped paths with each folder walked: its regular files in name
 // order, hidden entries, links, special files and the output folder left
-// out. The outputs are set only when converting.
-std::vector<DropItem> collectDropItems(const QStringList& paths, bool convert, const QString& outputFolder);
+// out. The outputs are set only when converting. Once cancel is set the
+// walk stops.
+std::vector<DropItem> collectDropItems(const QStringList& paths, bool convert, const QString& outputFolder,
+                                       const std::atomic<bool>& cancel);
 
 // The output file for a name relative to the folder: "/" between them
 // unless the folder already ends in one.
