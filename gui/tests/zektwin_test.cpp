@@ -322,6 +322,10 @@ private slots:
         written.sort();
         QCOMPARE(written, QStringList({"a.txt", "sub", "sub/b.txt", "sub/deeper", "sub/deeper/c.txt"}));
         QCOMPARE(readFile(inPath("converted/sub/deeper/c.txt")), sjisAiCrlf);
+        QTest::mouseClick(control(IDC_RADIO_CHECK), Qt::LeftButton);
+        drop({inPath("sub")});
+        QCOMPARE(log(), inPath("sub/b.txt") + ": EUC [LF] \n\n" + inPath("sub/deeper/c.txt") +
+                            ": EUC [LF] \n\n2 files checked.\n");
     }
 
     // The event loop runs while a large file converts: a timer fires, the
