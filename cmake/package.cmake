@@ -106,6 +106,8 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # dpkg-shlibdeps (dpkg-dev) finds the libraries, Qt's among them, and the
 # package versions that provide them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without a Japanese font every label of ZektWin is a box.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_ZEKT_STRIP "${CMAKE_STRIP}")
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -66,12 +66,14 @@ bool Converter::matchOption(const char* name) {
 
 int Converter::run(int argc, const char* const* argv) {
     int fileCount = 0;
+    int lastFile = 0;
     bool check = false;
     bool nextIsFile = false;
     bool overwrite = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (arg[0] == '-' && !nextIsFile) {
+        const bool standardInput = !nextIsFile && std::strcmp(arg, "-") == 0;
+        if (arg[0] == '-' && !nextIsFile && !standardInput) {
             const char* name = arg + 1;
             const OptionEntry* special = findOption(specialOptions, name);
             if (special == nullptr) {
@@ -97,6 +99,7 @@ int Converter::run(int argc, const char* const* argv) {
                     print(0, "%s", usageText);
                     return 0;
                 case action::VERSION: print(0, "%s", bannerText); return 0;
+                case action::VERSION_LINE: print(0, "%s\n", bannerText); return 0;
                 case action::OVERWRITE: overwrite = true; break;
                 case action::WINDOWS_UNICODE: windowsUnicode = true; break;
                 default: break;  // action::IGNORE
@@ -104,13 +107,25 @@ int Converter::run(int argc, const char* const* argv) {
             continue;
         }
         ++fileCount;
+        lastFile = i;
+        const char* name = standardInput ? nullptr : arg;
         // A check never writes, so it leaves even -overwrite's files alone.
-        processFile(check, arg, overwrite && !check ? arg : nullptr);
+        processFile(check, name, overwrite && !check ? name : nullptr);
         nextIsFile = false;
         if (fatalError_) return -1;
     }
     if (fileCount == 0) processFile(check, nullptr, nullptr);
+    // An option meant for the file before it, as other tools read it, would
+    // otherwise go unnoticed.
+    else if (lastFile < argc - 1)
+        warnUnusedOptions({argv + lastFile + 1, argv + argc});
     return fatalError_ || runFailed_ ? -1 : 0;
+}
+
+void Converter::warnUnusedOptions(std::span<const char* const> options) {
+    print(1, "%s", unusedOptionsText);
+    for (const char* option : options) print(1, " %s", option);
+    print(1, "\n");
 }
 
 }  // namespace zekt

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include "engine_types.h"
@@ -28,6 +29,8 @@ struct OutputSink {
 enum FileError : int { NO_SUCH_FILE = 1, CANNOT_OPEN = 2, NO_STREAM = 5, CANNOT_WRITE = 6, CANNOT_READ = 7 };
 // The message of a FileError, as the engine prints it after "NAME: ".
 const char* fileErrorText(int code);
+// The message of a result of convert (1 no memory, 2 not text).
+const char* convertErrorText(int code);
 
 // The names that messages give the standard streams.
 inline constexpr const char* standardInputName = "(stdin)";
@@ -149,6 +152,7 @@ private:
     // After a file: how many characters became the substitute, or that the
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
+    void warnUnusedOptions(std::span<const char* const> options);
 
     OutputSink sink_;
     std::array<std::uint8_t, 2 * maxCharBytes> spare_{};

@@ -125,6 +125,8 @@ private:
 
 const char* fileErrorText(int code) { return messageFor(fileErrors, code); }
 
+const char* convertErrorText(int code) { return messageFor(convertErrors, code); }
+
 Converter::~Converter() = default;
 
 void Converter::setBinaryMode(std::FILE*, bool) {

@@ -25,6 +25,7 @@ enum : std::int32_t {
     VERSION = 10,
     OVERWRITE = 11,
     WINDOWS_UNICODE = 12,
+    VERSION_LINE = 13,
 };
 }  // namespace action
 
@@ -50,6 +51,8 @@ inline constexpr OptionEntry specialOptions[] = {
     {"x", action::IGNORE},
     {"overwrite", action::OVERWRITE},
     {"xMS", action::WINDOWS_UNICODE},
+    {"-help", action::HELP},
+    {"-version", action::VERSION_LINE},
     {nullptr, 0},
 };
 
@@ -111,6 +114,9 @@ inline constexpr const char* bannerText =
     "Copyright (C) the zekt authors";
 
 inline constexpr const char* optionErrorText = "zekt: option error! Try, \n\"zekt -h\n\"";
+
+// Followed by the options as given, separated by blanks, and a line feed.
+inline constexpr const char* unusedOptionsText = "zekt: options after the last file name apply to no file:";
 
 inline constexpr const char* usageText =
     "  usage: zekt [-option ... | filename ...] \n"

@@ -6,14 +6,14 @@
 
 namespace zektwin {
 
-class CZektWinApp;
 class CZektWinDlg;
 
 class CDropTarget : public QLabel {
 public:
-    CDropTarget(CZektWinApp& app, CZektWinDlg& dialog);
+    explicit CDropTarget(CZektWinDlg& dialog);
 
-    // Converts or checks each path in order, then shows the log.
+    // Converts or checks each path in order, in the background; a drop
+    // while one runs is ignored.
     void OnDropFiles(const QStringList& paths);
 
 protected:
@@ -22,15 +22,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    CZektWinApp& m_app;
     CZektWinDlg& m_dialog;
 };
-
-// The output file for an input: the folder, "/" unless it already ends in
-// one, and the input's last path component.
-QString outputPathFor(const QString& folder, const QString& inputPath);
-
-// True when both texts are equal or both name one existing file.
-bool sameFile(const QString& a, const QString& b);
 
 }  // namespace zektwin

@@ -2,14 +2,19 @@
 
 #include <QFile>
 #include <cstdarg>
+#include <cstring>
 
 #include "format_text.h"
-#include "zektwin_app.h"
+#include "option_tables.h"
 
 namespace zektwin {
 namespace {
 
 constexpr std::size_t maxTokenLength = 15;
+// How the engine prints a file's error: the name, then the message.
+constexpr char errorLineFormat[] = "%s: %s.\n";
+// convert's result for an input refused as binary.
+constexpr int notText = 2;
 
 // The C locale's isspace set, fixed so that no locale can widen it.
 constexpr bool isBlank(char c) {
@@ -35,17 +40,70 @@ std::vector<std::string> splitOptionText(std::string_view text) {
     return tokens;
 }
 
-void GuiConverter::print(int, const char* format, ...) {
+// The engine's error lines ("NAME: MESSAGE.") tell how a file fared; a
+// read failed on purpose is reported as the cancel it was.
+void GuiConverter::print(int stream, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    const std::string text = zekt::formatText(format, args);
+    std::va_list peek;
+    va_copy(peek, args);
+    std::string text = zekt::formatText(format, args);
     va_end(args);
-    m_app.messageLog += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+    if (stream == 1 && std::strcmp(format, errorLineFormat) == 0) {
+        const char* name = va_arg(peek, const char*);
+        const char* message = va_arg(peek, const char*);
+        if (m_cancelled && std::strcmp(message, zekt::fileErrorText(zekt::CANNOT_READ)) == 0) {
+            text = std::string(name) + ": Cancelled.\n";
+            message = nullptr;
+            m_error = FileOutcome::CANCELLED;
+        }
+        if (message != nullptr) noteError(message);
+    } else if (stream == 1 && std::strcmp(text.c_str(), zekt::optionErrorText) == 0) {
+        m_error = FileOutcome::FAILED;
+    }
+    va_end(peek);
+    m_log += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+void GuiConverter::noteError(const char* message) {
+    if (std::strcmp(message, zekt::convertErrorText(notText)) == 0) {
+        if (m_error == FileOutcome::NONE) m_error = FileOutcome::REFUSED;
+        return;
+    }
+    for (int code = 1; code <= zekt::CANNOT_READ; ++code)
+        if (std::strcmp(message, zekt::fileErrorText(code)) == 0 ||
+            std::strcmp(message, zekt::convertErrorText(code)) == 0)
+            m_error = FileOutcome::FAILED;
+}
+
+FileOutcome GuiConverter::outcome() const {
+    if (m_error != FileOutcome::NONE) return m_error;
+    return m_processed ? FileOutcome::DONE : FileOutcome::NONE;
+}
+
+// ZektWin has no standard input to offer: "-" among the options names none,
+// which is said but does not count against the file.
 void GuiConverter::processFile(bool check, const char* inputName, const char*) {
-    const QByteArray outputName = QFile::encodeName(m_app.m_outputPath);
+    if (inputName == nullptr) {
+        m_log += QStringLiteral("%1: %2.\n")
+                     .arg(QLatin1String(zekt::standardInputName),
+                          QLatin1String(zekt::fileErrorText(zekt::CANNOT_OPEN)));
+        return;
+    }
+    m_processed = true;
+    m_bytesRead = 0;
+    const QByteArray outputName = QFile::encodeName(m_outputPath);
     Converter::processFile(check, inputName, outputName.constData());
+}
+
+int GuiConverter::readBlock(std::uint8_t* data, int capacity) {
+    if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed)) {
+        m_cancelled = true;
+        return -1;
+    }
+    const int count = StdioConverter::readBlock(data, capacity);
+    if (count > 0 && onRead) onRead(m_bytesRead += count);
+    return count;
 }
 
 void GuiConverter::runOptionText(const QString& optionText, const QString& fileName) {

@@ -1,9 +1,11 @@
 // The engine's front end in ZektWin: files in, files out, every message into
-// the application's message log.
+// the converter's own log. It is made, used and dropped on one thread.
 #pragma once
 
 #include <QString>
+#include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,22 +14,41 @@
 
 namespace zektwin {
 
-class CZektWinApp;
+// What became of the files a converter was given.
+enum class FileOutcome { NONE, DONE, REFUSED, FAILED, CANCELLED };
 
 class GuiConverter final : public zekt::StdioConverter {
 public:
-    explicit GuiConverter(CZektWinApp& app) : m_app(app) {}
+    // The output always goes to outputPath (empty: the standard output,
+    // which a check never writes to). Once *cancel is set, the next read
+    // fails: the pass stops after the block in hand and its output is
+    // abandoned.
+    explicit GuiConverter(QString outputPath = {}, const std::atomic<bool>* cancel = nullptr)
+        : m_outputPath(std::move(outputPath)), m_cancel(cancel) {}
 
     void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
-    // The output is always the application's current output path (empty:
-    // the standard output, which a check never writes to).
     void processFile(bool check, const char* inputName, const char* outputName) override;
+    int readBlock(std::uint8_t* data, int capacity) override;
 
     // Runs the engine on the options of the text and then the file, if any.
     void runOptionText(const QString& optionText, const QString& fileName);
 
+    // Everything the engine printed, "\n" line ends.
+    const QString& log() const { return m_log; }
+    FileOutcome outcome() const;
+    // Called with the bytes read so far of the file in hand.
+    std::function<void(qint64)> onRead;
+
 private:
-    CZektWinApp& m_app;
+    void noteError(const char* message);
+
+    QString m_outputPath;
+    const std::atomic<bool>* m_cancel;
+    QString m_log;
+    qint64 m_bytesRead = 0;
+    bool m_processed = false;
+    bool m_cancelled = false;
+    FileOutcome m_error = FileOutcome::NONE;
 };
 
 // The option tokens of a text: each starts at a "-" and runs to the next

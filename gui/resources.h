@@ -14,6 +14,8 @@ inline constexpr char IDC_OPTIONS[] = "IDC_OPTIONS";
 inline constexpr char IDC_HELP_BUTTON[] = "IDC_HELP_BUTTON";
 inline constexpr char IDC_DROP_ZONE[] = "IDC_DROP_ZONE";
 inline constexpr char IDC_MESSAGES[] = "IDC_MESSAGES";
+inline constexpr char IDC_PROGRESS[] = "IDC_PROGRESS";
+inline constexpr char IDC_CANCEL[] = "IDC_CANCEL";
 
 // Path in the compiled-in resources (zektwin.qrc).
 inline constexpr char IDI_MAIN_ICON[] = ":/icons/zektwin.png";
@@ -31,6 +33,7 @@ inline constexpr char captionOptionLabel[] = "詳細オプション";
 inline constexpr char captionHelp[] = "ヘルプ";
 inline constexpr char captionDropZone[] = "対象となるファイルをここにドロップして下さい";
 inline constexpr char captionMessageLabel[] = "メッセージ";
+inline constexpr char captionCancel[] = "中止";
 
 // The application as Qt names it (--version, --help, the window system).
 inline constexpr char applicationName[] = "ZektWin";

@@ -33,7 +33,25 @@ QFont messageFont() {
     return font;
 }
 
+constexpr char filesArgument[] = "Files (and folders) to convert as if dropped.";
+
 }  // namespace
+
+std::optional<std::string> headlessAnswer(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;  // file names follow
+        if (arg == "-v" || arg == "--version")
+            return std::string(applicationName) + " " + applicationVersion + "\n";
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all")
+            return std::string("Usage: ") + applicationName + " [options] [files...]\n" +
+                   applicationComments +
+                   "\n\nOptions:\n  -h, --help     Displays this help.\n"
+                   "  -v, --version  Displays version information.\n\nArguments:\n  files          " +
+                   filesArgument + "\n";
+    }
+    return std::nullopt;
+}
 
 void setApplicationMetadata() {
     QCoreApplication::setApplicationName(QString::fromUtf8(applicationName));
@@ -52,10 +70,7 @@ CZektWinApp::CZektWinApp()
 int CZektWinApp::InitInstance(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(applicationComments));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("files"),
-                                 QStringLiteral("Files to convert (or check) as if dropped."),
+    parser.addPositionalArgument(QStringLiteral("files"), QString::fromLatin1(filesArgument),
                                  QStringLiteral("[files...]"));
     parser.process(arguments);
 

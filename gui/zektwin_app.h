@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QWidget;
 
@@ -13,6 +15,11 @@ namespace zektwin {
 // Name, version, organisation, icon and desktop file of the running
 // application.
 void setApplicationMetadata();
+
+// The text that --version or --help asks for, if the command line holds
+// one; it needs no display, so it is answered before the application
+// object is made.
+std::optional<std::string> headlessAnswer(int argc, const char* const* argv);
 
 class CZektWinApp {
 public:
@@ -31,7 +38,7 @@ public:
     QString m_outputFolder;    // converted files go here
     QString m_outputPath;      // output of the file in hand (empty: check)
     QString m_inputPath;       // the file in hand
-    QString messageLog;        // everything the engine printed, "\n" line ends
+    QString messageLog;        // the log shown: every drop's and help's text, "\n" line ends
 
     // Replaceable so that tests never block on a modal window.
     // Shows a message with an OK button only.

@@ -1,14 +1,18 @@
 #include "zektwin_dlg.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <utility>
 
+#include "drop_run.h"
 #include "drop_target.h"
 #include "gui_converter.h"
 #include "resources.h"
@@ -51,6 +55,8 @@ CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
     OnInitDialog();
 }
 
+CZektWinDlg::~CZektWinDlg() { stopDrop(); }
+
 // Created in the template's order, which is also the tab order.
 void CZektWinDlg::createControls() {
     m_radioConvert = new QRadioButton(text(captionConvert), this);
@@ -69,7 +75,12 @@ void CZektWinDlg::createControls() {
     m_options->setObjectName(idName(IDC_OPTIONS));
     m_helpButton = pushButton(captionHelp, IDC_HELP_BUTTON, this);
 
-    m_dropTarget = new CDropTarget(m_app, *this);
+    m_dropTarget = new CDropTarget(*this);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(idName(IDC_PROGRESS));
+    m_progress->hide();
+    m_cancel = pushButton(captionCancel, IDC_CANCEL, this);
+    m_cancel->hide();
 
     m_messages = new QPlainTextEdit(this);
     m_messages->setObjectName(idName(IDC_MESSAGES));
@@ -101,6 +112,10 @@ void CZektWinDlg::layOutControls() {
     dialog->addLayout(modes);
     dialog->addLayout(rows);
     dialog->addWidget(m_dropTarget);
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(m_progress, 1);
+    progress->addWidget(m_cancel);
+    dialog->addLayout(progress);
     dialog->addWidget(m_messageLabel);
     dialog->addWidget(m_messages, 1);
     resize(560, 420);
@@ -132,6 +147,7 @@ void CZektWinDlg::OnInitDialog() {
     });
     connect(m_changeFolder, &QPushButton::clicked, this, &CZektWinDlg::OnChangeFolder);
     connect(m_helpButton, &QPushButton::clicked, this, &CZektWinDlg::OnHelpButton);
+    connect(m_cancel, &QPushButton::clicked, this, &CZektWinDlg::cancelDrop);
 }
 
 void CZektWinDlg::OnChangeFolder() {
@@ -154,8 +170,9 @@ void CZektWinDlg::OnCheckMode() {
 
 // The log is not emptied: the usage follows whatever it already holds.
 void CZektWinDlg::OnHelpButton() {
-    GuiConverter converter(m_app);
+    GuiConverter converter;
     converter.runOptionText(QStringLiteral("-help"), QString());
+    m_app.messageLog += converter.log();
     showLog(m_app.messageLog);
 }
 
@@ -164,5 +181,87 @@ QString CZektWinDlg::optionText() const { return m_options->text(); }
 bool CZektWinDlg::convertSelected() const { return m_radioConvert->isChecked(); }
 
 void CZektWinDlg::showLog(const QString& log) { m_messages->setPlainText(log); }
+
+void CZektWinDlg::startDrop(const QStringList& paths) {
+    if (m_run) return;
+    m_app.messageLog.clear();
+    showLog(m_app.messageLog);
+    m_run = std::make_unique<DropRun>(paths, optionText(), convertSelected(), m_app.m_outputFolder);
+    connect(m_run.get(), &DropRun::logged, this, &CZektWinDlg::appendLog);
+    connect(m_run.get(), &DropRun::fileStarted, this, [this](const QString& input, const QString& output) {
+        m_app.m_inputPath = input;
+        m_app.m_outputPath = output;
+    });
+    connect(m_run.get(), &DropRun::progressed, this, &CZektWinDlg::showProgress);
+    connect(m_run.get(), &DropRun::sameFileFound, this, [this] { m_sameFile = true; });
+    connect(m_run.get(), &QThread::finished, this, [this] { finishDrop(); });
+    setRunning(true);
+    m_run->start();
+}
+
+void CZektWinDlg::cancelDrop() {
+    if (!m_run) return;
+    m_run->cancel();
+    m_cancel->setEnabled(false);
+}
+
+void CZektWinDlg::done(int result) {
+    stopDrop();
+    QDialog::done(result);
+}
+
+void CZektWinDlg::stopDrop() {
+    if (!m_run) return;
+    m_run->cancel();
+    m_run->wait();
+    // Its last log lines and its end are still queued for this dialog.
+    m_closing = true;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    finishDrop();
+    m_closing = false;
+}
+
+void CZektWinDlg::finishDrop() {
+    if (!m_run) return;
+    m_run->wait();  // the thread may still be on its way out
+    m_run.reset();
+    setRunning(false);
+    if (std::exchange(m_sameFile, false) && !m_closing) m_app.showMessage(this, text(IDS_SAME_FILE));
+}
+
+// While a drop runs only the log, the cancel button and the window itself
+// answer the user.
+void CZektWinDlg::setRunning(bool running) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{m_radioConvert, m_radioCheck, m_options, m_helpButton, m_dropTarget})
+        control->setEnabled(!running);
+    m_outputFolder->setEnabled(!running && !m_app.m_checkMode);
+    m_changeFolder->setEnabled(!running && !m_app.m_checkMode);
+    m_progress->setVisible(running);
+    m_progress->setRange(0, 0);  // busy until the first report
+    m_cancel->setVisible(running);
+    m_cancel->setEnabled(running);
+    if (running)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void CZektWinDlg::appendLog(const QString& text) {
+    m_app.messageLog += text;
+    m_messages->moveCursor(QTextCursor::End);
+    m_messages->insertPlainText(text);
+}
+
+void CZektWinDlg::showProgress(int filesDone, int filesFound, qint64 bytesDone, qint64 fileBytes) {
+    constexpr int steps = 1000;
+    const double fraction =
+        fileBytes > 0 ? static_cast<double>(bytesDone) / static_cast<double>(fileBytes) : 0;
+    m_progress->setRange(0, steps);
+    m_progress->setValue(filesFound > 0 ? static_cast<int>(steps * (filesDone + fraction) / filesFound) : 0);
+    QString format = QStringLiteral("%1 / %2").arg(filesDone).arg(filesFound);
+    if (fileBytes > 0) format += QStringLiteral("  (%1 / %2 MiB)").arg(bytesDone >> 20).arg(fileBytes >> 20);
+    m_progress->setFormat(format);
+}
 
 }  // namespace zektwin

@@ -1,11 +1,14 @@
 // ZektWin on the offscreen platform: the real dialog, drops sent through its
 // window as the window system would, files in temporary folders.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -13,6 +16,8 @@
 #include <csignal>
 #include <memory>
 
+#include "drop_run.h"
+#include "drop_target.h"
 #include "gui_converter.h"
 #include "option_tables.h"
 #include "resources.h"
@@ -40,6 +45,8 @@ class ZektWinTest : public QObject {
     std::unique_ptr<CZektWinApp> app;
     std::unique_ptr<CZektWinDlg> dlg;
     std::unique_ptr<QTemporaryDir> in, out;
+    QTemporaryDir shared;  // the large input, made once
+    QString big;
     QStringList messages, browseTitles;  // what the message box and folder browser were shown
     QString browseResult, startFolder;
 
@@ -54,6 +61,10 @@ class ZektWinTest : public QObject {
     QString outPath(const char* name) { return out->filePath(QString::fromLatin1(name)); }
     bool outputFolderEmpty() {
         return QDir(out->path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    // The summary line that ends a drop into the output folder.
+    QString into(const char* counts, const char* rest = "") {
+        return QString::fromLatin1(counts) + " converted into " + out->path() + rest + ".\n";
     }
     QString input(const char* name, const QByteArray& bytes) {
         QFile file(inPath(name));
@@ -88,9 +99,27 @@ class ZektWinTest : public QObject {
         for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
         data.setUrls(urls);
         QVERIFY(drag(control(IDC_DROP_ZONE), data, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->dropRunning(), 60000);
+    }
+    // Starts a drop of the large file and returns once its output is being
+    // written.
+    void startLargeDrop(const QStringList& more = {}) {
+        dlg->dropTarget().OnDropFiles(QStringList{big} + more);
+        QVERIFY(dlg->dropRunning());
+        QVERIFY(!control(IDC_DROP_ZONE)->isEnabled() && !control(IDC_OPTIONS)->isEnabled());
+        QDeadlineTimer deadline(30000);
+        while (outputFolderEmpty() && dlg->dropRunning() && !deadline.hasExpired()) QTest::qWait(1);
+        QVERIFY(dlg->dropRunning());
     }
 
 private slots:
+    void initTestCase() {
+        big = shared.filePath(QStringLiteral("big.txt"));
+        QFile file(big);
+        const QByteArray bytes = eucAiLf.repeated(22 << 20);  // 66 MiB
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+
     void init() {
         dlg.reset();  // before the application it refers to
         app = std::make_unique<CZektWinApp>();
@@ -129,7 +158,7 @@ private slots:
     void dropConvertsIntoFolder() {
         setOutputFolder(out->path() + "/");
         drop({input("a.txt", eucAiLf), input("b", "b\n")});
-        QCOMPARE(log(), QStringLiteral("a.txt:\nb:\n"));
+        QCOMPARE(log(), "a.txt:\nb:\n" + into("2 files", "/"));
         QCOMPARE(readFile(outPath("a.txt")), sjisAiCrlf);
         QCOMPARE(readFile(outPath("b")), QByteArray("b\r\n"));
         QCOMPARE(app->m_outputPath, outPath("b"));
@@ -139,7 +168,7 @@ private slots:
         QTest::mouseClick(control(IDC_RADIO_CHECK), Qt::LeftButton);
         drop({input("a.txt", eucAiLf), input("c.txt", "x\r\n"), input("u.txt", utf8AiLf)});
         QCOMPARE(log(), inPath("a.txt") + ": EUC [LF] \n\n" + inPath("c.txt") + ": ASCII [CRLF] \n\n" +
-                            inPath("u.txt") + ": UTF8 [LF] \n\n");
+                            inPath("u.txt") + ": UTF8 [LF] \n\n3 files checked.\n");
         QVERIFY(outputFolderEmpty());
     }
 
@@ -147,15 +176,16 @@ private slots:
     void refusedInputLeavesNoFile() {
         drop({input("100%s%n.txt", QByteArray("a\0b\n", 4)), inPath("missing.txt")});
         QCOMPARE(log(), "100%s%n.txt:" + inPath("100%s%n.txt") + ": Not a text file.\n\n" +
-                            "missing.txt:" + inPath("missing.txt") + ": No such a file.\n\n");
+                            "missing.txt:" + inPath("missing.txt") + ": No such a file.\n\n" +
+                            into("0 files", ", 1 refused, 1 failed"));
         QVERIFY(outputFolderEmpty());
     }
 
     // A character the output lacks is reported in its file's line.
     void substitutesAreReported() {
         drop({input("e.txt", "\xF0\x9F\x98\x80\n"), input("a.txt", eucAiLf)});
-        QCOMPARE(log(),
-                 "e.txt:" + inPath("e.txt") + ": 1 character replaced with the substitute mark.\n\na.txt:\n");
+        QCOMPARE(log(), "e.txt:" + inPath("e.txt") +
+                            ": 1 character replaced with the substitute mark.\n\na.txt:\n" + into("2 files"));
         QCOMPARE(readFile(outPath("e.txt")), QByteArray("\x81\xAC\r\n"));
     }
 
@@ -173,8 +203,17 @@ private slots:
         control<QLineEdit>(IDC_OPTIONS)->setText(options);
         drop({input("a.txt", eucAiLf), input("b.txt", eucAiLf)});
         const QString error = output.isEmpty() ? QString::fromLatin1(zekt::optionErrorText) : QString();
-        QCOMPARE(log(), "a.txt:" + error + "\nb.txt:" + error + "\n");
+        QCOMPARE(log(), "a.txt:" + error + "\nb.txt:" + error + "\n" +
+                            (output.isEmpty() ? into("0 files", ", 2 failed") : into("2 files")));
         QCOMPARE(readFile(outPath("b.txt")), output.isEmpty() ? QByteArray("<missing>") : output);
+    }
+
+    // ZektWin has no standard input: "-" names none, and the file is done.
+    void dashNamesNoStandardInput() {
+        control<QLineEdit>(IDC_OPTIONS)->setText(QStringLiteral("- -e"));
+        drop({input("a.txt", eucAiLf)});
+        QCOMPARE(log(), "a.txt:(stdin): Cannot open a file.\n\n" + into("1 file"));
+        QCOMPARE(readFile(outPath("a.txt")), QByteArray("\xA4\xA2\r\n"));
     }
 
     // Tokens start at "-" and end at a C-locale blank or after 15 bytes; the
@@ -226,11 +265,12 @@ private slots:
         const rlimit limit{64 * 1024, old.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         drop({big, small});
-        QCOMPARE(log(), "big.txt:" + outPath("big.txt") + ": Cannot write a file.\n\n");
+        QCOMPARE(log(), "big.txt:" + outPath("big.txt") + ": Cannot write a file.\n\n" +
+                            into("0 files", ", 1 failed"));
         QVERIFY(outputFolderEmpty());
         QVERIFY(dlg->isVisible());
         drop({small});  // it fits: the first drop stopped short of it
-        QCOMPARE(log(), QStringLiteral("small.txt:\n"));
+        QCOMPARE(log(), "small.txt:\n" + into("1 file"));
         QCOMPARE(readFile(outPath("small.txt")), sjisAiCrlf);
     }
 
@@ -241,7 +281,7 @@ private slots:
         QCOMPARE(::link(QFile::encodeName(a), QFile::encodeName(outPath("a.txt"))), 0);
         drop({a, input("b.txt", eucAiLf)});
         QCOMPARE(messages, QStringList(QString::fromUtf8("入力ファイルと出力ファイルが同じです")));
-        QCOMPARE(log(), QStringLiteral("a.txt:"));
+        QCOMPARE(log(), "a.txt:\n" + into("0 files", ", 1 failed"));
         QCOMPARE(readFile(a), eucAiLf);
         QVERIFY(!QFile::exists(outPath("b.txt")));
     }
@@ -252,7 +292,7 @@ private slots:
         const QString usage = QString::fromLatin1(zekt::bannerText) + "\n" + zekt::usageText;
         QCOMPARE(log(), usage + usage);
         drop({input("a.txt", eucAiLf)});
-        QCOMPARE(log(), QStringLiteral("a.txt:\n"));
+        QCOMPARE(log(), "a.txt:\n" + into("1 file"));
     }
 
     // Text widgets take text drops by default, and file drags carry text too.
@@ -264,6 +304,115 @@ private slots:
                                  IDC_HELP_BUTTON, IDC_MESSAGES})
             QVERIFY2(!drag(control(name), files), name);
         QVERIFY(drag(control(IDC_DROP_ZONE), files));
+    }
+    // A folder's regular files, in name order, into the same relative paths;
+    // hidden entries, links, special files and the output folder itself
+    // (here inside the tree) are passed over, so a second drop is the same.
+    void folderTree() {
+        QDir tree(in->path());
+        for (const char* folder : {"sub/deeper", "empty", ".hidden", "converted"})
+            QVERIFY(tree.mkpath(folder));
+        for (const char* name : {"sub/deeper/c.txt", "sub/b.txt", "a.txt", ".dot.txt", ".hidden/d.txt"})
+            input(name, eucAiLf);
+        QVERIFY(QFile::link(inPath("a.txt"), inPath("link.txt")));
+        QVERIFY(QFile::link(inPath("sub"), inPath("linked")));
+        QCOMPARE(::mkfifo(QFile::encodeName(inPath("fifo")).constData(), 0600), 0);
+        setOutputFolder(inPath("converted"));
+        for (int i = 0; i < 2; ++i) {
+            drop({in->path()});
+            QCOMPARE(log(), "a.txt:\nsub/b.txt:\nsub/deeper/c.txt:\n3 files converted into " +
+                                inPath("converted") + ".\n");
+        }
+        QStringList written;
+        QDirIterator it(inPath("converted"), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) written << it.next().mid(inPath("converted").size() + 1);
+        written.sort();
+        QCOMPARE(written, QStringList({"a.txt", "sub", "sub/b.txt", "sub/deeper", "sub/deeper/c.txt"}));
+        QCOMPARE(readFile(inPath("converted/sub/deeper/c.txt")), sjisAiCrlf);
+        QTest::mouseClick(control(IDC_RADIO_CHECK), Qt::LeftButton);
+        drop({inPath("sub")});
+        QCOMPARE(log(), inPath("sub/b.txt") + ": EUC [LF] \n\n" + inPath("sub/deeper/c.txt") +
+                            ": EUC [LF] \n\n2 files checked.\n");
+    }
+
+    // The event loop runs while a large file converts: a timer fires, the
+    // progress shows the file's bytes, and at most 20 reports a second come.
+    void largeDropKeepsTheWindowAlive() {
+        int ticks = 0;
+        bool sawBytes = false;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            if (!dlg->dropRunning()) return;
+            ++ticks;
+            sawBytes =
+                sawBytes || control<QProgressBar>(IDC_PROGRESS)->text().contains(QStringLiteral("MiB"));
+        });
+        timer.start(0);
+        drop({big});
+        QVERIFY(ticks > 0);
+        QVERIFY(sawBytes);
+        QVERIFY(!control(IDC_PROGRESS)->isVisible() && control(IDC_DROP_ZONE)->isEnabled());
+        QCOMPARE(log(), "big.txt:\n" + into("1 file"));
+        QCOMPARE(QFileInfo(outPath("big.txt")).size(), QFileInfo(big).size() / 3 * 4);
+    }
+
+    void progressIsThrottled() {
+        DropRun run({big, input("a.txt", eucAiLf)}, {}, true, out->path());
+        QList<qint64> times;
+        QElapsedTimer clock;
+        QObject::connect(
+            &run, &DropRun::progressed, &run, [&] { times << clock.elapsed(); }, Qt::DirectConnection);
+        clock.start();
+        run.start();
+        QVERIFY(run.wait(60000));
+        QVERIFY(times.size() >= 2);
+        for (qsizetype i = 1; i < times.size(); ++i) QVERIFY(times[i] - times[i - 1] >= 50);
+    }
+
+    // Cancel stops inside the file: nothing of it stays in the folder.
+    void cancelMidFile() {
+        startLargeDrop({input("a.txt", eucAiLf)});
+        QVERIFY(control(IDC_CANCEL)->isVisible());
+        control<QPushButton>(IDC_CANCEL)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->dropRunning(), 30000);
+        QCOMPARE(log(), "big.txt:" + big + ": Cancelled.\n\n" + into("0 files").chopped(1) +
+                            " Cancelled after 0 files.\n");
+        QVERIFY(outputFolderEmpty());
+        QVERIFY(control(IDC_OPTIONS)->isEnabled() && !control(IDC_CANCEL)->isVisible());
+    }
+
+    void closingCancelsTheDrop() {
+        startLargeDrop();
+        dlg->close();
+        QVERIFY(!dlg->dropRunning() && !dlg->isVisible());
+        QVERIFY(log().endsWith(QStringLiteral(": Cancelled.\n\n") + into("0 files").chopped(1) +
+                               " Cancelled after 0 files.\n"));
+        QVERIFY(outputFolderEmpty());
+    }
+
+    // Answered without a display, before Qt looks for one.
+    void headlessArguments_data() {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("--version") << "--version"
+                                   << "ZektWin 2.2.1.0\n";
+        QTest::newRow("--help") << "--help"
+                                << "Usage: ZektWin [options] [files...]\n";
+    }
+    void headlessArguments() {
+        QFETCH(QString, argument);
+        QFETCH(QString, start);
+        QProcess zektwin;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(QString::fromLatin1(name));
+        zektwin.setProcessEnvironment(environment);
+        zektwin.start(QStringLiteral(ZEKTWIN_BINARY), {argument});
+        QVERIFY(zektwin.waitForFinished(30000));
+        QCOMPARE(zektwin.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(zektwin.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(zektwin.readAllStandardOutput()).startsWith(start));
     }
 };
 

@@ -98,8 +98,10 @@ TEST_F(ZektCli, HelpVersionAndOptionErrors) {
         {"-help", {"-help"}, eucA, help, ""},
         {"-v has no final LF", {"-v", "missing.txt"}, eucA, banner, ""},
         {"-version", {"-version"}, eucA, banner, ""},
+        {"--help", {"--help", "-bogus"}, eucA, help, ""},
+        {"--version ends its line", {"--version", "missing.txt"}, eucA, banner + "\n", ""},
+        {"no third dash", {"---help"}, eucA, "", optionError, 255},
         {"case matters", {"-Unix"}, eucA, "", optionError, 255},
-        {"lone dash", {"-"}, eucA, "", optionError, 255},
         {"trailing blank", {"-e "}, eucA, "", optionError, 255},
         {"trailing letters", {"-lfx"}, eucA, "", optionError, 255},
         {"later files untouched", {"-E", "-zz", "a.txt"}, "", "", optionError, 255},
@@ -127,6 +129,40 @@ TEST_F(ZektCli, ArgumentsApplyLeftToRight) {
         {"missing file under a file", {"a.txt/x"}, "", "", "a.txt/x: No such a file.\n"},
         {"a directory", {"-c", "sub", "a.txt"}, "", "a.txt: EUC [LF] \n", "sub: Cannot open a file.\n"},
         {"empty name is no stdin", {"-c", ""}, eucA, "", ": No such a file.\n"},
+    });
+}
+
+// "-" names the standard input among the files, as in other filters; after
+// -f or -- it is a file of that name.
+TEST_F(ZektCli, DashIsTheStandardInput) {
+    file("a.txt", eucA);
+    file("-", "y\n");
+    expectRuns({
+        {"between files", {"a.txt", "-", "a.txt"}, "x\n", sjisA + "x\r\n" + sjisA, ""},
+        {"named (stdin)", {"-c", "-"}, eucA, "(stdin): EUC [LF] \n", ""},
+        {"a second - finds its end",
+         {"-c", "-", "-"},
+         eucA,
+         "(stdin): EUC [LF] \n(stdin): ASCII [No RET] \n",
+         ""},
+        {"-overwrite still writes stdout", {"-overwrite", "-e", "-lf", "-"}, sjisA, eucA, ""},
+        {"after -f a file", {"-f", "-"}, eucA, "y\r\n", ""},
+        {"after -- a file", {"-e", "--", "-"}, eucA, "y\r\n", ""},
+    });
+}
+
+// Options after the last file apply to nothing: said on stderr, status kept.
+TEST_F(ZektCli, OptionsAfterTheLastFileAreNamed) {
+    file("a.txt", eucA);
+    const std::string warning = "zekt: options after the last file name apply to no file:";
+    expectRuns({
+        {"after a file", {"a.txt", "-u8", "-lf"}, "", sjisA, warning + " -u8 -lf\n"},
+        {"after -", {"-", "-e"}, eucA, sjisA, warning + " -e\n"},
+        {"a trailing --", {"a.txt", "--"}, "", sjisA, warning + " --\n"},
+        {"status kept", {"missing.txt", "-e"}, "", "", "missing.txt: No such a file.\n" + warning + " -e\n"},
+        {"no file: they apply to stdin", {"-e", "-lf"}, eucA, eucA, ""},
+        {"-f makes the last word a file", {"a.txt", "-f", "a.txt"}, "", sjisA + sjisA, ""},
+        {"help ends the run first", {"a.txt", "-h"}, "", sjisA + banner + "\n" + zekt::usageText, ""},
     });
 }
 
