@@ -90,11 +90,12 @@ public:
         : conv_(conv),
           blockSize_(std::max<std::int32_t>(conv.bufferSize, 1)),  // an empty block would never reach the end
           inputSize_(BlockSource::storageFor(blockSize_, conv.perByte)),
-          storage_(allocate(inputSize_ + outputBytes)),
+          keptSize_(static_cast<int>(utf8Window) + blockSize_),
+          storage_(allocate(inputSize_ + keptSize_ + outputBytes)),
           source_(conv, storage_.get(), inputSize_, blockSize_),
           kind_(conv.inputCode) {
         if (!storage_) return;
-        conv.attachOutput(storage_.get() + inputSize_, outputBytes);
+        conv.attachOutput(storage_.get() + inputSize_ + keptSize_, outputBytes);
         shift_.bomPending = conv.outputCode == CodeKind::UTF8 && conv.outputBom;
     }
     ~ConversionPass() { conv_.detachOutput(); }
@@ -128,7 +129,7 @@ private:
             if (scans && block.start < static_cast<int>(utf8Bom.size())) noteByteOrderMark(block);
             if (conv_.checkOnly) {
                 withdrawProvisionalVerdict();
-                conv_.scanBlock(block, scanState_, utf8_, kind_, returnKind_, report_);
+                conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
                 if (kind_ == CodeKind::NOT_TEXT) return NOT_TEXT;
                 continue;
             }
@@ -144,10 +145,12 @@ private:
     }
 
     // A verdict resting only on 8-bit bytes (EUC) or on bytes that have
-    // been well-formed so far (UTF-8) may still change with the next block.
+    // been well-formed so far (UTF-8 without its byte order mark) may still
+    // change with the next block.
     void withdrawProvisionalVerdict() {
         const bool provisionalEuc = kind_ == CodeKind::EUC && !report_.eucOnly;
-        if ((provisionalEuc || kind_ == CodeKind::UTF8) && conv_.inputCode != kind_) kind_ = CodeKind::ASCII;
+        const bool provisionalUtf8 = kind_ == CodeKind::UTF8 && !report_.bom;
+        if ((provisionalEuc || provisionalUtf8) && conv_.inputCode != kind_) kind_ = CodeKind::ASCII;
     }
 
     // false if the block was refused as not text.
@@ -161,11 +164,37 @@ private:
             scanState_ = convertState_;
             return true;
         }
-        conv_.scanBlock(block, scanState_, utf8_, kind_, returnKind_, report_);
+        conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
         if (kind_ == CodeKind::NOT_TEXT) return false;
+        // 8-bit text with the code still open waits, kept, for the verdict.
+        if (kind_ == CodeKind::ASCII && report_.eightBit && keep(block)) return true;
+        convertKept();
         converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
         return true;
     }
+
+    // false if there is no room, which the detection's window rules out.
+    bool keep(const InputBuffer& block) {
+        if (keptCount_ + block.count > keptSize_) return false;
+        if (keptCount_ == 0) keptStart_ = block.start;
+        std::memcpy(kept() + keptCount_, block.data, static_cast<std::size_t>(block.count));
+        keptCount_ += block.count;
+        return true;
+    }
+
+    // The kept blocks, as they were read, in the code now settled.
+    void convertKept() {
+        for (int done = 0; done < keptCount_; done += blockSize_) {
+            const InputBuffer block{.data = kept() + done,
+                                    .count = std::min(blockSize_, keptCount_ - done),
+                                    .capacity = blockSize_,
+                                    .start = keptStart_ + done};
+            converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+        }
+        keptCount_ = 0;
+    }
+
+    std::uint8_t* kept() { return storage_.get() + inputSize_; }
 
     // Scan and conversion read a block alike once the code is settled and
     // they hold the same, so that one reading serves both. They may differ
@@ -213,7 +242,7 @@ private:
     }
 
     Converter& conv_;
-    const int blockSize_, inputSize_;
+    const int blockSize_, inputSize_, keptSize_;
     std::unique_ptr<std::uint8_t[]> storage_;
     BlockSource source_;
 
@@ -222,8 +251,10 @@ private:
     DetectReport report_;
     DecodeState scanState_, convertState_;
     ShiftState shift_;
-    Utf8Check utf8_;
+    FormCheck forms_;
     int bomMatched_ = 0;
+    int keptCount_ = 0;
+    std::int64_t keptStart_ = 0;
     DetectReport scratchReport_;  // what the conversion's own reading saw: dropped
     ReturnKind scratchReturn_ = ReturnKind::NONE;
 };
