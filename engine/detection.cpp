@@ -109,11 +109,12 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
     const std::uint8_t* const end = p + buffer.count;
     if (!check.startRead) p = passCutStart(p, end, check);
     const int needed = check.startTrails > 0 ? 3 : 1;
+    const auto counted = [&] { return needed == 1 || check.wideSequences >= needed; };
     int state = check.utf8;
     std::uint8_t seen = 0;
     if (shortcuts && report.broken && report.wide) p = end;
     while (p < end) {
-        if (shortcuts && state == IDLE && check.wideSequences >= needed - 1) {
+        if (shortcuts && state == IDLE && counted()) {
             bool wide = false;
             int open = 0;
             p = skipUtf8Vectors(p, end, open, wide);
@@ -131,7 +132,7 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
         seen |= step;
         state = step & STATE_MASK;
     }
-    if ((seen & WIDE) && (needed == 1 || check.wideSequences >= needed)) report.wide = true;
+    if ((seen & WIDE) && counted()) report.wide = true;
     if (seen & BROKEN) report.broken = true;
     check.utf8 = state;
 }
