@@ -240,8 +240,9 @@ void scanPlain(Converter& conv, const InputBuffer& buffer, CodeKind kind, Decode
 // The bytes from 0x80 up so far are only the start of a character that the
 // block's end cuts: in UTF-8, in a reading of EUC, or held by the scan.
 bool cutAtBlockEnd(const FormCheck& check, const DecodeState& scanned) {
-    return check.eightBitTail > 0 && (check.utf8 != IDLE || eucOpen(check.legacy[0]) ||
-                                      eucOpen(check.legacy[1]) || (scanned.holdsByte() && scanned.held >= 0x80));
+    return check.eightBitTail > 0 &&
+           (check.utf8 != IDLE || eucOpen(check.legacy[0]) || eucOpen(check.legacy[1]) ||
+            (scanned.holdsByte() && scanned.held >= 0x80));
 }
 
 // Well-formed UTF-8 without a wide sequence yet (or without the three a cut
@@ -269,15 +270,15 @@ CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffe
 
 void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
                           ReturnKind& returnKind, DetectReport& report) {
-    if (kind == CodeKind::ASCII) {
-        checkUtf8(buffer, forms, report, !perByte);
-        checkLegacyForms(buffer, forms, report);
-    }
+    const bool open = kind == CodeKind::ASCII;
+    if (open) checkUtf8(buffer, forms, report, !perByte);
     if (perByte)
         scanPlain(*this, buffer, kind, state, returnKind, report);
     else
         scanQuick(*this, buffer, kind, state, returnKind, report);
-    if (kind == CodeKind::ASCII) kind = verdict(report, forms, buffer, state);
+    // Up to the first 8-bit byte the legacy forms hold nothing.
+    if (open && report.eightBit) checkLegacyForms(buffer, forms, report);
+    if (open) kind = verdict(report, forms, buffer, state);
     if (binaryCheck && report.binary) kind = CodeKind::NOT_TEXT;
 }
 

@@ -126,7 +126,9 @@ struct DetectReport {
     bool broken = false;  // the raw bytes are not well-formed UTF-8
     bool wide = false;    // they hold a 3- or 4-byte UTF-8 sequence
     bool bom = false;     // the input begins with the UTF-8 byte order mark
-    bool sjisOnly = false;  // the raw bytes broke EUC's form while Shift-JIS's held
+
+    // The raw bytes broke EUC's form while Shift-JIS's held.
+    bool sjisOnly = false;
 
     bool operator==(const DetectReport&) const = default;
 };
@@ -139,13 +141,13 @@ inline constexpr std::int64_t utf8Window = 1 << 16;
 // The checks of the raw bytes against the encoding forms, carried across
 // blocks while the input code is open; detection.cpp reads the states.
 struct FormCheck {
-    int utf8 = 0;             // what the next UTF-8 byte must be; 0: anything
-    int startTrails = 0;      // continuation bytes passed over at the start of the input
-    bool startRead = false;   // past them
-    int wideSequences = 0;    // 3- and 4-byte sequences counted after such a start
+    int utf8 = 0;                          // what the next UTF-8 byte must be; 0: anything
+    int startTrails = 0;                   // continuation bytes passed over at the start of the input
+    bool startRead = false;                // past them
+    int wideSequences = 0;                 // 3- and 4-byte sequences counted after such a start
     std::array<std::uint8_t, 2> legacy{};  // EUC and Shift-JIS, read from the first byte and the second
-    bool legacyDone = false;   // nothing the legacy forms show can change any more
-    std::int64_t firstEightBit = -1;  // input offset of the first byte from 0x80 up
+    bool legacyDone = false;               // nothing the legacy forms show can change any more
+    std::int64_t firstEightBit = -1;       // input offset of the first byte from 0x80 up
     int eightBitTail = 0;  // bytes from 0x80 up so far, while they all end the input (at most 3); else -1
 };
 

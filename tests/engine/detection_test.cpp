@@ -10,7 +10,10 @@ namespace {
 using enum CodeKind;
 
 std::string encoded(CodeKind code, const std::string& utf8) {
-    const char* name = code == SJIS ? "SHIFT_JIS" : code == EUC ? "EUC-JP" : code == JIS ? "ISO-2022-JP" : "UTF-8";
+    const char* name = code == SJIS  ? "SHIFT_JIS"
+                       : code == EUC ? "EUC-JP"
+                       : code == JIS ? "ISO-2022-JP"
+                                     : "UTF-8";
     return iconvText(name, "UTF-8", utf8).value_or("");
 }
 
@@ -47,7 +50,8 @@ TEST(Detection, RealFileCases) {
         {"UTF-8 cut by the first block", hashes + "日本語のテキスト\n", hashes + "日本語のテキスト\n", UTF8},
         {"UTF-8, Latin first", "(c) © Café München\n息子\n", "(c) © Café München\n息子\n", UTF8},
         {"UTF-8 cut at the end", "日本語\xE3\x81", "日本語" + substitute, UTF8},
-        {"UTF-8 cut at the start", "\x97\xA5本語のテキスト", substitute + substitute + "本語のテキスト", UTF8},
+        {"UTF-8 cut at the start", "\x97\xA5本語のテキスト", substitute + substitute + "本語のテキスト",
+         UTF8},
         {"byte order mark, stray byte", "\xEF\xBB\xBF日本語\x82\n", "日本語" + substitute + "\n", UTF8},
         {"Shift-JIS 上場", encoded(SJIS, "上場"), "上場", SJIS},
         {"Shift-JIS 失踪", encoded(SJIS, "失踪"), "失踪", SJIS},
