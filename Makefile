@@ -1,5 +1,5 @@
 # Front door: `make test` and `make demo` install what is missing, build and run.
-.PHONY: all deps build test dev demo fuzz bench package format check-format clean
+.PHONY: all deps build test dev demo fuzz bench detect-report package format check-format clean
 
 all: build
 
@@ -32,6 +32,11 @@ fuzz: deps
 
 bench: build
 	@bash bench/run.sh
+
+# How often detection is right on real text, beside nkf and uchardet:
+# docs/detection.md. Not part of test.
+detect-report: build
+	@bash bench/detect-report.sh
 
 # The Debian package, from a Release build with Debian's usual hardening
 # flags, in build-package/. dpkg-dev (dpkg-buildflags, dpkg-shlibdeps) and

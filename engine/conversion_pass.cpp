@@ -142,7 +142,8 @@ private:
 }  // namespace
 
 // All the state of one pass; it owns the pass's one allocation (the input
-// blocks, a block of UTF-16 input as read, then the output buffer) and
+// blocks, a block of UTF-16 input as read, the blocks kept while the code
+// is open, then the output buffer) and
 // lends the output buffer to the Converter for the pass's duration.
 class ConversionPass {
 public:
@@ -151,13 +152,14 @@ public:
           blockSize_(std::max<std::int32_t>(conv.bufferSize, 1)),  // an empty block would never reach the end
           inputSize_(BlockSource::storageFor(blockSize_, conv.perByte)),
           transcodedSize_(Utf16Transcoder::roomFor(blockSize_)),
-          storage_(allocate(inputSize_ + transcodedSize_ + outputBytes)),
+          keptSize_(static_cast<int>(utf8Window) + blockSize_),
+          storage_(allocate(inputSize_ + transcodedSize_ + keptSize_ + outputBytes)),
           source_(conv, storage_.get(), inputSize_, blockSize_),
           blocks_(source_, storage_.get() + inputSize_, transcodedSize_),
           inputCode_(isUtf16(conv.inputCode) ? CodeKind::UTF8 : conv.inputCode),
           kind_(inputCode_) {
         if (!storage_) return;
-        conv.attachOutput(storage_.get() + inputSize_ + transcodedSize_, outputBytes);
+        conv.attachOutput(storage_.get() + inputSize_ + transcodedSize_ + keptSize_, outputBytes);
         shift_.bomPending = isUnicode(conv.outputCode) && conv.outputBom;
     }
     ~ConversionPass() { conv_.detachOutput(); }
@@ -213,7 +215,7 @@ private:
             if (scans && block.start < static_cast<int>(utf8Bom.size())) noteByteOrderMark(block);
             if (conv_.checkOnly) {
                 withdrawProvisionalVerdict();
-                conv_.scanBlock(block, scanState_, utf8_, kind_, returnKind_, report_);
+                conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
                 if (kind_ == CodeKind::NOT_TEXT) return NOT_TEXT;
                 continue;
             }
@@ -229,10 +231,12 @@ private:
     }
 
     // A verdict resting only on 8-bit bytes (EUC) or on bytes that have
-    // been well-formed so far (UTF-8) may still change with the next block.
+    // been well-formed so far (UTF-8 without its byte order mark) may still
+    // change with the next block.
     void withdrawProvisionalVerdict() {
         const bool provisionalEuc = kind_ == CodeKind::EUC && !report_.eucOnly;
-        if ((provisionalEuc || kind_ == CodeKind::UTF8) && inputCode_ != kind_) kind_ = CodeKind::ASCII;
+        const bool provisionalUtf8 = kind_ == CodeKind::UTF8 && !report_.bom;
+        if ((provisionalEuc || provisionalUtf8) && inputCode_ != kind_) kind_ = CodeKind::ASCII;
     }
 
     // false if the block was refused as not text.
@@ -246,11 +250,37 @@ private:
             scanState_ = convertState_;
             return true;
         }
-        conv_.scanBlock(block, scanState_, utf8_, kind_, returnKind_, report_);
+        conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
         if (kind_ == CodeKind::NOT_TEXT) return false;
+        // 8-bit text with the code still open waits, kept, for the verdict.
+        if (kind_ == CodeKind::ASCII && report_.eightBit && keep(block)) return true;
+        convertKept();
         converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
         return true;
     }
+
+    // false if there is no room, which the detection's window rules out.
+    bool keep(const InputBuffer& block) {
+        if (keptCount_ + block.count > keptSize_) return false;
+        if (keptCount_ == 0) keptStart_ = block.start;
+        std::memcpy(kept() + keptCount_, block.data, static_cast<std::size_t>(block.count));
+        keptCount_ += block.count;
+        return true;
+    }
+
+    // The kept blocks, as they were read, in the code now settled.
+    void convertKept() {
+        for (int done = 0; done < keptCount_; done += blockSize_) {
+            const InputBuffer block{.data = kept() + done,
+                                    .count = std::min(blockSize_, keptCount_ - done),
+                                    .capacity = blockSize_,
+                                    .start = keptStart_ + done};
+            converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+        }
+        keptCount_ = 0;
+    }
+
+    std::uint8_t* kept() { return storage_.get() + inputSize_ + transcodedSize_; }
 
     // Scan and conversion read a block alike once the code is settled and
     // they hold the same, so that one reading serves both. They may differ
@@ -298,7 +328,7 @@ private:
     }
 
     Converter& conv_;
-    const int blockSize_, inputSize_, transcodedSize_;
+    const int blockSize_, inputSize_, transcodedSize_, keptSize_;
     std::unique_ptr<std::uint8_t[]> storage_;
     BlockSource source_;
     ReadSource blocks_;
@@ -310,8 +340,10 @@ private:
     DetectReport report_;
     DecodeState scanState_, convertState_;
     ShiftState shift_;
-    Utf8Check utf8_;
+    FormCheck forms_;
     int bomMatched_ = 0;
+    int keptCount_ = 0;
+    std::int64_t keptStart_ = 0;
     DetectReport scratchReport_;  // what the conversion's own reading saw: dropped
     ReturnKind scratchReturn_ = ReturnKind::NONE;
 };

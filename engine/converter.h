@@ -129,8 +129,8 @@ public:
     int fillBlock(InputBuffer& buffer);
     RawCode decodeByte(int byte, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
                        DetectReport& report, ShiftState& shift, bool quiet);
-    // utf8 carries the UTF-8 check of the raw bytes across blocks.
-    void scanBlock(const InputBuffer& buffer, DecodeState& state, Utf8Check& utf8, CodeKind& kind,
+    // forms carries the checks of the raw bytes across blocks.
+    void scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
                    ReturnKind& returnKind, DetectReport& report);
 
     // Output side: the single way a character reaches the output.

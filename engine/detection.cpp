@@ -88,16 +88,33 @@ const std::uint8_t* skipCommonUtf8(const std::uint8_t* p, const std::uint8_t* en
     return p;
 }
 
+// Up to three continuation bytes at the start of the input are the end of
+// a character cut off before it: they break nothing, but such a start needs
+// three wide sequences, not one, for the verdict.
+const std::uint8_t* passCutStart(const std::uint8_t* p, const std::uint8_t* end, FormCheck& check) {
+    while (p < end && check.startTrails < 3 && isUtf8Continuation(*p)) {
+        ++p;
+        ++check.startTrails;
+    }
+    if (p < end) check.startRead = true;
+    return p;
+}
+
 // Once the bytes are both broken and wide nothing more can change, and
-// ASCII between sequences is passed over; the plain path reads every byte.
-void checkUtf8(const InputBuffer& buffer, Utf8Check& check, DetectReport& report, bool shortcuts) {
+// ASCII between sequences is passed over; the plain path reads every byte,
+// and so does the block path while wide sequences are still counted. A
+// sequence left open by the end of the input breaks nothing.
+void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report, bool shortcuts) {
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
-    int state = check.state;
+    if (!check.startRead) p = passCutStart(p, end, check);
+    const int needed = check.startTrails > 0 ? 3 : 1;
+    const auto counted = [&] { return needed == 1 || check.wideSequences >= needed; };
+    int state = check.utf8;
     std::uint8_t seen = 0;
     if (shortcuts && report.broken && report.wide) p = end;
     while (p < end) {
-        if (shortcuts && state == IDLE) {
+        if (shortcuts && state == IDLE && counted()) {
             bool wide = false;
             int open = 0;
             p = skipUtf8Vectors(p, end, open, wide);
@@ -111,13 +128,106 @@ void checkUtf8(const InputBuffer& buffer, Utf8Check& check, DetectReport& report
             if (p == end) break;
         }
         const std::uint8_t step = utf8Steps[static_cast<std::size_t>(state)][*p++];
+        check.wideSequences += (step & WIDE) != 0;
         seen |= step;
         state = step & STATE_MASK;
     }
-    if (buffer.last && state != IDLE) seen |= BROKEN;  // open at the end of the input
-    if (seen & WIDE) report.wide = true;
+    if ((seen & WIDE) && counted()) report.wide = true;
     if (seen & BROKEN) report.broken = true;
-    check.state = state;
+    check.utf8 = state;
+}
+
+// EUC's form and Shift-JIS's, as one state: EUC's in the low three bits,
+// Shift-JIS's above them.
+enum EucForm : std::uint8_t { EUC_IDLE, EUC_PAIR, EUC_KANA, EUC_TRIPLE, EUC_BROKEN };
+enum SjisForm : std::uint8_t { SJIS_IDLE, SJIS_TRAIL, SJIS_BROKEN };
+constexpr int legacyStates = (EUC_BROKEN | SJIS_BROKEN << 3) + 1;
+
+constexpr std::uint8_t legacy(int euc, int sjis) { return static_cast<std::uint8_t>(euc | sjis << 3); }
+constexpr int eucOf(int state) { return state & 7; }
+constexpr int sjisOf(int state) { return state >> 3; }
+
+constexpr int stepEuc(int state, int b) {
+    switch (state) {
+        case EUC_IDLE:
+            if (b < 0x80) return EUC_IDLE;
+            return isEucByte(b) ? EUC_PAIR : b == SS2 ? EUC_KANA : b == SS3 ? EUC_TRIPLE : EUC_BROKEN;
+        case EUC_PAIR: return isEucByte(b) ? EUC_IDLE : EUC_BROKEN;
+        case EUC_KANA: return isHalfWidthKanaByte(b) ? EUC_IDLE : EUC_BROKEN;
+        case EUC_TRIPLE: return isEucByte(b) ? EUC_PAIR : EUC_BROKEN;
+        default: return EUC_BROKEN;
+    }
+}
+
+// A lead 0x81-0x9F or 0xE0-0xFC, then 0x40-0x7E or 0x80-0xFC; 0xA1-0xDF alone.
+constexpr int stepSjis(int state, int b) {
+    if (state == SJIS_TRAIL) return isSjisTrail(b) ? SJIS_IDLE : SJIS_BROKEN;
+    if (state == SJIS_BROKEN || b == 0x80 || b == 0xA0 || b > 0xFC) return SJIS_BROKEN;
+    return b < 0x80 || isHalfWidthKanaByte(b) ? SJIS_IDLE : SJIS_TRAIL;
+}
+
+constexpr std::array<std::array<std::uint8_t, 256>, legacyStates> legacySteps = [] {
+    std::array<std::array<std::uint8_t, 256>, legacyStates> t{};
+    for (int state = 0; state < legacyStates; ++state)
+        for (int b = 0; b < 256; ++b)
+            t[static_cast<std::size_t>(state)][static_cast<std::size_t>(b)] =
+                legacy(stepEuc(eucOf(state), b), stepSjis(sjisOf(state), b));
+    return t;
+}();
+
+// Where the input may begin inside a character, each form is also read from
+// its second byte.
+constexpr std::uint8_t secondReading(int first) {
+    return legacy(isEucByte(first) ? EUC_IDLE : EUC_BROKEN, in(first, 0x80, 0xFC) ? SJIS_IDLE : SJIS_BROKEN);
+}
+
+// A form is broken when every reading of it is.
+constexpr bool eucBroken(const std::array<std::uint8_t, 2>& r) {
+    return eucOf(r[0]) == EUC_BROKEN && eucOf(r[1]) == EUC_BROKEN;
+}
+constexpr bool sjisBroken(const std::array<std::uint8_t, 2>& r) {
+    return sjisOf(r[0]) == SJIS_BROKEN && sjisOf(r[1]) == SJIS_BROKEN;
+}
+constexpr bool eucOpen(int state) { return eucOf(state) != EUC_IDLE && eucOf(state) != EUC_BROKEN; }
+constexpr bool betweenCharacters(int state) { return !eucOpen(state) && sjisOf(state) != SJIS_TRAIL; }
+
+// Bytes from 0x80 up that all end the input so far: how many, up to three.
+void noteEightBit(FormCheck& check, std::int64_t offset) {
+    if (check.firstEightBit < 0) check.firstEightBit = offset;
+    if (check.eightBitTail >= 0) check.eightBitTail = check.eightBitTail < 3 ? check.eightBitTail + 1 : -1;
+}
+
+bool legacyFinished(const FormCheck& check) { return check.legacyDone && check.eightBitTail < 0; }
+
+// The raw bytes against EUC's form and Shift-JIS's. EUC broken while
+// Shift-JIS holds is Shift-JIS evidence; once either is broken nothing more
+// can come of them.
+void checkLegacyForms(const InputBuffer& buffer, FormCheck& check, DetectReport& report) {
+    const std::uint8_t* const begin = buffer.data;
+    const std::uint8_t* p = begin;
+    const std::uint8_t* const end = p + buffer.count;
+    auto r = check.legacy;
+    if (buffer.start == 0 && p < end) {
+        r = {legacySteps[0][*p], secondReading(*p)};
+        if (*p++ >= 0x80) noteEightBit(check, 0);
+    }
+    while (p < end && !legacyFinished(check)) {
+        if (betweenCharacters(r[0]) && betweenCharacters(r[1])) {
+            const std::uint8_t* const next = skipAscii(p, end);
+            if (next != p && check.eightBitTail > 0) check.eightBitTail = -1;
+            if ((p = next) == end) break;
+        }
+        const int b = *p++;
+        if (b >= 0x80)
+            noteEightBit(check, buffer.start + (p - 1 - begin));
+        else if (check.eightBitTail > 0)
+            check.eightBitTail = -1;
+        if (check.legacyDone) continue;
+        r = {legacySteps[r[0]][static_cast<std::size_t>(b)], legacySteps[r[1]][static_cast<std::size_t>(b)]};
+        if (eucBroken(r) && !sjisBroken(r)) report.sjisOnly = true;
+        check.legacyDone = eucBroken(r) || sjisBroken(r);
+    }
+    check.legacy = r;
 }
 
 void scanPlain(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
@@ -127,26 +237,48 @@ void scanPlain(Converter& conv, const InputBuffer& buffer, CodeKind kind, Decode
         conv.decodeByte(buffer.data[i], kind, returnKind, state, report, shift, true);
 }
 
-// Evidence ranks JIS over UTF-8 over Shift-JIS over EUC; none leaves the
-// code open.
-CodeKind verdict(const DetectReport& r) {
+// The bytes from 0x80 up so far are only the start of a character that the
+// block's end cuts: in UTF-8, in a reading of EUC, or held by the scan.
+bool cutAtBlockEnd(const FormCheck& check, const DecodeState& scanned) {
+    return check.eightBitTail > 0 &&
+           (check.utf8 != IDLE || eucOpen(check.legacy[0]) || eucOpen(check.legacy[1]) ||
+            (scanned.holdsByte() && scanned.held >= 0x80));
+}
+
+// Well-formed UTF-8 without a wide sequence yet (or without the three a cut
+// start needs) may still turn out to be UTF-8.
+bool utf8Undecided(const DetectReport& r, const FormCheck& check, const InputBuffer& buffer) {
+    return !r.broken && !r.wide && buffer.start + buffer.count - check.firstEightBit < utf8Window;
+}
+
+// Evidence ranks the byte order mark and JIS over UTF-8 over Shift-JIS over
+// EUC. Without any the code stays open, and so it does for 8-bit text that
+// the next block may still show in another light, until the input ends.
+CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffer& buffer,
+                 const DecodeState& scanned) {
+    if (r.bom) return CodeKind::UTF8;
     if (r.jis) return CodeKind::JIS;
     if (r.wide && !r.broken) return CodeKind::UTF8;
-    if (r.sjisLead) return CodeKind::SJIS;
-    if (r.eucOnly || r.eightBit) return CodeKind::EUC;
-    return CodeKind::ASCII;
+    if (!r.eightBit) return CodeKind::ASCII;
+    if (!buffer.last && (cutAtBlockEnd(check, scanned) || utf8Undecided(r, check, buffer)))
+        return CodeKind::ASCII;
+    if (r.sjisLead || r.sjisOnly) return CodeKind::SJIS;
+    return CodeKind::EUC;
 }
 
 }  // namespace
 
-void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, Utf8Check& utf8, CodeKind& kind,
+void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
                           ReturnKind& returnKind, DetectReport& report) {
-    if (kind == CodeKind::ASCII) checkUtf8(buffer, utf8, report, !perByte);
+    const bool open = kind == CodeKind::ASCII;
+    if (open) checkUtf8(buffer, forms, report, !perByte);
     if (perByte)
         scanPlain(*this, buffer, kind, state, returnKind, report);
     else
         scanQuick(*this, buffer, kind, state, returnKind, report);
-    if (kind == CodeKind::ASCII) kind = verdict(report);
+    // Up to the first 8-bit byte the legacy forms hold nothing.
+    if (open && report.eightBit) checkLegacyForms(buffer, forms, report);
+    if (open) kind = verdict(report, forms, buffer, state);
     if (binaryCheck && report.binary) kind = CodeKind::NOT_TEXT;
 }
 

@@ -2,6 +2,7 @@
 // table rows.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "control_codes.h"
@@ -149,13 +150,28 @@ struct DetectReport {
     bool wide = false;    // they hold a 3- or 4-byte UTF-8 sequence
     bool bom = false;     // the input begins with the UTF-8 byte order mark
 
+    // The raw bytes broke EUC's form while Shift-JIS's held.
+    bool sjisOnly = false;
+
     bool operator==(const DetectReport&) const = default;
 };
 
-// The check of the raw bytes against the UTF-8 encoding form, carried
-// across blocks while the input code is open: what the next byte must be.
-struct Utf8Check {
-    int state = 0;  // 0: anything; see detection.cpp for the others
+// While input holds nothing but UTF-8 of two-byte sequences, a verdict
+// waits until this many bytes, counted from the first byte from 0x80 up,
+// have been read.
+inline constexpr std::int64_t utf8Window = 1 << 16;
+
+// The checks of the raw bytes against the encoding forms, carried across
+// blocks while the input code is open; detection.cpp reads the states.
+struct FormCheck {
+    int utf8 = 0;                          // what the next UTF-8 byte must be; 0: anything
+    int startTrails = 0;                   // continuation bytes passed over at the start of the input
+    bool startRead = false;                // past them
+    int wideSequences = 0;                 // 3- and 4-byte sequences counted after such a start
+    std::array<std::uint8_t, 2> legacy{};  // EUC and Shift-JIS, read from the first byte and the second
+    bool legacyDone = false;               // nothing the legacy forms show can change any more
+    std::int64_t firstEightBit = -1;       // input offset of the first byte from 0x80 up
+    int eightBitTail = 0;  // bytes from 0x80 up so far, while they all end the input (at most 3); else -1
 };
 
 // One block of input, in storage the pass owns.

@@ -213,6 +213,23 @@ TEST_F(ZektCli, CheckLineNamesCodeLineEndAndDetails) {
     }
 }
 
+// Detection through both ways in: a named file (block reads) and the
+// standard input. The first 8-bit byte is the last of the first block.
+TEST_F(ZektCli, DetectionOfFileAndStdin) {
+    const std::string hashes(1023, '#');
+    const std::pair<std::string, std::string> cases[] = {
+        {hashes + "日本語のテキスト\n", hashes + "日本語のテキスト\n"},
+        {hashes + "\x8E\x8E\x8C\xB1\x82\xC5\x82\xB7\n", hashes + "試験です\n"},
+        {"Caf\xC3\xA9 M\xC3\xBCnchen \xE6\x81\xAF\n", "Café München 息\n"},
+        {"\xEF\xBB\xBF\xE6\x97\xA5\x82\n", "日〓\n"},
+    };
+    for (const auto& [input, output] : cases) {
+        file("a.txt", input);
+        EXPECT_EQ(zekt({"-u8", "-lf", "a.txt"}).out, output);
+        EXPECT_EQ(zekt({"-u8", "-lf"}, input).out, output);
+    }
+}
+
 // Check lines and help are still buffered at the end of the run: their loss
 // must show too. The large input fails while converting.
 TEST_F(ZektCli, WriteFailureOnStdoutEndsWithStatus255) {

@@ -22,7 +22,7 @@ std::string flags(const DetectReport& report) {
     static constexpr const char* names[] = {
         "eightBit", "binary",  "jis",      "ascii",     "romaji",     "kana7",    "jisKana8", "kanaSiSo",
         "jis1978",  "jis1983", "nec",      "jisEx1990", "jisUnknown", "sjisLead", "kana8",    "izon",
-        "eucOnly",  "ss2Kana", "ss3Kanji", "broken",    "wide",       "bom"};
+        "eucOnly",  "ss2Kana", "ss3Kanji", "broken",    "wide",       "bom",      "sjisOnly"};
     const auto set = std::bit_cast<std::array<bool, std::size(names)>>(report);
     std::string text;
     for (std::size_t i = 0; i < set.size(); ++i) {
@@ -161,15 +161,15 @@ TEST(InputDecoder, DetectionAndReport) {
         {{"-c"}, "61 0E 62", JIS, "jis kanaSiSo"},
         {{"-c"}, "61 B1 B2", EUC, "eightBit jisKana8 kana8 broken"},
         {{"-c"}, "61 FE A1", EUC, "eightBit izon eucOnly broken"},
-        {{"-c"}, "8E B1", EUC, "eightBit ss2Kana broken"},                   // both read it; EUC stays
-        {{"-c"}, "8F 6F 8F 8A", SJIS, "eightBit sjisLead ss3Kanji broken"},  // 出所
-        {{"-c"}, "8E 40", SJIS, "eightBit sjisLead ss2Kana broken"},
-        {{"-c"}, "82 A0 1B 28 4A", JIS, "eightBit jis romaji sjisLead broken"},
+        {{"-c"}, "8E B1", EUC, "eightBit ss2Kana"},  // both read it (UTF-8 as a cut start); EUC stays
+        {{"-c"}, "8F 6F 8F 8A", SJIS, "eightBit sjisLead ss3Kanji broken sjisOnly"},  // 出所
+        {{"-c"}, "8E 40", SJIS, "eightBit sjisLead ss2Kana sjisOnly"},
+        {{"-c"}, "82 A0 1B 28 4A", JIS, "eightBit jis romaji sjisLead sjisOnly"},
         {{"-c"}, "FE A1 82 A0", SJIS, "eightBit sjisLead izon eucOnly broken"},
         {{"-c", "-E"}, "82 A0", EUC, "eightBit sjisLead"},
         {{"-c", "-S"}, "1B 24 42 30 21", SJIS, "jis jis1983"},
-        {{"-c"}, "87 40", SJIS, "eightBit sjisLead izon broken"},
-        {{"-c"}, "88 9F", SJIS, "eightBit sjisLead broken"},
+        {{"-c"}, "87 40", SJIS, "eightBit sjisLead izon sjisOnly"},
+        {{"-c"}, "88 9F", SJIS, "eightBit sjisLead sjisOnly"},
         {{"-c"}, "FA 40", EUC, "eightBit izon broken"},
         // Of the control bytes, only these mark binary input (and are refused without -nb).
         {{"-c"}, "08 09 0B 0C 1A 1F", ASCII, ""},

@@ -88,7 +88,7 @@ TEST(Utf8, Detection) {
         {"C4 A3 C5 A2", CodeKind::EUC, CodeKind::EUC, false},                // two-byte UTF-8 only: not wide
         {"E3 81 82 1B 24 42", CodeKind::JIS, CodeKind::UTF8, false},         // JIS beats UTF-8
         {"E3 81 82 0A 82 A0 0A 41", CodeKind::SJIS, CodeKind::UTF8, false},  // broken later
-        {"E3 81 82 E3 81", CodeKind::SJIS, CodeKind::UTF8, false},           // open at the end
+        {"E3 81 82 E3 81", CodeKind::UTF8, CodeKind::UTF8, false},           // open at the end: cut
         {"61 61 61 61 E3 81 82 0A", CodeKind::UTF8, CodeKind::UTF8, false},
     };
     for (const auto& [input, checked, converted, bom] : cases) {
