@@ -257,12 +257,19 @@ def header(x0208, x0212, index, page_list):
     ]
     cell_table("jisX0208ToUnicode", x0208, "0x", out)
     cell_table("jisX0212ToUnicode", x0212, "0x8F", out)
-    out.append("inline constexpr std::array<std::uint8_t, 256> unicodePageIndex = {")
+    page_table("unicode", index, page_list, out)
+    out.append("}  // namespace zekt")
+    return "\n".join(out) + "\n"
+
+
+def page_table(prefix, index, page_list, out):
+    """The two-level table {prefix}PageIndex and {prefix}Pages."""
+    out.append(f"inline constexpr std::array<std::uint8_t, 256> {prefix}PageIndex = {{")
     out.extend(values(index, 2, "    "))
     out.append("};")
     out.append("")
     out.append("inline constexpr std::array<std::array<std::uint16_t, 256>, "
-               f"{len(page_list)}> unicodePages = {{{{")
+               f"{len(page_list)}> {prefix}Pages = {{{{")
     for number, page in enumerate(page_list):
         first = index.index(number) if number else None
         out.append("    // no mapping" if first is None else f"    // U+{first:02X}00-U+{first:02X}FF")
@@ -271,8 +278,6 @@ def header(x0208, x0212, index, page_list):
         out.append("    }},")
     out.append("}};")
     out.append("")
-    out.append("}  // namespace zekt")
-    return "\n".join(out) + "\n"
 
 
 
@@ -381,19 +386,7 @@ def cp932_header(extension, cells, index, page_list):
     out.extend(values(cells, 4, "    "))
     out.append("};")
     out.append("")
-    out.append("inline constexpr std::array<std::uint8_t, 256> cp932PageIndex = {")
-    out.extend(values(index, 2, "    "))
-    out.append("};")
-    out.append("")
-    out.append(f"inline constexpr std::array<std::array<std::uint16_t, 256>, {len(page_list)}> cp932Pages = {{{{")
-    for number, page in enumerate(page_list):
-        first = index.index(number) if number else None
-        out.append("    // no mapping" if first is None else f"    // U+{first:02X}00-U+{first:02X}FF")
-        out.append("    {{")
-        out.extend(values(page, 4, "        "))
-        out.append("    }},")
-    out.append("}};")
-    out.append("")
+    page_table("cp932", index, page_list, out)
     out.append("}  // namespace zekt")
     return "\n".join(out) + "\n"
 
