@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # fuzz.sh SECONDS: builds the libFuzzer target with clang in build-fuzz and runs
 # it for SECONDS (default 300) from seeds made of settings headers and the
-# checked-in corpus of text in every code (tests/fuzz/corpus) and the samples.
+# checked-in corpus of text in every code (tests/fuzz/seeds) and the samples.
 # Fails, keeping the crashing input in build-fuzz/artifacts/, on any finding.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +22,7 @@ headers=('\x02\x00\x0c\x00' '\x01\x00\x0c\x00' '\x1b\x00\x04\x01' '\x09\x15\x03\
          '\x44\x00\x00\x00')
 n=0
 for header in "${headers[@]}"; do
-  for sample in tests/fuzz/corpus/* samples/*.txt; do
+  for sample in tests/fuzz/seeds/* samples/*.txt; do
     [ -f "$sample" ] || continue
     { printf "$header"; head -c 2048 "$sample"; } >"$seeds/sample-$n"
     n=$((n + 1))
