@@ -15,7 +15,8 @@ namespace {
 
 TEST(CheckLine, AtEachEdge) {
     // The line alone and, where it differs, after ASCII: a mark counts only
-    // at the start, and a lone pair at the start reads as EUC.
+    // at the start, a lone pair at the start reads as EUC, and continuation
+    // bytes only there end a character cut off.
     struct Case {
         const char* input;
         const char* line;
@@ -33,6 +34,9 @@ TEST(CheckLine, AtEachEdge) {
         {"61 0A 62 0D", "ASCII [CR] "},
         // Which code each edge byte or pair points to
         {"FD A1", "EUC [No RET] "},
+        {"FD 40", "EUC [No RET] "},
+        {"A4 A2 FD 40", "EUC [No RET] "},
+        {"82 83 84 E3 81 82 E3 81 84 E3 81 86", "UTF8 [No RET] ", "SJIS [No RET] "},
         {"FE A1", "EUC [No RET] "},
         {"82 A0 FD A1", "SJIS [No RET] IZON "},
         {"B0 A1 FD A1", "EUC [No RET] "},
@@ -96,7 +100,8 @@ TEST(CheckLine, AtEachEdge) {
             names += " " + name;
             (line.ends_with(".") ? err : out) += name + ": " + line + "\n";
         }
-    const std::string command = "cd '" + scratch.path().string() + "' && '" ZEKT_BINARY "' -c" + names + " >out 2>err";
+    const std::string command =
+        "cd '" + scratch.path().string() + "' && '" ZEKT_BINARY "' -c" + names + " >out 2>err";
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(readFile(scratch.path() / "out"), out);
     EXPECT_EQ(readFile(scratch.path() / "err"), err);

@@ -12,7 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "option_tables.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -92,7 +91,7 @@ const std::string eucACrLf = "\xA4\xA2\r\n";
 // an option error ends it too, after the files before it.
 TEST_F(ZektCli, HelpVersionAndOptionErrors) {
     file("a.txt", eucA);
-    const std::string help = banner + "\n" + zekt::usageText;
+    const std::string help = readFile(ZEKT_HELP_TEXT);
     expectRuns({
         {"-h", {"-h", "missing.txt", "-bogus"}, eucA, help, ""},
         {"-help", {"-help"}, eucA, help, ""},
@@ -162,7 +161,7 @@ TEST_F(ZektCli, OptionsAfterTheLastFileAreNamed) {
         {"status kept", {"missing.txt", "-e"}, "", "", "missing.txt: No such a file.\n" + warning + " -e\n"},
         {"no file: they apply to stdin", {"-e", "-lf"}, eucA, eucA, ""},
         {"-f makes the last word a file", {"a.txt", "-f", "a.txt"}, "", sjisA + sjisA, ""},
-        {"help ends the run first", {"a.txt", "-h"}, "", sjisA + banner + "\n" + zekt::usageText, ""},
+        {"help ends the run first", {"a.txt", "-h"}, "", sjisA + readFile(ZEKT_HELP_TEXT), ""},
     });
 }
 

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <bit>
 #include <iterator>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "memory_converter.h"
@@ -17,18 +17,37 @@ using enum CodeKind;
 using M = JisMode;
 using RK = ReturnKind;
 
-// The names (in member order) of the flags set, for expectations and readable failures.
+// The names of the flags set, for expectations and readable failures.
 std::string flags(const DetectReport& report) {
-    static constexpr const char* names[] = {
-        "eightBit", "binary",  "jis",      "ascii",     "romaji",     "kana7",    "jisKana8", "kanaSiSo",
-        "jis1978",  "jis1983", "nec",      "jisEx1990", "jisUnknown", "sjisLead", "kana8",    "izon",
-        "eucOnly",  "ss2Kana", "ss3Kanji", "broken",    "wide",       "bom",      "sjisOnly"};
-    const auto set = std::bit_cast<std::array<bool, std::size(names)>>(report);
+    static constexpr std::pair<const char*, bool DetectReport::*> fields[] = {
+        {"eightBit", &DetectReport::eightBit},
+        {"binary", &DetectReport::binary},
+        {"jis", &DetectReport::jis},
+        {"ascii", &DetectReport::ascii},
+        {"romaji", &DetectReport::romaji},
+        {"kana7", &DetectReport::kana7},
+        {"jisKana8", &DetectReport::jisKana8},
+        {"kanaSiSo", &DetectReport::kanaSiSo},
+        {"jis1978", &DetectReport::jis1978},
+        {"jis1983", &DetectReport::jis1983},
+        {"nec", &DetectReport::nec},
+        {"jisEx1990", &DetectReport::jisEx1990},
+        {"jisUnknown", &DetectReport::jisUnknown},
+        {"sjisLead", &DetectReport::sjisLead},
+        {"kana8", &DetectReport::kana8},
+        {"izon", &DetectReport::izon},
+        {"eucOnly", &DetectReport::eucOnly},
+        {"ss2Kana", &DetectReport::ss2Kana},
+        {"ss3Kanji", &DetectReport::ss3Kanji},
+        {"broken", &DetectReport::broken},
+        {"wide", &DetectReport::wide},
+        {"bom", &DetectReport::bom},
+        {"sjisOnly", &DetectReport::sjisOnly}};
     std::string text;
-    for (std::size_t i = 0; i < set.size(); ++i) {
-        if (!set[i]) continue;
+    for (const auto& [name, field] : fields) {
+        if (!(report.*field)) continue;
         if (!text.empty()) text += ' ';
-        text += names[i];
+        text += name;
     }
     return text;
 }
@@ -98,59 +117,33 @@ TEST(InputDecoder, EverySplitDecodesAsUnsplit) {
     }
 }
 
-// decodeByte alone, byte by byte, with the writer in EUC and line ends kept: the
-// codes it yields, what it wrote itself, and the input mode, line end and flags.
-struct DecodeCase {
-    CodeKind kind;
-    const char* input;
-    std::vector<RawCode> raws;
-    const char* written;
-    JisMode mode;
-    ReturnKind ret;
-    const char* flags;
-    bool quiet = false;
-};
-
-TEST(InputDecoder, DecodeByteCases) {
-    const std::vector<DecodeCase> cases = {
-        {ASCII, "1B 26 40 1B 24 42", {0x26, 0x40}, "1B", M::KANJI1983, RK::NONE, "jis jis1983"},
-        {ASCII, "1B 26 0D 41", {0x26, 0x41}, "", M::ASCII, RK::CR, "", true},
-        {ASCII, "1B 24 28 44 1B 24 28 51", {}, "", M::EX1990, RK::NONE, "jis jisEx1990 jisUnknown"},
-        {ASCII, "1B 24 42 1B 28 5A", {}, "", M::ASCII, RK::NONE, "jis jis1983 jisUnknown"},
-        {ASCII, "1B 24 5A", {}, "", M::KANJI1983, RK::NONE, "jis jisUnknown"},
-        {ASCII, "1B 4B 30 21 1B 48 30", {0x3021, 0x30}, "", M::ASCII, RK::NONE, "jis nec"},
+// Escapes, held bytes and line ends in each reading, whole passes: the
+// output (EUC, line ends kept) and the flags a check reports.
+TEST(InputDecoder, HeldBytesAndEscapes) {
+    const std::tuple<std::vector<std::string>, const char*, const char*, const char*> cases[] = {
+        {{}, "1B 26 40 1B 24 42", "1B 26 40", "jis jis1983"},
+        {{}, "1B 26 0D 41", "1B 26 0D 41", ""},
+        {{}, "1B 24 28 44 1B 24 28 51", "", "jis jisEx1990 jisUnknown"},
+        {{}, "1B 24 42 1B 28 5A", "", "jis jis1983 jisUnknown"},
+        {{}, "1B 24 5A", "", "jis jisUnknown"},
+        {{}, "1B 4B 30 21 1B 48 30", "B0 A1 30", "jis nec"},
         // Space is never paired; a first byte before LF is dropped.
-        {ASCII, "1B 24 40 20 30 21 30 0A", {0x20, 0x3021, 0x0A}, "", M::KANJI1978, RK::LF, "jis jis1978"},
-        {SJIS, "82 0D 41", {0x41}, "0D", M::ASCII, RK::CR, "eightBit sjisLead"},
-        {EUC, "8F 0A 0D", {0x8F0A0D}, "", M::ASCII, RK::NONE, "eightBit ss3Kanji"},
-        {SJIS,
-         "8F 40 A1",
-         {0x8F40, 0xA1},
-         "",
-         M::ASCII,
-         RK::NONE,
-         "eightBit jisKana8 sjisLead kana8 ss3Kanji"},
-        {EUC, "A1 A1 A1", {0xA1A1}, "", M::ASCII, RK::NONE, "eightBit jisKana8 kana8"},
-        {ASCII, "00 41 7F 80 A0", {0x41, 0x7F, 0x80, 0xA0}, "", M::ASCII, RK::NONE, "eightBit binary"},
+        {{}, "1B 24 40 20 30 21 30 0A", "20 B0 A1 0A", "jis jis1978"},
+        {{"-S"}, "82 0D 41", "0D 41", "eightBit sjisLead"},
+        {{"-E"}, "8F 0A 0D", "8F 0A 0D", "eightBit ss3Kanji"},
+        {{"-S"}, "8F 40 A1", "BD A1 8E A1", "eightBit jisKana8 sjisLead kana8 ss3Kanji"},
+        {{"-E"}, "A1 A1 A1", "A1 A1", "eightBit jisKana8 kana8"},
+        {{"-nb"}, "00 41 7F 80 A0", "41 7F 80 A0", "eightBit binary broken"},
     };
-    for (const DecodeCase& c : cases) {
-        SCOPED_TRACE(c.input);
-        MemoryConverter conv;
-        conv.outputCode = EUC;
-        conv.outputReturn = RK::NONE;
-        DecodeState state;
-        ShiftState shift;
-        DetectReport report;
-        ReturnKind ret = RK::NONE;
-        std::vector<RawCode> raws;
-        for (unsigned char b : bytes(c.input))
-            if (RawCode r = conv.decodeByte(b, c.kind, ret, state, report, shift, c.quiet)) raws.push_back(r);
-        conv.flushOutput();
-        EXPECT_EQ(raws, c.raws);
-        EXPECT_EQ(hex(conv.outputBytes), c.written);
-        EXPECT_EQ(shift.inMode, c.mode);
-        EXPECT_EQ(ret, c.ret);
-        EXPECT_EQ(flags(report), c.flags);
+    for (const auto& [options, input, output, set] : cases) {
+        SCOPED_TRACE(input);
+        std::vector<std::string> convert = options, check = options;
+        convert.insert(convert.end(), {"-e", "-nr"});
+        check.push_back("-c");
+        EXPECT_EQ(hex(convertWith(convert, bytes(input))), output);
+        MemoryConverter conv(bytes(input));
+        runOptions(conv, check);
+        EXPECT_EQ(flags(conv.report), set);
     }
 }
 
@@ -164,6 +157,7 @@ TEST(InputDecoder, DetectionAndReport) {
         {{"-c"}, "8E B1", EUC, "eightBit ss2Kana"},  // both read it (UTF-8 as a cut start); EUC stays
         {{"-c"}, "8F 6F 8F 8A", SJIS, "eightBit sjisLead ss3Kanji broken sjisOnly"},  // 出所
         {{"-c"}, "8E 40", SJIS, "eightBit sjisLead ss2Kana sjisOnly"},
+        {{"-c"}, "61 8E E0 41", SJIS, "eightBit sjisLead ss2Kana broken sjisOnly"},  // E0: EUC but not kana
         {{"-c"}, "82 A0 1B 28 4A", JIS, "eightBit jis romaji sjisLead sjisOnly"},
         {{"-c"}, "FE A1 82 A0", SJIS, "eightBit sjisLead izon eucOnly broken"},
         {{"-c", "-E"}, "82 A0", EUC, "eightBit sjisLead"},
