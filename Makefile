@@ -46,15 +46,7 @@ PACKAGE_DIR := build-package
 PACKAGE_TOOLS := dpkg-dev file
 
 package: deps
-	@missing=""; \
-	for p in $(PACKAGE_TOOLS); do \
-	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'ok installed' || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  sudo=""; [ "$$(id -u)" -ne 0 ] && sudo=sudo; \
-	  $$sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq $$missing; \
-	fi
+	@bash scripts/install-missing.sh $(PACKAGE_TOOLS)
 	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
 	bash scripts/build.sh $(PACKAGE_DIR) Release -DZEKT_BUILD_TESTS=OFF \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \

@@ -9,17 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=()
-for pkg in nkf uchardet mecab-ipadic manpages-ja python3; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+bash scripts/install-missing.sh nkf uchardet mecab-ipadic manpages-ja python3
 
 exec python3 bench/detect_report.py --zekt "${ZEKT:-build/bin/zekt}" --baseline "${DETECT_BASELINE:-}" \
   --seed "${DETECT_SEED:-17}" --count "${DETECT_COUNT:-300}"

@@ -12,19 +12,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Tools and corpus source, installed only when missing.
-need=()
 pkgs=(edict mecab-ipadic nkf time python3 g++)
 [ "${BENCH_CALLGRIND:-1}" != 0 ] && pkgs+=(valgrind)
-for pkg in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'ok installed' || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+bash scripts/install-missing.sh "${pkgs[@]}"
 command -v iconv >/dev/null || { echo "bench: iconv (glibc) not found" >&2; exit 1; }
 
 zekt=${ZEKT:-build/bin/zekt}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine_types.h"
+#include "version.h"
 
 namespace zekt {
 
@@ -110,7 +111,8 @@ inline constexpr OptionEntry inputCodeOptions[] = {
 };
 
 inline constexpr const char* bannerText =
-    "zekt - Japanese Code Converter:                          Version  2.2\n"
+    "zekt - Japanese Code Converter:                          Version  " ZEKT_PROGRAM_VERSION
+    "\n"
     "Copyright (C) the zekt authors";
 
 inline constexpr const char* optionErrorText = "zekt: option error! Try, \n\"zekt -h\n\"";

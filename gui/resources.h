@@ -3,6 +3,8 @@
 // them), the icon, the texts the user sees, and the application's identity.
 #pragma once
 
+#include "version.h"
+
 namespace zektwin {
 
 inline constexpr char IDD_MAIN_DIALOG[] = "IDD_MAIN_DIALOG";
@@ -37,7 +39,7 @@ inline constexpr char captionCancel[] = "中止";
 
 // The application as Qt names it (--version, --help, the window system).
 inline constexpr char applicationName[] = "ZektWin";
-inline constexpr char applicationVersion[] = "2.2.1.0";
+inline constexpr char applicationVersion[] = ZEKT_VERSION ".0";
 inline constexpr char applicationComments[] = "文字コード変換ツール";
 inline constexpr char organizationName[] = "the zekt authors";
 

@@ -7,17 +7,7 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-gui}
 
 # Xvfb, ImageMagick's import and a Japanese font (else the texts are boxes).
-need=()
-command -v Xvfb >/dev/null || need+=(xvfb)
-command -v import >/dev/null || need+=(imagemagick)
-command -v xwininfo >/dev/null || need+=(x11-utils)
-fc-list :lang=ja | grep -q . || need+=(fonts-ipafont-gothic)
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${need[@]}"
-fi
+bash scripts/install-missing.sh xvfb imagemagick x11-utils fonts-ipafont-gothic
 
 [ -f "$dir/CMakeCache.txt" ] || cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j 2 --target ZektWin
