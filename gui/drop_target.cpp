@@ -93,7 +93,13 @@ void CDropTarget::OnDropFiles(const QStringList& paths) {
             break;
         }
         GuiConverter converter(m_app);
-        converter.runOptionText(convert ? optionText : optionText + QStringLiteral(" -c"), m_app.m_inputPath);
+        try {
+            converter.runOptionText(convert ? optionText : optionText + QStringLiteral(" -c"),
+                                    m_app.m_inputPath);
+        } catch (const std::bad_alloc&) {
+            logNoMemory(m_app);
+            break;
+        }
         m_app.messageLog += QLatin1Char('\n');
         // The output could not be written (a full disk, say) or memory ran
         // out: the rest of the drop would fail alike.

@@ -35,6 +35,8 @@ std::vector<std::string> splitOptionText(std::string_view text) {
     return tokens;
 }
 
+void logNoMemory(CZektWinApp& app) { app.messageLog += QStringLiteral("ZektWin: No enough memory.\n"); }
+
 void GuiConverter::print(int, const char* format, ...) {
     std::va_list args;
     va_start(args, format);

@@ -16,7 +16,13 @@ class CZektWinApp;
 
 class GuiConverter final : public zekt::StdioConverter {
 public:
-    explicit GuiConverter(CZektWinApp& app) : m_app(app) {}
+    // A dropped FIFO or device is refused rather than waited on; an output
+    // in the shared folder is never more readable than its input, and a
+    // link planted at its name is replaced, not written through.
+    explicit GuiConverter(CZektWinApp& app) : m_app(app) {
+        regularInputsOnly = true;
+        freshOutputs = true;
+    }
 
     void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
     // The output is always the application's current output path (empty:
@@ -33,5 +39,9 @@ private:
 // The option tokens of a text: each starts at a "-" and runs to the next
 // blank, at most 15 characters; the byte after a token cut short is skipped.
 std::vector<std::string> splitOptionText(std::string_view text);
+
+// Memory ran out outside the engine's reach (a Qt string, say): the log
+// says so, as the engine says it for a file, and the program goes on.
+void logNoMemory(CZektWinApp& app);
 
 }  // namespace zektwin

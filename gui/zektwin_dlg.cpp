@@ -155,7 +155,11 @@ void CZektWinDlg::OnCheckMode() {
 // The log is not emptied: the usage follows whatever it already holds.
 void CZektWinDlg::OnHelpButton() {
     GuiConverter converter(m_app);
-    converter.runOptionText(QStringLiteral("-help"), QString());
+    try {
+        converter.runOptionText(QStringLiteral("-help"), QString());
+    } catch (const std::bad_alloc&) {
+        logNoMemory(m_app);
+    }
     showLog(m_app.messageLog);
 }
 
