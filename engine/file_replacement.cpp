@@ -119,7 +119,9 @@ int aclGroupBits(std::string_view acl) {
     constexpr std::uint16_t groupObj = 0x04, mask = 0x10;
     int group = -1, limit = 7;
     for (std::size_t at = header; at + entry <= acl.size(); at += entry) {
-        const auto byte = [&](std::size_t i) { return static_cast<std::uint16_t>(std::uint8_t(acl[at + i])); };
+        const auto byte = [&](std::size_t i) {
+            return static_cast<std::uint16_t>(std::uint8_t(acl[at + i]));
+        };
         const std::uint16_t tag = byte(0) | byte(1) << 8, perm = (byte(2) | byte(3) << 8) & 7;
         if (tag == groupObj) group = perm;
         if (tag == mask) limit = perm;
@@ -128,7 +130,8 @@ int aclGroupBits(std::string_view acl) {
 }
 
 mode_t withGroupBits(mode_t mode, int groupBits) {
-    return groupBits < 0 ? mode : (mode & ~static_cast<mode_t>(S_IRWXG)) | static_cast<mode_t>(groupBits << 3);
+    return groupBits < 0 ? mode
+                         : (mode & ~static_cast<mode_t>(S_IRWXG)) | static_cast<mode_t>(groupBits << 3);
 }
 
 template <typename Get>
@@ -147,8 +150,8 @@ std::string attributeValue(Get get) {
 }  // namespace
 
 mode_t effectivePermissions(int fd, mode_t mode) {
-    const std::string acl =
-        attributeValue([fd](char* data, std::size_t size) { return fgetxattr(fd, aclAttribute, data, size); });
+    const std::string acl = attributeValue(
+        [fd](char* data, std::size_t size) { return fgetxattr(fd, aclAttribute, data, size); });
     return withGroupBits(mode, aclGroupBits(acl));
 }
 
@@ -175,8 +178,8 @@ bool FileReplacement::create(const std::string& target, mode_t mode) {
 }
 
 bool FileReplacement::keepMetadata(const struct stat& st) {
-    const bool groupKept = fchown(fd_, st.st_uid, st.st_gid) == 0 ||
-                           fchown(fd_, static_cast<uid_t>(-1), st.st_gid) == 0;
+    const bool groupKept =
+        fchown(fd_, st.st_uid, st.st_gid) == 0 || fchown(fd_, static_cast<uid_t>(-1), st.st_gid) == 0;
     const char* path = target_.c_str();
     const std::string names =
         attributeValue([path](char* data, std::size_t size) { return listxattr(path, data, size); });

@@ -1,6 +1,7 @@
 // ZektWin on the offscreen platform: the real dialog, drops sent through its
 // window as the window system would, files in temporary folders.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLineEdit>
@@ -236,6 +237,28 @@ private slots:
         QCOMPARE(log(), QStringLiteral("a.txt:"));
         QCOMPARE(readFile(a), eucAiLf);
         QVERIFY(!QFile::exists(outPath("b.txt")));
+    }
+
+    // Another user's link planted in the shared folder is replaced, not
+    // written through; a private input gives a private output; a FIFO is
+    // refused without being opened (this test would hang otherwise).
+    void outputsAreFreshAndPrivate() {
+        QTemporaryDir victimDir;
+        const QString victim = victimDir.filePath(QStringLiteral(".bashrc"));
+        QVERIFY(QFile::copy(input("x", "victim\n"), victim));
+        QVERIFY(QFile::link(victim, outPath("notes.txt")));
+        const QString notes = input("notes.txt", eucAiLf), secret = input("secret.txt", eucAiLf);
+        QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+        const QByteArray fifo = QFile::encodeName(inPath("fifo"));
+        QCOMPARE(mkfifo(fifo.constData(), 0644), 0);
+        drop({notes, secret, inPath("fifo")});
+        QCOMPARE(log(), "notes.txt:\nsecret.txt:\nfifo:" + inPath("fifo") + ": Not a regular file.\n\n");
+        QCOMPARE(readFile(victim), QByteArray("victim\n"));
+        QVERIFY(!QFileInfo(outPath("notes.txt")).isSymLink());
+        QCOMPARE(readFile(outPath("notes.txt")), sjisAiCrlf);
+        QCOMPARE(QFile::permissions(outPath("secret.txt")),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QVERIFY(!QFile::exists(outPath("fifo")));
     }
 
     // Help adds to the log each time; the next drop starts it afresh.
