@@ -269,6 +269,8 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         runFailed_ = true;
     }
 } catch (const std::bad_alloc&) {
+    closeInput();
+    closeOutput(false);
     fatalError_ = true;
     print(1, "%s: %s.\n", inputName ? inputName : standardInputName, messageFor(convertErrors, NO_MEMORY));
 }
