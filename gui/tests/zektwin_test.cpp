@@ -259,6 +259,16 @@ private slots:
         QCOMPARE(QFile::permissions(outPath("secret.txt")),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         QVERIFY(!QFile::exists(outPath("fifo")));
+
+        // With an ACL the group bits are its mask: the owning group gets no
+        // more than its own entry gave it.
+        const QString shared = input("shared.txt", eucAiLf);
+        const QByteArray command = "setfacl -m g::r,u:daemon:rw,o::- '" + QFile::encodeName(shared) + "'";
+        if (std::system(command.constData()) != 0) QSKIP("setfacl is not available");
+        drop({shared});
+        QCOMPARE(QFile::permissions(outPath("shared.txt")), QFile::ReadOwner | QFile::WriteOwner |
+                                                                QFile::ReadUser | QFile::WriteUser |
+                                                                QFile::ReadGroup);
     }
 
     // Help adds to the log each time; the next drop starts it afresh.
