@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 
 #include "console_converter.h"
 
@@ -20,7 +21,7 @@ void enlargeBuffer(std::FILE* stream, char (&buffer)[kStreamBuffer]) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     static char outputBuffer[kStreamBuffer];
     enlargeBuffer(stdout, outputBuffer);
     zekt::ConsoleConverter converter;
@@ -30,4 +31,8 @@ int main(int argc, char** argv) {
     // stopped the run, its message has been printed already.
     if (!converter.fatalError() && !converter.finishStandardOutput()) return -1;
     return result;
+} catch (const std::bad_alloc&) {
+    // Outside any file (a file's own failure is reported by the engine).
+    std::fputs("zekt: No enough memory.\n", stderr);
+    return -1;
 }

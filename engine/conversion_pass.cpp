@@ -1,9 +1,9 @@
 // One conversion (or check) pass over the open input.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <optional>
 
 #include "block_shortcuts.h"
@@ -180,12 +180,15 @@ public:
     }
 
 private:
-    static std::unique_ptr<std::uint8_t[]> allocate(int size) {
-        try {
-            return std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(size));
-        } catch (const std::bad_alloc&) {
-            return nullptr;
-        }
+    struct Free {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+    using Storage = std::unique_ptr<std::uint8_t[], Free>;
+
+    // Without an exception: where memory is short, so may be the room for
+    // the exception itself, and the process would abort.
+    static Storage allocate(int size) {
+        return Storage(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size))));
     }
 
     bool scans() const { return conv_.checkOnly || conv_.outputCode != CodeKind::ASCII; }
@@ -329,7 +332,7 @@ private:
 
     Converter& conv_;
     const int blockSize_, inputSize_, transcodedSize_, keptSize_;
-    std::unique_ptr<std::uint8_t[]> storage_;
+    Storage storage_;
     BlockSource source_;
     ReadSource blocks_;
 

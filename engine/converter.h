@@ -5,10 +5,12 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "engine_types.h"
+#include "file_replacement.h"
 
 #if defined(__GNUC__)
 #define ZEKT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
@@ -26,7 +28,16 @@ struct OutputSink {
 };
 
 // Results of the stream operations (codes of the fileErrors table).
-enum FileError : int { NO_SUCH_FILE = 1, CANNOT_OPEN = 2, NO_STREAM = 5, CANNOT_WRITE = 6, CANNOT_READ = 7 };
+enum FileError : int {
+    NO_SUCH_FILE = 1,
+    CANNOT_OPEN = 2,
+    NO_STREAM = 5,
+    CANNOT_WRITE = 6,
+    CANNOT_READ = 7,
+    NOT_REGULAR = 8,
+    CHANGED_MEANWHILE = 9,
+    OUT_OF_MEMORY = 10,
+};
 // The message of a FileError, as the engine prints it after "NAME: ".
 const char* fileErrorText(int code);
 // The message of a result of convert (1 no memory, 2 not text).
@@ -110,14 +121,25 @@ public:
     // decodeByte, without the block reads and shortcuts that give the same
     // result faster. Tests compare the two.
     bool perByte = false;
+    // How a front end wants files treated: inputs that are not regular
+    // files (FIFOs, devices, sockets) refused without being opened, as
+    // -overwrite always does; and a named output made as a new file with
+    // the input's permission bits, replacing a symbolic link at its name
+    // instead of writing through it.
+    bool regularInputsOnly = false;
+    bool freshOutputs = false;
 
     // Streams of one file. Results are fileErrors codes, 0 on success.
-    int openInput(const char* name);
+    // regularOnly refuses with NOT_REGULAR anything but a regular file or
+    // a directory, without opening it.
+    int openInput(const char* name, bool regularOnly = false);
     int openOutput(const char* name);
     int closeInput();
     // commit = false abandons a named output: the file it would replace
-    // stays. keepIfSame leaves it untouched when the new bytes equal it.
-    int closeOutput(bool commit = true, bool keepIfSame = false);
+    // stays. inPlace (the output is the input): the file stays untouched
+    // when the new bytes equal it, and stays with CHANGED_MEANWHILE when
+    // it changed since openInput.
+    int closeOutput(bool commit = true, bool inPlace = false);
     static void setBinaryMode(std::FILE* stream, bool binary);
 
     // One pass over the open input: 0 done, 1 no memory, 2 not text,
@@ -164,10 +186,14 @@ private:
 
     friend class ConversionPass;
 
-    // A named output is written to outputTemp_ and renamed onto outputTarget_
-    // only when closed with commit; both are empty for the standard output.
-    std::string outputTarget_;
-    std::string outputTemp_;
+    // For an output made after the input: its permissions, never wider.
+    mode_t inputPermissions() const;
+
+    // A named output, put in place only when closed with commit; null for
+    // the standard output.
+    std::unique_ptr<FileReplacement> replacement_;
+    FolderSync folderSync_;
+    FileIdentity inputIdentity_;  // of the named input when opened
 };
 
 using OutputEncoder = std::uint8_t* (*)(const Converter&, std::uint8_t* out, CharCode, ShiftState&);

@@ -1,5 +1,6 @@
 // processFile: opening, converting or checking, reporting and closing one
 // input; the stream operations it uses; the message tables.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "converter.h"
@@ -32,6 +34,9 @@ constexpr ErrorEntry fileErrors[] = {
     {NO_STREAM, "Cannot close a file"},
     {CANNOT_WRITE, "Cannot write a file"},
     {CANNOT_READ, "Cannot read a file"},
+    {NOT_REGULAR, "Not a regular file"},
+    {CHANGED_MEANWHILE, "Changed while being converted; left as it was"},
+    {OUT_OF_MEMORY, "No enough memory"},
     {0, nullptr},
 };
 
@@ -56,32 +61,6 @@ std::string resolveTarget(const char* name) {
         if (real) return real.get();
     }
     return name;
-}
-
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string baseNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A new file gets the usual 0666 less the umask; a replaced one keeps its
-// mode and, where the system lets us, its owner.
-bool takeOverAttributes(int fd, const std::string& target) {
-    struct stat st {};
-    if (stat(target.c_str(), &st) == 0) {
-        if (fchown(fd, st.st_uid, st.st_gid) != 0) {
-            // Not ours to give away: the file becomes the user's own.
-        }
-        return fchmod(fd, st.st_mode & 07777) == 0;
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    return fchmod(fd, 0666 & ~mask) == 0;
 }
 
 using File = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
@@ -133,7 +112,7 @@ void Converter::setBinaryMode(std::FILE*, bool) {
     // Streams here never translate line ends: nothing to switch.
 }
 
-int Converter::openInput(const char* name) {
+int Converter::openInput(const char* name, bool regularOnly) {
     if (name == nullptr) {
         input = stdin;
         setBinaryMode(input, true);
@@ -142,39 +121,60 @@ int Converter::openInput(const char* name) {
     struct stat st {};
     if (stat(name, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? NO_SUCH_FILE : CANNOT_OPEN;
     if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;  // fopen would accept it here
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) return CANNOT_OPEN;
+    if (regularOnly && !S_ISREG(st.st_mode)) return NOT_REGULAR;
+    // Not blocking, in case a FIFO took the file's place since the stat.
+    const int fd = open(name, O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
+    if (fd < 0) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regularOnly && !regular) {
+        close(fd);
+        return NOT_REGULAR;
+    }
+    if (regularOnly) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        return error == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
+    }
     setBinaryMode(file, true);
     input = file;
+    inputIdentity_ = FileIdentity::of(st);
     return 0;
 }
 
-// A named output is written to a hidden file beside it and renamed into
-// place by closeOutput, so that a failed pass never destroys the old file.
+// A named output is written to a hidden file beside it and put in place by
+// closeOutput, so that a failed pass never destroys the old file.
 int Converter::openOutput(const char* name) {
     if (!isNamed(name)) {
         output = stdout;
         setBinaryMode(output, true);
         return 0;
     }
-    const std::string target = resolveTarget(name);
+    const std::string target = freshOutputs ? std::string(name) : resolveTarget(name);
     struct stat st {};
-    if (stat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || access(target.c_str(), W_OK) != 0))
+    const bool exists = (freshOutputs ? lstat(target.c_str(), &st) : stat(target.c_str(), &st)) == 0;
+    if (exists && (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && access(target.c_str(), W_OK) != 0)))
         return CANNOT_OPEN;
-    std::string temp = directoryOf(target) + "/." + baseNameOf(target) + ".zekt-XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return CANNOT_OPEN;
-    std::FILE* file = takeOverAttributes(fd, target) ? fdopen(fd, "wb") : nullptr;
-    if (file == nullptr) {
-        close(fd);
-        unlink(temp.c_str());
-        return CANNOT_OPEN;
-    }
+    auto replacement = std::make_unique<FileReplacement>();
+    // A new file gets the usual 0666 less the umask; one made after the
+    // input, the input's permissions less the umask; a replaced one starts
+    // private and takes over what the old one had.
+    const mode_t mode = freshOutputs ? inputPermissions() : exists ? 0600 : 0666;
+    if (!replacement->create(target, mode)) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
+    if (!freshOutputs && exists && !replacement->keepMetadata(st)) return CANNOT_OPEN;
+    std::FILE* file = replacement->openStream();
+    if (file == nullptr) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
     setBinaryMode(file, true);
     output = file;
-    outputTarget_ = target;
-    outputTemp_ = std::move(temp);
+    replacement_ = std::move(replacement);
     return 0;
+}
+
+mode_t Converter::inputPermissions() const {
+    struct stat st {};
+    if (input == nullptr || input == stdin || fstat(fileno(input), &st) != 0) return 0666;
+    return effectivePermissions(fileno(input), st.st_mode & 0777);
 }
 
 int Converter::closeInput() {
@@ -184,24 +184,30 @@ int Converter::closeInput() {
     return 0;
 }
 
-int Converter::closeOutput(bool commit, bool keepIfSame) {
+int Converter::closeOutput(bool commit, bool inPlace) {
     if (output == nullptr) return NO_STREAM;
     std::FILE* stream = output;
     output = nullptr;
     bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
-    failed = std::fclose(stream) != 0 || failed;
+    const std::unique_ptr<FileReplacement> replacement = std::move(replacement_);
     bool replace = commit && !failed;
     // Nothing to change: the file stays as it is, times and all.
-    if (replace && keepIfSame && sameContents(outputTemp_, outputTarget_)) replace = false;
-    if (replace) failed = std::rename(outputTemp_.c_str(), outputTarget_.c_str()) != 0;
-    if (!replace || failed) unlink(outputTemp_.c_str());
-    outputTemp_.clear();
-    outputTarget_.clear();
-    return failed ? CANNOT_WRITE : 0;
+    if (replace && inPlace && sameContents(replacement->tempPath(), replacement->target())) replace = false;
+    if (replace) failed = !replacement->sync();
+    failed = std::fclose(stream) != 0 || failed;
+    if (!replace || failed) return failed ? CANNOT_WRITE : 0;
+    switch (replacement->commit(inPlace ? &inputIdentity_ : nullptr, folderSync_)) {
+        case FileReplacement::Outcome::REPLACED: return 0;
+        case FileReplacement::Outcome::CHANGED_MEANWHILE: return CHANGED_MEANWHILE;
+        default: return CANNOT_WRITE;
+    }
 }
 
-void Converter::processFile(bool check, const char* inputName, const char* outputName) {
+// Exhausted memory anywhere (the front end's strings too) ends the run as
+// the pass's own failure to get its buffer does; the streams are closed and
+// a named output abandoned on the way out.
+void Converter::processFile(bool check, const char* inputName, const char* outputName) try {
     const char* inputDisplay = inputName ? inputName : standardInputName;
     const char* outputDisplay = isNamed(outputName) ? outputName : standardOutputName;
     // A file converted onto itself (-overwrite) stays untouched when nothing
@@ -211,15 +217,22 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
 
     // The input is opened first so that a missing input leaves a named
     // output untouched; a check never creates or empties a named output.
-    int code = openInput(inputName);
+    // In place, only a regular file: a FIFO or a device would be replaced
+    // by a regular file.
+    int code = openInput(inputName, inPlace || regularInputsOnly);
     if (code != 0) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
+        if (code == OUT_OF_MEMORY) fatalError_ = true;
+        if (code == NOT_REGULAR && inPlace) runFailed_ = true;
         return;
     }
     const bool writesOutput = !(checkOnly && isNamed(outputName));
     if (writesOutput && (code = openOutput(outputName)) != 0) {
-        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, inPlace ? CANNOT_WRITE : code));
+        const bool noMemory = code == OUT_OF_MEMORY;
+        print(1, "%s: %s.\n", outputDisplay,
+              messageFor(fileErrors, inPlace && !noMemory ? CANNOT_WRITE : code));
         if (inPlace) runFailed_ = true;
+        if (noMemory) fatalError_ = true;
         closeInput();
         return;
     }
@@ -257,7 +270,17 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
         (inPlace ? runFailed_ : fatalError_) = true;
     }
-    if (substitutes > 0 && !readFailed && !writeFailed) reportSubstitutes(inputDisplay, substitutes, lossy);
+    if (closed == CHANGED_MEANWHILE) {
+        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CHANGED_MEANWHILE));
+        runFailed_ = true;
+    } else if (substitutes > 0 && !readFailed && !writeFailed) {
+        reportSubstitutes(inputDisplay, substitutes, lossy);
+    }
+} catch (const std::bad_alloc&) {
+    closeInput();
+    closeOutput(false);
+    fatalError_ = true;
+    print(1, "%s: %s.\n", inputName ? inputName : standardInputName, messageFor(convertErrors, NO_MEMORY));
 }
 
 void Converter::reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas) {

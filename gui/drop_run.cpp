@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <filesystem>
+#include <new>
 
 #include "converter.h"
 #include "gui_converter.h"
@@ -163,7 +164,14 @@ bool DropRun::handle(const DropItem& item) {
     m_fileBytes = size > largeFile ? size : 0;
     GuiConverter converter(item.output, &m_cancel);
     if (m_fileBytes > 0) converter.onRead = [this](qint64 bytes) { reportProgress(bytes); };
-    converter.runOptionText(m_convert ? m_optionText : m_optionText + QStringLiteral(" -c"), item.input);
+    try {
+        converter.runOptionText(m_convert ? m_optionText : m_optionText + QStringLiteral(" -c"), item.input);
+    } catch (const std::bad_alloc&) {
+        // The engine closed the file's streams; the rest would fail alike.
+        emit logged(head + QString::fromLatin1(noMemoryLine));
+        ++m_tally.failed;
+        return false;
+    }
     m_fileBytes = 0;
     emit logged(head + converter.log() + QLatin1Char('\n'));
 

@@ -66,11 +66,12 @@ void GuiConverter::print(int stream, const char* format, ...) {
 }
 
 void GuiConverter::noteError(const char* message) {
-    if (std::strcmp(message, zekt::convertErrorText(notText)) == 0) {
+    if (std::strcmp(message, zekt::convertErrorText(notText)) == 0 ||
+        std::strcmp(message, zekt::fileErrorText(zekt::NOT_REGULAR)) == 0) {
         if (m_error == FileOutcome::NONE) m_error = FileOutcome::REFUSED;
         return;
     }
-    for (int code = 1; code <= zekt::CANNOT_READ; ++code)
+    for (int code = 1; code <= zekt::OUT_OF_MEMORY; ++code)
         if (std::strcmp(message, zekt::fileErrorText(code)) == 0 ||
             std::strcmp(message, zekt::convertErrorText(code)) == 0)
             m_error = FileOutcome::FAILED;

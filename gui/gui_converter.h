@@ -22,9 +22,15 @@ public:
     // The output always goes to outputPath (empty: the standard output,
     // which a check never writes to). Once *cancel is set, the next read
     // fails: the pass stops after the block in hand and its output is
-    // abandoned.
+    // abandoned. A dropped FIFO or device is refused rather than waited on;
+    // an output in the shared folder is never more readable than its
+    // input, and a link planted at its name is replaced, not written
+    // through.
     explicit GuiConverter(QString outputPath = {}, const std::atomic<bool>* cancel = nullptr)
-        : m_outputPath(std::move(outputPath)), m_cancel(cancel) {}
+        : m_outputPath(std::move(outputPath)), m_cancel(cancel) {
+        regularInputsOnly = true;
+        freshOutputs = true;
+    }
 
     void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
     void processFile(bool check, const char* inputName, const char* outputName) override;
@@ -54,5 +60,9 @@ private:
 // The option tokens of a text: each starts at a "-" and runs to the next
 // blank, at most 15 characters; the byte after a token cut short is skipped.
 std::vector<std::string> splitOptionText(std::string_view text);
+
+// Memory ran out outside the engine's reach (a Qt string, say): the log
+// says so, as the engine says it for a file, and the program goes on.
+inline constexpr char noMemoryLine[] = "ZektWin: No enough memory.\n";
 
 }  // namespace zektwin

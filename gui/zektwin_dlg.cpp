@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <new>
 #include <utility>
 
 #include "drop_run.h"
@@ -171,8 +172,12 @@ void CZektWinDlg::OnCheckMode() {
 // The log is not emptied: the usage follows whatever it already holds.
 void CZektWinDlg::OnHelpButton() {
     GuiConverter converter;
-    converter.runOptionText(QStringLiteral("-help"), QString());
-    m_app.messageLog += converter.log();
+    try {
+        converter.runOptionText(QStringLiteral("-help"), QString());
+        m_app.messageLog += converter.log();
+    } catch (const std::bad_alloc&) {
+        m_app.messageLog += QString::fromLatin1(noMemoryLine);
+    }
     showLog(m_app.messageLog);
 }
 

@@ -286,6 +286,39 @@ private slots:
         QVERIFY(!QFile::exists(outPath("b.txt")));
     }
 
+    // Another user's link planted in the shared folder is replaced, not
+    // written through; a private input gives a private output; a FIFO is
+    // refused without being opened (this test would hang otherwise).
+    void outputsAreFreshAndPrivate() {
+        QTemporaryDir victimDir;
+        const QString victim = victimDir.filePath(QStringLiteral(".bashrc"));
+        QVERIFY(QFile::copy(input("x", "victim\n"), victim));
+        QVERIFY(QFile::link(victim, outPath("notes.txt")));
+        const QString notes = input("notes.txt", eucAiLf), secret = input("secret.txt", eucAiLf);
+        QVERIFY(QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+        const QByteArray fifo = QFile::encodeName(inPath("fifo"));
+        QCOMPARE(mkfifo(fifo.constData(), 0644), 0);
+        drop({notes, secret, inPath("fifo")});
+        QCOMPARE(log(), "notes.txt:\nsecret.txt:\nfifo:" + inPath("fifo") + ": Not a regular file.\n\n" +
+                            into("2 files", ", 1 refused"));
+        QCOMPARE(readFile(victim), QByteArray("victim\n"));
+        QVERIFY(!QFileInfo(outPath("notes.txt")).isSymLink());
+        QCOMPARE(readFile(outPath("notes.txt")), sjisAiCrlf);
+        QCOMPARE(QFile::permissions(outPath("secret.txt")),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QVERIFY(!QFile::exists(outPath("fifo")));
+
+        // With an ACL the group bits are its mask: the owning group gets no
+        // more than its own entry gave it.
+        const QString shared = input("shared.txt", eucAiLf);
+        const QByteArray command = "setfacl -m g::r,u:daemon:rw,o::- '" + QFile::encodeName(shared) + "'";
+        if (std::system(command.constData()) != 0) QSKIP("setfacl is not available");
+        drop({shared});
+        QCOMPARE(QFile::permissions(outPath("shared.txt")), QFile::ReadOwner | QFile::WriteOwner |
+                                                                QFile::ReadUser | QFile::WriteUser |
+                                                                QFile::ReadGroup);
+    }
+
     // Help adds to the log each time; the next drop starts it afresh.
     void helpTwice() {
         for (int i = 0; i < 2; ++i) control<QPushButton>(IDC_HELP_BUTTON)->click();

@@ -2,14 +2,18 @@
 // files in a scratch directory; stdout, stderr and the exit status compared
 // byte for byte.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "scratch_dir.h"
@@ -72,6 +76,40 @@ protected:
             EXPECT_EQ(r.err, c.err) << c.name;
             EXPECT_EQ(r.status, c.status) << c.name;
         }
+    }
+
+    // Hidden files in the scratch directory other than the test's own.
+    std::vector<std::string> temporaryFiles() {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            const std::string name = entry.path().filename();
+            if (name[0] == '.' && name != ".stdin" && name != ".stdout" && name != ".stderr" &&
+                name != ".script")
+                found.push_back(name);
+        }
+        return found;
+    }
+
+    // Runs zekt on args in the scratch directory and sends it sig once its
+    // temporary file has appeared; its wait status.
+    int killHalfWay(int sig, const std::vector<std::string>& args) {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) std::signal(s, SIG_DFL);
+            std::vector<const char*> argv{ZEKT_BINARY};
+            for (const std::string& a : args) argv.push_back(a.c_str());
+            argv.push_back(nullptr);
+            if (chdir(dir_.c_str()) == 0) execv(ZEKT_BINARY, const_cast<char* const*>(argv.data()));
+            _exit(127);
+        }
+        int status = 0;
+        while (temporaryFiles().empty()) {
+            if (waitpid(child, &status, WNOHANG) != 0) return status;  // ended before
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        kill(child, sig);
+        waitpid(child, &status, 0);
+        return status;
     }
 
     zekt::testing::ScratchDir scratch_;
@@ -310,6 +348,107 @@ TEST_F(ZektCli, Overwrite) {
     EXPECT_EQ(readOnly.err, "ro/a.txt: Cannot write a file.\n");
     EXPECT_EQ(readFile(dir_ / "ro/a.txt"), eucA);
     fs::permissions(dir_ / "ro", fs::perms::owner_all);
+}
+
+// The prefix that runs a command as nobody, who owns nothing here; empty
+// unless the tests run as root and setpriv works.
+std::string asNobody() {
+    if (geteuid() != 0) return "";
+    return std::system("setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null") == 0
+               ? "setpriv --reuid=65534 --regid=65534 --clear-groups "
+               : "";
+}
+
+// Anything but a regular file is left as it is under -overwrite, the run
+// going on to the end and ending with 255. The device is made here, not
+// /dev/null, so that a fault cannot break the machine.
+TEST_F(ZektCli, OverwriteTakesRegularFilesOnly) {
+    file("a.txt", eucA);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/sock", dir_.c_str());
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    close(sock);
+    const Outcome r = bash(
+        "mkfifo fifo && ln -s fifo to-fifo\n"
+        "dev=/dev/null; [ \"$(id -u)\" = 0 ] && mknod dev c 1 3 && dev=dev\n"
+        "timeout 10 \"$ZEKT\" -overwrite fifo to-fifo sock $dev a.txt 2>&1 | sed \"s|^$dev:|DEV:|\"\n"
+        "echo \"${PIPESTATUS[0]}\" $(stat -c %F fifo to-fifo sock $dev) $(stat -L -c %F to-fifo)");
+    EXPECT_EQ(r.out,
+              "fifo: Not a regular file.\nto-fifo: Not a regular file.\nsock: Not a regular file.\n"
+              "DEV: Not a regular file.\n255 fifo symbolic link socket character special file fifo\n");
+    EXPECT_EQ(readFile(dir_ / "a.txt"), sjisA);
+}
+
+// Owner, group, mode, ACL and extended attributes survive; a group the
+// user may not give is dropped together with the group's and others' bits.
+TEST_F(ZektCli, OverwriteKeepsMetadata) {
+    const std::string nobody = asNobody();
+    if (nobody.empty()) GTEST_SKIP() << "needs root and setpriv to act as another user";
+    fs::permissions(dir_, fs::perms::all);
+    const Outcome r = bash(
+        "mkdir own && chown nobody:nogroup own\n"
+        "for f in acl group; do printf '\\xa4\\xa2\\n' > own/$f.txt; done\n"
+        "chown nobody:nogroup own/acl.txt && chmod 0600 own/acl.txt && setfacl -m u:daemon:r own/acl.txt\n"
+        "setfattr -n user.comment -v kept own/acl.txt\n"
+        "chown nobody:users own/group.txt && chmod 2664 own/group.txt\n" +
+        nobody +
+        "\"$ZEKT\" -overwrite -u8 -lf own/acl.txt own/group.txt; echo $?\n"
+        "stat -c '%a %U %G' own/*.txt; getfacl -cp own/acl.txt; getfattr --only-values -n user.comment "
+        "own/acl.txt; echo\n"
+        "od -An -tx1 own/group.txt\n");
+    EXPECT_EQ(r.out,
+              "0\n640 nobody nogroup\n600 nobody nogroup\n"
+              "user::rw-\nuser:daemon:r--\ngroup::---\nmask::r--\nother::---\n\nkept\n e3 81 82 0a\n");
+    EXPECT_EQ(r.err, "");
+}
+
+// A name as long as the file system takes (255 bytes) is converted in place.
+TEST_F(ZektCli, OverwriteLongestName) {
+    const std::string name = std::string(251, 'n') + ".txt";
+    file(name, eucA);
+    expectRuns({{"255 bytes", {"-overwrite", name}, "", "", ""}});
+    EXPECT_EQ(readFile(dir_ / name), sjisA);
+}
+
+// Under a file-size limit the write fails (the original stays); killed
+// half-way by a signal, zekt ends as the signal ends it and leaves no
+// temporary file either way.
+TEST_F(ZektCli, OverwriteInterruptedLeavesNothing) {
+    std::string text;
+    for (int i = 0; i < 400000; ++i) text += "\xB4\xC1\xBB\xFA\xA4\xCE line\n";  // 6 MB of "漢字の"
+    file("big.txt", text);
+    const Outcome limited = bash("prlimit --fsize=100000 \"$ZEKT\" -overwrite -u8 big.txt; echo $?");
+    EXPECT_EQ(limited.out, "255\n");
+    EXPECT_EQ(limited.err, "big.txt: Cannot write a file.\n");
+    EXPECT_EQ(temporaryFiles(), std::vector<std::string>{});
+
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) {
+        const int status = killHalfWay(sig, {"-overwrite", "-xNOWIN", "-j", "big.txt"});
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig) << " " << status;
+        EXPECT_EQ(temporaryFiles(), std::vector<std::string>{}) << strsignal(sig);
+    }
+    EXPECT_EQ(readFile(dir_ / "big.txt"), text);
+}
+
+// Short of memory at any point, zekt reports it and ends with 255; it
+// never aborts, nor passes the file over as unopenable.
+TEST_F(ZektCli, ExhaustedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
+#endif
+    file("a.txt", eucA);
+    // From the least address space zekt starts in, in small steps.
+    const Outcome r = bash(
+        "limit=2000; until printf '' | prlimit --as=${limit}000 \"$ZEKT\" 2>/dev/null; do\n"
+        "  limit=$((limit + 256)); [ $limit -gt 64000 ] && exit 1; done\n"
+        "for step in $(seq 0 40); do l=$((limit - 256 + step * 16))000; cp a.txt b.txt\n"
+        "  printf '\\xb0\\xa1\\n' | prlimit --as=$l \"$ZEKT\" -u8 >/dev/null 2>err; echo \"$? $(cat err)\"\n"
+        "  prlimit --as=$l \"$ZEKT\" -overwrite -u8 b.txt 2>err; echo \"$? $(cat err)\"\n"
+        "done | grep -v '^127 ' | sort | uniq -c | sed 's/^ *[0-9]* //'");
+    const std::string full = "0 \n255 (stdin): No enough memory.\n255 b.txt: No enough memory.\n";
+    EXPECT_EQ(r.out, full);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 
 #include <cstdarg>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <new>
 
 #include "format_text.h"
 #include "memory_converter.h"
@@ -43,6 +46,7 @@ public:
     }
     bool outputFailed() override { return writeFailed_ || StdioConverter::outputFailed(); }
     int readBlock(std::uint8_t* data, int capacity) override {
+        if (duringRead) duringRead();
         if (!readFails_) return StdioConverter::readBlock(data, capacity);
         if (read_ >= readLimit) return -1;
         const int n = StdioConverter::readBlock(
@@ -54,6 +58,7 @@ public:
     std::string printed, errors;
     std::size_t writeLimit = SIZE_MAX, readLimit = 0;
     fs::path failingInput;
+    std::function<void()> duringRead;  // at every read
 
 private:
     std::size_t written_ = 0, read_ = 0;
@@ -145,6 +150,29 @@ TEST_F(FileProcessing, InPlace) {
     EXPECT_EQ(conv.printed, euc.string() + ": SJIS [CRLF] \n");  // the check wrote nothing
     EXPECT_FALSE(conv.fatalError());
     EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "big.txt", "bin.txt", "cut.txt", "same.txt"}));
+}
+
+// A file that grows while it is converted keeps what it has then; memory
+// running out in a front-end operation ends the run as the pass's own
+// shortage does. Neither leaves a temporary file.
+TEST_F(FileProcessing, InPlaceChangedOrShortOfMemory) {
+    const fs::path log = file("log.txt", eucA), other = file("other.txt", eucA);
+    FileConverter growing;
+    growing.duringRead = [&, appended = false]() mutable {
+        if (!std::exchange(appended, true)) std::ofstream(log, std::ios::app) << "new line\n";
+    };
+    EXPECT_EQ(run(growing, {"-overwrite", log, other}), -1);
+    EXPECT_EQ(readFile(log), eucA + "new line\n");
+    EXPECT_EQ(growing.errors, log.string() + ": Changed while being converted; left as it was.\n");
+    EXPECT_EQ(readFile(other), sjisA);  // the run went on
+
+    FileConverter starved;
+    starved.duringRead = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(run(starved, {"-overwrite", log, other}), -1);
+    EXPECT_EQ(starved.errors, log.string() + ": No enough memory.\n");
+    EXPECT_TRUE(starved.fatalError());
+    EXPECT_EQ(readFile(log), eucA + "new line\n");
+    EXPECT_EQ(names(), (std::vector<std::string>{"log.txt", "other.txt"}));
 }
 
 }  // namespace

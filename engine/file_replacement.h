@@ -1,0 +1,90 @@
+// A new version of a file, written beside it under a short hidden name and
+// put in its place only by commit(): durable, with what the old file had,
+// and never left behind (also when a signal ends the process).
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+namespace zekt {
+
+// What identifies the content a conversion started from.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    static FileIdentity of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim}; }
+    bool operator==(const FileIdentity& o) const {
+        return device == o.device && inode == o.inode && size == o.size &&
+               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
+
+// The folder whose new entry still has to reach the disk. It is flushed
+// when a replacement happens in another folder, and at the latest when this
+// ends: once per folder of a run, not once per file.
+class FolderSync {
+public:
+    FolderSync() = default;
+    FolderSync(const FolderSync&) = delete;
+    FolderSync& operator=(const FolderSync&) = delete;
+    ~FolderSync() { flush(); }
+    // Takes the descriptor over.
+    void add(int dirFd);
+    void flush();
+
+private:
+    int fd_ = -1;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+};
+
+class FileReplacement {
+public:
+    enum class Outcome { REPLACED, UNCHANGED, CHANGED_MEANWHILE, FAILED };
+
+    // Creates the temporary file beside target with the given mode (the
+    // umask applies); false with errno set if that is impossible.
+    bool create(const std::string& target, mode_t mode);
+    FileReplacement() = default;
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+    ~FileReplacement() { abandon(); }
+
+    const std::string& target() const { return target_; }
+    const std::string& tempPath() const { return tempPath_; }
+    // The stream over the new file, which then owns its descriptor; null
+    // (errno set) if none could be made.
+    std::FILE* openStream();
+    // Owner, group, mode, ACL and extended attributes of original (the
+    // file at target, described by st); what cannot be kept leaves the new
+    // file no more accessible than the old one. False if the mode cannot be set.
+    bool keepMetadata(const struct stat& st);
+
+    // Renames the new file onto the target and leaves the folder to
+    // folders to flush. With expected set, a target whose content is no longer
+    // the one expected stays and the new file goes. The stream must have
+    // been flushed, synced and closed before.
+    Outcome commit(const FileIdentity* expected, FolderSync& folders);
+    // Syncs the data; must precede the close of the descriptor.
+    bool sync() const;
+    void abandon();
+
+private:
+    std::string target_;
+    std::string tempPath_;
+    int fd_ = -1;
+    bool ownsFd_ = false;  // until openStream
+    int dirFd_ = -1;
+};
+
+// The permission bits a copy of the file at fd may carry without giving
+// anyone more than the file gave: with an access ACL, the group bits are
+// what the owning group is effectively granted.
+mode_t effectivePermissions(int fd, mode_t mode);
+
+}  // namespace zekt
