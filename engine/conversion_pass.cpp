@@ -20,8 +20,6 @@ namespace {
 constexpr int readAhead = 1 << 16;
 constexpr int outputBytes = 1 << 16;
 
-enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
-
 // The input as blocks of bufferSize bytes, the last one short and possibly
 // empty: filled through readByte on the plain path, carved out of large
 // reads through readBlock on the block path.
@@ -322,7 +320,7 @@ private:
     void finishOutput() {
         if (convertState_.holdsLoneCr()) conv_.writeChar(CR, shift_);
         if (convertState_.holdsLoneEsc()) conv_.writeChar(ESC, shift_);
-        if (convertState_.inUtf8Sequence()) conv_.writeChar(substitute(conv_, shift_), shift_);
+        if (convertState_.inUtf8Sequence()) conv_.writeChar(substitute(shift_), shift_);
         if (shift_.pendingChar != 0) conv_.writeChar(0, shift_);
         if (conv_.outputCode == CodeKind::JIS && shift_.outMode != JisMode::ASCII) {
             OutputSink& sink = conv_.sink();

@@ -27,6 +27,9 @@ struct OutputSink {
     std::uint8_t* limit = nullptr;  // past it, one more character might not fit
 };
 
+// Results of a pass (convert), the failures being codes of the convertErrors table.
+enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
+
 // Results of the stream operations (codes of the fileErrors table).
 enum FileError : int {
     NO_SUCH_FILE = 1,
@@ -59,21 +62,15 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // Slot 0: next input byte 0..255, or -1 at the end (or on a read error).
+    // The next input byte 0..255, or -1 at the end (or on a read error).
     virtual int readByte() = 0;
-    // Slot 1: writes the low 8 bits of c.
+    // Writes the low 8 bits of c.
     virtual void writeByte(int c) = 0;
-    // Slot 2: stream 1 is the error stream, anything else normal output.
+    // Stream 1 is the error stream, anything else normal output.
     virtual void print(int stream, const char* format, ...) ZEKT_PRINTF(3, 4) = 0;
-    // Slot 3: prints the word and a blank on the normal output if flag is set.
-    virtual void printFlag(bool flag, const char* word) = 0;
-    // Slot 4: detail words of a check line.
-    virtual void printDetails(CodeKind code, const DetectReport& report);
-    // Slot 5: opens, converts or checks, reports and closes one input.
-    // A null name stands for the standard stream.
+    // Opens, converts or checks, reports and closes one input. A null name
+    // stands for the standard stream.
     virtual void processFile(bool check, const char* inputName, const char* outputName);
-    // Slot 6: applies an option of the value groups; false if none holds it.
-    virtual bool matchOption(const char* name);
 
     // Block operations beside the byte ones; the defaults loop over
     // readByte and writeByte, so a front end need not provide them.
@@ -91,6 +88,8 @@ public:
     // Walks a command line (element 0 is skipped). 0, or -1 after an option
     // error, a failure that ended the run, or an input not read to its end.
     int run(int argc, const char* const* argv);
+    // Applies an option of the value groups; false if none holds it.
+    bool matchOption(const char* name);
     // The output could not be written or memory ran out: the run stopped.
     bool fatalError() const { return fatalError_; }
     // How many characters the last pass wrote as the substitute because the
@@ -111,7 +110,6 @@ public:
     bool exchangeAscii = false;
     bool exchangeKana = false;
     bool exchangeWindows = false;
-    CharCode substituteChar = 0xA2AE;
     std::FILE* input = nullptr;
     std::FILE* output = nullptr;
     bool outputBom = false;         // UTF-8 or UTF-16 output starts with a byte order mark
@@ -140,7 +138,6 @@ public:
     // when the new bytes equal it, and stays with CHANGED_MEANWHILE when
     // it changed since openInput.
     int closeOutput(bool commit = true, bool inPlace = false);
-    static void setBinaryMode(std::FILE* stream, bool binary);
 
     // One pass over the open input: 0 done, 1 no memory, 2 not text,
     // 4 the output failed. The out-places may be null; they are written
@@ -175,6 +172,11 @@ private:
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
     void warnUnusedOptions(std::span<const char* const> options);
+    // The detail words of a check line, each followed by a blank.
+    void printDetails(CodeKind code, const DetectReport& report);
+    void printFlag(bool flag, const char* word) {
+        if (flag) print(0, "%s ", word);
+    }
 
     OutputSink sink_;
     std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
@@ -198,11 +200,14 @@ private:
 
 using OutputEncoder = std::uint8_t* (*)(const Converter&, std::uint8_t* out, CharCode, ShiftState&);
 
+// 〓, the geta mark, as an EUC cell: the substitute in every output code.
+inline constexpr CharCode substituteCode = 0xA2AE;
+
 // The substitute, in place of a character that the output cannot carry or
 // an input that is no character; the pass counts each one.
-inline CharCode substitute(const Converter& conv, ShiftState& shift) {
+inline CharCode substitute(ShiftState& shift) {
     ++shift.substitutes;
-    return conv.substituteChar;
+    return substituteCode;
 }
 
 }  // namespace zekt

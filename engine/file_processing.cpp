@@ -17,20 +17,15 @@
 namespace zekt {
 namespace {
 
-enum ConvertResult : int { NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
-
 constexpr ErrorEntry convertErrors[] = {
     {NO_MEMORY, "No enough memory"},
     {NOT_TEXT, "Not a text file"},
-    {3, "Convert Error"},
     {0, nullptr},
 };
 
 constexpr ErrorEntry fileErrors[] = {
     {NO_SUCH_FILE, "No such a file"},
     {CANNOT_OPEN, "Cannot open a file"},
-    {3, "A directory"},
-    {4, "Permission denied"},
     {NO_STREAM, "Cannot close a file"},
     {CANNOT_WRITE, "Cannot write a file"},
     {CANNOT_READ, "Cannot read a file"},
@@ -108,14 +103,9 @@ const char* convertErrorText(int code) { return messageFor(convertErrors, code);
 
 Converter::~Converter() = default;
 
-void Converter::setBinaryMode(std::FILE*, bool) {
-    // Streams here never translate line ends: nothing to switch.
-}
-
 int Converter::openInput(const char* name, bool regularOnly) {
     if (name == nullptr) {
         input = stdin;
-        setBinaryMode(input, true);
         return 0;
     }
     struct stat st {};
@@ -137,7 +127,6 @@ int Converter::openInput(const char* name, bool regularOnly) {
         close(fd);
         return error == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
     }
-    setBinaryMode(file, true);
     input = file;
     inputIdentity_ = FileIdentity::of(st);
     return 0;
@@ -148,7 +137,6 @@ int Converter::openInput(const char* name, bool regularOnly) {
 int Converter::openOutput(const char* name) {
     if (!isNamed(name)) {
         output = stdout;
-        setBinaryMode(output, true);
         return 0;
     }
     const std::string target = freshOutputs ? std::string(name) : resolveTarget(name);
@@ -165,7 +153,6 @@ int Converter::openOutput(const char* name) {
     if (!freshOutputs && exists && !replacement->keepMetadata(st)) return CANNOT_OPEN;
     std::FILE* file = replacement->openStream();
     if (file == nullptr) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
-    setBinaryMode(file, true);
     output = file;
     replacement_ = std::move(replacement);
     return 0;

@@ -63,7 +63,7 @@ inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 // sequence, become the substitute.
 inline CharCode utf8CharCode(const Converter& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
-    if (r == utf8IllFormed) return substitute(conv, shift);
+    if (r == utf8IllFormed) return substitute(shift);
     if (isUnicode(conv.outputCode) && !anyExchange(conv)) return r;
     const CharCode c = unicodeToEuc(static_cast<char32_t>(r - utf8Char), conv.windowsUnicode);
     switch (conv.outputCode) {
@@ -71,7 +71,7 @@ inline CharCode utf8CharCode(const Converter& conv, RawCode r, ShiftState& shift
         case CodeKind::UTF16LE:
         case CodeKind::UTF16BE: return c != 0 && exchangeRewrites(conv, c) ? c : r;
         case CodeKind::SJIS: return c != 0 && c < firstCellBeyondCp932Agreement ? c : r;
-        default: return c != 0 ? c : substitute(conv, shift);
+        default: return c != 0 ? c : substitute(shift);
     }
 }
 
@@ -88,7 +88,7 @@ std::uint8_t* emitSjis(Converter& conv, std::uint8_t* out, RawCode r, ShiftState
     if (conv.exchangeWindows && r >= kIbmExtFirst && r <= kIbmExtLast && !isEmpty(ibmExtSpelling(r)))
         return writeSpellingAt(conv, out, ibmExtSpelling(r), shift);
     if (isWindowsExtension(r)) return write(out, windowsChar + r, shift);
-    return write(out, substitute(conv, shift), shift);
+    return write(out, substitute(shift), shift);
 }
 
 // One RawCode of input code In, written at out. atInputStart: its last

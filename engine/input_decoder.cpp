@@ -164,7 +164,7 @@ RawCode decodeUtf8Byte(Converter& conv, int c, ReturnKind& returnKind, DecodeSta
             if (state.utf8Allows(c)) return continueUtf8(c, state);
             // The sequence so far is one ill-formed piece; c starts afresh.
             state = DecodeState{};
-            if (!quiet) conv.writeChar(substitute(conv, shift), shift);
+            if (!quiet) conv.writeChar(substitute(shift), shift);
         } else {
             const DecodeState carried = state;
             state = DecodeState{};

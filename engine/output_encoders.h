@@ -43,7 +43,7 @@ inline CharCode cellOfCarried(const Converter& conv, CharCode c, ShiftState& shi
     const std::int32_t cell = c >= windowsChar
                                   ? windowsExtensionCell(c - windowsChar)
                                   : unicodeToEuc(static_cast<char32_t>(c - unicodeChar), conv.windowsUnicode);
-    return cell != 0 ? cell : substitute(conv, shift);
+    return cell != 0 ? cell : substitute(shift);
 }
 
 // EUC, and "no conversion", write the internal form as it is.
@@ -60,11 +60,11 @@ constexpr std::int32_t cp932CodeBeyondJis(CharCode c) {
     return unicodeToCp932(eucToUnicode(c, false));
 }
 
-inline Out encodeSjis(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeSjis(const Converter&, Out out, CharCode c, ShiftState& shift) {
     if (c > 0xFFFF) {
         if (const std::int32_t code = cp932CodeBeyondJis(c); code != 0)
             return code <= 0xFF ? put(out, code) : putTwo(out, code);
-        c = substitute(conv, shift);
+        c = substitute(shift);
     }
     if (c <= 0xFF) return put(out, c);
     if (isHalfWidthKanaForm(c)) return put(out, c);
@@ -111,7 +111,7 @@ inline Out encodeJis(const Converter& conv, Out out, CharCode c, ShiftState& shi
             out = ensureMode(out, shift, JisMode::EX1990, ESC_DOLLAR_PAREN_D);
             return putTwo(out, c & 0x7F7F);
         }
-        c = substitute(conv, shift);  // NEC kanji has no supplementary set
+        c = substitute(shift);  // NEC kanji has no supplementary set
     }
     if (c <= 0xFF) {
         const bool control = c >= 0x01 && c <= 0x1F;
@@ -153,7 +153,7 @@ inline Out writeBom(Out out, ShiftState& shift, const std::array<std::uint8_t, N
 
 // The substitute's code point (the geta mark, U+3013, unless changed).
 inline char32_t substituteCodePoint(const Converter& conv, ShiftState& shift) {
-    const char32_t u = eucToUnicode(substitute(conv, shift), conv.windowsUnicode);
+    const char32_t u = eucToUnicode(substitute(shift), conv.windowsUnicode);
     return u != 0 ? u : 0x3013;
 }
 

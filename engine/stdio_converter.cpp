@@ -6,10 +6,6 @@
 
 namespace zekt {
 
-void StdioConverter::printFlag(bool flag, const char* word) {
-    if (flag) print(0, "%s ", word);
-}
-
 int StdioConverter::readBlock(std::uint8_t* data, int capacity) {
     for (;;) {
         const ssize_t n = read(fileno(input), data, static_cast<std::size_t>(capacity));

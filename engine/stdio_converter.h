@@ -11,7 +11,6 @@ class StdioConverter : public Converter {
 public:
     int readByte() override { return getc_unlocked(input); }
     void writeByte(int c) override { putc_unlocked(c, output); }
-    void printFlag(bool flag, const char* word) override;
     // Whatever the input's descriptor has, up to capacity: text from a pipe
     // is converted as it comes, not when a large block has filled.
     int readBlock(std::uint8_t* data, int capacity) override;

@@ -13,8 +13,6 @@ namespace {
 constexpr std::size_t maxTokenLength = 15;
 // How the engine prints a file's error: the name, then the message.
 constexpr char errorLineFormat[] = "%s: %s.\n";
-// convert's result for an input refused as binary.
-constexpr int notText = 2;
 
 // The C locale's isspace set, fixed so that no locale can widen it.
 constexpr bool isBlank(char c) {
@@ -66,7 +64,7 @@ void GuiConverter::print(int stream, const char* format, ...) {
 }
 
 void GuiConverter::noteError(const char* message) {
-    if (std::strcmp(message, zekt::convertErrorText(notText)) == 0 ||
+    if (std::strcmp(message, zekt::convertErrorText(zekt::NOT_TEXT)) == 0 ||
         std::strcmp(message, zekt::fileErrorText(zekt::NOT_REGULAR)) == 0) {
         if (m_error == FileOutcome::NONE) m_error = FileOutcome::REFUSED;
         return;

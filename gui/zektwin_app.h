@@ -37,7 +37,6 @@ public:
     bool m_checkMode = false;  // false: convert, true: check
     QString m_outputFolder;    // converted files go here
     QString m_outputPath;      // output of the file in hand (empty: check)
-    QString m_inputPath;       // the file in hand
     QString messageLog;        // the log shown: every drop's and help's text, "\n" line ends
 
     // Replaceable so that tests never block on a modal window.

@@ -193,10 +193,8 @@ void CZektWinDlg::startDrop(const QStringList& paths) {
     showLog(m_app.messageLog);
     m_run = std::make_unique<DropRun>(paths, optionText(), convertSelected(), m_app.m_outputFolder);
     connect(m_run.get(), &DropRun::logged, this, &CZektWinDlg::appendLog);
-    connect(m_run.get(), &DropRun::fileStarted, this, [this](const QString& input, const QString& output) {
-        m_app.m_inputPath = input;
-        m_app.m_outputPath = output;
-    });
+    connect(m_run.get(), &DropRun::fileStarted, this,
+            [this](const QString&, const QString& output) { m_app.m_outputPath = output; });
     connect(m_run.get(), &DropRun::progressed, this, &CZektWinDlg::showProgress);
     connect(m_run.get(), &DropRun::sameFileFound, this, [this] { m_sameFile = true; });
     connect(m_run.get(), &QThread::finished, this, [this] { finishDrop(); });

@@ -37,6 +37,7 @@ TEST(CheckLine, AtEachEdge) {
         {"FD 40", "EUC [No RET] "},
         {"A4 A2 FD 40", "EUC [No RET] "},
         {"82 83 84 E3 81 82 E3 81 84 E3 81 86", "UTF8 [No RET] ", "SJIS [No RET] "},
+        {"E3 81 82 C1 81 E3 81 84 E3 81 86 E3 81 88 E3 81 8A E3 81 8B", "SJIS [No RET] IZON "},
         {"FE A1", "EUC [No RET] "},
         {"82 A0 FD A1", "SJIS [No RET] IZON "},
         {"B0 A1 FD A1", "EUC [No RET] "},

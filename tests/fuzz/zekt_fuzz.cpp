@@ -42,7 +42,6 @@ public:
     int readByte() override { return position_ < text_.size() ? text_[position_++] : -1; }
     void writeByte(int c) override { written.push_back(static_cast<char>(c & 0xFF)); }
     void print(int, const char*, ...) override {}
-    void printFlag(bool, const char*) override {}
 
     std::string written;
 

@@ -20,9 +20,6 @@ public:
     }
     void writeByte(int c) override { outputBytes.push_back(static_cast<char>(c & 0xFF)); }
     void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
-    void printFlag(bool flag, const char* word) override {
-        if (flag) print(0, "%s ", word);
-    }
     // Every file (and the standard input) reads the same in-memory bytes.
     void processFile(bool check, const char* inputName, const char* outputName) override;
 
