@@ -20,7 +20,7 @@ namespace {
 constexpr int readAhead = 1 << 16;
 constexpr int outputBytes = 1 << 16;
 
-// The input as blocks of bufferSize bytes, the last one short and possibly
+// The input as blocks of detectionBlockSize bytes, the last one short and possibly
 // empty: filled through readByte on the plain path, carved out of large
 // reads through readBlock on the block path.
 class BlockSource {
@@ -147,7 +147,8 @@ class ConversionPass {
 public:
     explicit ConversionPass(Converter& conv)
         : conv_(conv),
-          blockSize_(std::max<std::int32_t>(conv.bufferSize, 1)),  // an empty block would never reach the end
+          blockSize_(std::max<std::int32_t>(conv.detectionBlockSize,
+                                            1)),  // an empty block would never reach the end
           inputSize_(BlockSource::storageFor(blockSize_, conv.perByte)),
           transcodedSize_(Utf16Transcoder::roomFor(blockSize_)),
           keptSize_(static_cast<int>(utf8Window) + blockSize_),
@@ -189,13 +190,13 @@ private:
         return Storage(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size))));
     }
 
-    bool scans() const { return conv_.checkOnly || conv_.outputCode != CodeKind::ASCII; }
+    bool scans() const { return conv_.checkOnly || conv_.outputCode != CodeKind::AS_READ; }
 
     // UTF-16 is read when forced, and told by its byte order mark at the
     // very start when detected (or when the mark is to pick the order);
     // it is then read as UTF-8, its code settled.
     void settleUtf16() {
-        const bool detects = conv_.inputCode == CodeKind::ASCII && scans();
+        const bool detects = conv_.inputCode == CodeKind::DETECT && scans();
         if (!isUtf16(conv_.inputCode) && !detects) return;
         CodeKind order = conv_.inputCode;
         if (detects || conv_.inputMarkDecides) {
@@ -242,7 +243,7 @@ private:
 
     // false if the block was refused as not text.
     bool convertBlock(const InputBuffer& block) {
-        if (conv_.outputCode == CodeKind::ASCII) {
+        if (conv_.outputCode == CodeKind::AS_READ) {
             converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
             return true;
         }

@@ -97,8 +97,10 @@ public:
     std::int64_t substitutesWritten() const { return substitutes_; }
 
     // Settings, with the defaults both programs use.
-    std::int32_t bufferSize = 1024;
-    CodeKind inputCode = CodeKind::ASCII;
+    // Detection decides block by block: the input is scanned in blocks of
+    // this many bytes (the block path reads more at a time, in whole blocks).
+    std::int32_t detectionBlockSize = 1024;
+    CodeKind inputCode = CodeKind::DETECT;
     CodeKind outputCode = CodeKind::SJIS;
     ReturnKind outputReturn = ReturnKind::CRLF;
     JisMode jisAsciiMode = JisMode::ASCII;

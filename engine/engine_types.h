@@ -19,7 +19,9 @@ enum class CodeKind : int {
     UTF8 = 4,
     UTF16LE = 5,
     UTF16BE = 6,
-    NOT_TEXT = 7
+    NOT_TEXT = 7,
+    DETECT = ASCII,   // as the input code: none forced, detect it
+    AS_READ = ASCII,  // as the output code: the code as read, not converted (-nk)
 };
 inline constexpr int codeKindCount = 7;  // the codes a table indexed by CodeKind holds
 

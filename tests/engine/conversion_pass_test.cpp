@@ -27,7 +27,7 @@ TEST(ConversionPass, BinaryInput) {
     for (const auto& [options, input, output, result] : cases) {
         SCOPED_TRACE(input);
         MemoryConverter conv(bytes(input));
-        conv.bufferSize = 4;
+        conv.detectionBlockSize = 4;
         runOptions(conv, options);
         EXPECT_EQ(conv.result, result);
         EXPECT_EQ(hex(conv.outputBytes), hex(bytes(output)));
@@ -40,7 +40,7 @@ TEST(ConversionPass, BinaryInput) {
 TEST(ConversionPass, ProvisionalEucVerdict) {
     const std::string input = bytes("B0 A1 B0 A1  82 A0 0A");
     MemoryConverter check(input), conv(input), firm(bytes("FE A1 B0 A1") + input);
-    for (MemoryConverter* c : {&check, &conv, &firm}) c->bufferSize = 4;
+    for (MemoryConverter* c : {&check, &conv, &firm}) c->detectionBlockSize = 4;
     runOptions(check, {"-c"});
     runOptions(conv, {});
     runOptions(firm, {"-c"});
@@ -73,7 +73,7 @@ TEST(ConversionPass, FrontEndExceptionsPropagate) {
         SCOPED_TRACE(limit);
         ThrowingConverter reader(input), writer(input);
         reader.readLimit = limit;
-        reader.bufferSize = 4;
+        reader.detectionBlockSize = 4;
         EXPECT_THROW(reader.convert(nullptr, nullptr, nullptr), std::runtime_error);
 
         writer.writeLimit = limit;

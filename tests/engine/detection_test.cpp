@@ -22,10 +22,10 @@ struct Detected {
     std::string output;
 };
 
-Detected detect(const std::string& input, int bufferSize = 1024, bool perByte = false) {
+Detected detect(const std::string& input, int detectionBlockSize = 1024, bool perByte = false) {
     MemoryConverter check(input), conv(input);
     for (MemoryConverter* c : {&check, &conv}) {
-        c->bufferSize = bufferSize;
+        c->detectionBlockSize = detectionBlockSize;
         c->perByte = perByte;
     }
     runOptions(check, {"-c"});

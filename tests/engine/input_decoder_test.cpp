@@ -53,10 +53,10 @@ std::string flags(const DetectReport& report) {
 }
 
 // One pass as text, so that a mismatch shows every difference.
-std::string describePass(std::vector<std::string> options, const std::string& input, int bufferSize,
+std::string describePass(std::vector<std::string> options, const std::string& input, int detectionBlockSize,
                          bool perByte = false) {
     MemoryConverter conv(input);
-    conv.bufferSize = bufferSize;
+    conv.detectionBlockSize = detectionBlockSize;
     conv.perByte = perByte;
     runOptions(conv, options);
     return "result " + std::to_string(conv.result) + " code " + std::to_string(index(conv.detectedCode)) +

@@ -66,7 +66,7 @@ inline void expectAtEverySplit(const std::vector<std::string>& options, std::str
     for (const bool perByte : {false, true}) {
         for (int size = 1; size < static_cast<int>(input.size()); ++size) {
             MemoryConverter conv(input);
-            conv.bufferSize = size;
+            conv.detectionBlockSize = size;
             conv.perByte = perByte;
             runOptions(conv, options);
             EXPECT_EQ(hex(conv.outputBytes), expected)

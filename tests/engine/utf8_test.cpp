@@ -94,7 +94,7 @@ TEST(Utf8, Detection) {
     for (const auto& [input, checked, converted, bom] : cases) {
         SCOPED_TRACE(input);
         MemoryConverter check(bytes(input)), conv(bytes(input));
-        check.bufferSize = conv.bufferSize = 4;
+        check.detectionBlockSize = conv.detectionBlockSize = 4;
         runOptions(check, {"-c"});
         runOptions(conv, {});
         EXPECT_EQ(check.detectedCode, checked);

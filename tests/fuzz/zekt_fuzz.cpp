@@ -99,7 +99,7 @@ void applySettings(zekt::Converter& conv, Header header) {
     conv.outputBom = (c & 0x10) != 0;
     conv.windowsUnicode = (c & 0x20) != 0;
     conv.inputMarkDecides = (c & 0x40) != 0;
-    conv.bufferSize = header[3] == 0 ? 1024 : header[3];
+    conv.detectionBlockSize = header[3] == 0 ? 1024 : header[3];
 }
 
 struct Outcome {
@@ -114,7 +114,7 @@ struct Outcome {
 };
 
 struct PassOptions {
-    int bufferSize = 0;  // 0: the header's
+    int detectionBlockSize = 0;  // 0: the header's
     bool toggleCheck = false;
     bool blockPath = false;  // else the plain path, through a front end without block operations
     unsigned pieceSeed = 0;
@@ -125,7 +125,7 @@ Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions o
     BlockFuzzConverter block(text, options.pieceSeed);
     FuzzConverter& conv = options.blockPath ? block : plain;
     applySettings(conv, header);
-    if (options.bufferSize > 0) conv.bufferSize = options.bufferSize;
+    if (options.detectionBlockSize > 0) conv.detectionBlockSize = options.detectionBlockSize;
     if (options.toggleCheck) conv.checkOnly = !conv.checkOnly;
     conv.perByte = !options.blockPath;
     Outcome outcome;
@@ -187,7 +187,7 @@ bool readsAsForced(const zekt::Converter& settings, CodeKind code) {
 void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const Outcome& o) {
     FUZZ_CHECK(o.result == 0 || o.result == 2);
     if (o.result == 2)
-        FUZZ_CHECK(settings.binaryCheck && (settings.checkOnly || settings.outputCode != CodeKind::ASCII));
+        FUZZ_CHECK(settings.binaryCheck && (settings.checkOnly || settings.outputCode != CodeKind::AS_READ));
     if (settings.checkOnly) FUZZ_CHECK(o.output.empty());
     // The worst expansion is a machine-dependent character spelled as kana
     // that each need a shift: a few dozen bytes for two input bytes.
@@ -198,8 +198,8 @@ void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const O
     if (o.result != 0) return;
     FUZZ_CHECK(o.code >= CodeKind::ASCII && o.code <= CodeKind::UTF16BE);
     FUZZ_CHECK(o.ret >= ReturnKind::NONE && o.ret <= ReturnKind::CRLF);
-    if (settings.inputCode != CodeKind::ASCII) FUZZ_CHECK(readsAsForced(settings, o.code));
-    if (!settings.checkOnly && settings.outputCode == CodeKind::ASCII) {
+    if (settings.inputCode != CodeKind::DETECT) FUZZ_CHECK(readsAsForced(settings, o.code));
+    if (!settings.checkOnly && settings.outputCode == CodeKind::AS_READ) {
         FUZZ_CHECK(readsAsForced(settings, o.code));
         FUZZ_CHECK(o.ret == ReturnKind::NONE);
         FUZZ_CHECK(o.report == DetectReport{});
@@ -251,21 +251,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The block path gives exactly what the plain path gives, whatever the
     // block size and however the reads come.
-    for (const int bufferSize : {0, 1, 7, 1024}) {
-        const Outcome plain = bufferSize == 0 ? first : runPass(header, text, {bufferSize});
-        const auto seed = static_cast<unsigned>(size * 31 + static_cast<std::size_t>(bufferSize));
-        const Outcome block = runPass(header, text, {bufferSize, false, true, seed});
+    for (const int detectionBlockSize : {0, 1, 7, 1024}) {
+        const Outcome plain = detectionBlockSize == 0 ? first : runPass(header, text, {detectionBlockSize});
+        const auto seed = static_cast<unsigned>(size * 31 + static_cast<std::size_t>(detectionBlockSize));
+        const Outcome block = runPass(header, text, {detectionBlockSize, false, true, seed});
         FUZZ_CHECK(plain == block);
     }
 
     // With the code fixed, blocks only split the stream: nothing may change.
-    const bool scans = settings.checkOnly || settings.outputCode != CodeKind::ASCII;
-    if (settings.inputCode == CodeKind::ASCII && scans) return 0;
-    const Outcome split = runPass(header, text, {settings.bufferSize == 1 ? 7 : 1});
+    const bool scans = settings.checkOnly || settings.outputCode != CodeKind::AS_READ;
+    if (settings.inputCode == CodeKind::DETECT && scans) return 0;
+    const Outcome split = runPass(header, text, {settings.detectionBlockSize == 1 ? 7 : 1});
     FUZZ_CHECK(sameSuccess(first, split));
 
     // A forced code: the check sees exactly what the conversion's scan saw.
-    if (settings.inputCode == CodeKind::ASCII || settings.outputCode == CodeKind::ASCII) return 0;
+    if (settings.inputCode == CodeKind::DETECT || settings.outputCode == CodeKind::AS_READ) return 0;
     const Outcome other = runPass(header, text, {0, true});
     FUZZ_CHECK(other.result == first.result);
     if (first.result == 0) {
