@@ -75,64 +75,16 @@ bool anyBinary(const std::uint8_t* p, const std::uint8_t* end) {
 
 constexpr bool isPrintable(int b) { return in(b, 0x20, 0x7E); }
 
-// The report flags a shortcut sets, gathered as bits and put into the
-// report once per block.
-enum QuickFlag : std::uint32_t {
-    EIGHT_BIT = 1 << 0,
-    KANA8 = 1 << 1,  // kana8 and jisKana8
-    EUC_ONLY = 1 << 2,
-    IZON = 1 << 3,
-    SJIS_LEAD = 1 << 4,
-    SS2_KANA = 1 << 5,
-    SS3_KANJI = 1 << 6,
-    JIS = 1 << 7,
-    ASCII_SEQ = 1 << 8,
-    ROMAJI_SEQ = 1 << 9,
-    KANA7_SEQ = 1 << 10,
-    JIS1978_SEQ = 1 << 11,
-    JIS1983_SEQ = 1 << 12,
-    NEC_SEQ = 1 << 13,
-    SI_SO = 1 << 14,
-    BINARY = 1 << 15,
-    NEEDS_DECODE = 1 << 16,   // an escape or shift: no shortcut for the block
-    TRAIL_MATTERS = 1 << 30,  // a lead whose pair's flags depend on the trail
-};
-
-// The report flags a shortcut may set, in the order of their bits, BINARY
-// last.
-constexpr std::pair<std::uint32_t, bool DetectReport::*> flagFields[] = {
-    {EIGHT_BIT, &DetectReport::eightBit},
-    {KANA8, &DetectReport::kana8},
-    {KANA8, &DetectReport::jisKana8},
-    {EUC_ONLY, &DetectReport::eucOnly},
-    {IZON, &DetectReport::izon},
-    {SJIS_LEAD, &DetectReport::sjisLead},
-    {SS2_KANA, &DetectReport::ss2Kana},
-    {SS3_KANJI, &DetectReport::ss3Kanji},
-    {JIS, &DetectReport::jis},
-    {ASCII_SEQ, &DetectReport::ascii},
-    {ROMAJI_SEQ, &DetectReport::romaji},
-    {KANA7_SEQ, &DetectReport::kana7},
-    {JIS1978_SEQ, &DetectReport::jis1978},
-    {JIS1983_SEQ, &DetectReport::jis1983},
-    {NEC_SEQ, &DetectReport::nec},
-    {SI_SO, &DetectReport::kanaSiSo},
-    {BINARY, &DetectReport::binary},
-};
-
-void applyFlags(std::uint32_t flags, DetectReport& report) {
-    if (flags == 0) return;
-    for (const auto& [bit, field] : flagFields)
-        if (flags & bit) report.*field = true;
-}
-
-std::uint32_t flagsOf(const DetectReport& report) {
-    std::uint32_t flags = 0;
-    for (const auto& [bit, field] : flagFields)
-        if (report.*field) flags |= bit;
-    if (!report.kana8 || !report.jisKana8) flags &= ~static_cast<std::uint32_t>(KANA8);
-    return flags;
-}
+// The report flags a shortcut sets are gathered as bits and put into the
+// report once per block. Two more bits, above the report's, mark a byte
+// that no shortcut takes and a lead whose pair's flags depend on the trail.
+using enum detect::Flag;
+constexpr std::uint32_t NEEDS_DECODE = 1u << 30;  // an escape or shift: no shortcut for the block
+constexpr std::uint32_t TRAIL_MATTERS = 1u << 31;
+// The flags a shortcut or a settled block can set.
+constexpr std::uint32_t quickFlags = EIGHT_BIT | KANA8 | EUC_ONLY | IZON | SJIS_LEAD | SS2_KANA | SS3_KANJI |
+                                     JIS | ASCII_SEQ | ROMAJI_SEQ | KANA7_SEQ | JIS1978_SEQ | JIS1983_SEQ |
+                                     NEC_SEQ | SI_SO | BINARY;
 
 // What decodeByte records for a fresh lead byte of a Shift-JIS pair and the
 // pair it forms: the lead's own flag, and IZON for the pairs 0x8540-0x889E
@@ -471,7 +423,7 @@ const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, R
     const std::uint8_t* const end = begin + buffer.count;
     if (K == CodeKind::EUC && std::memchr(begin, SS3, static_cast<std::size_t>(end - begin)) != nullptr)
         return nullptr;
-    const std::uint32_t missing = ~flagsOf(report) & (NEEDS_DECODE | (NEEDS_DECODE - 1));
+    const std::uint32_t missing = ~report.flags & (quickFlags | NEEDS_DECODE);
     if (leadHeld && (mayFlags[static_cast<std::size_t>(state.held)] & missing) != 0) return nullptr;
     if ((missing & ~rareByteFlags) == 0) {
         if (anyRareByte(begin, end, missing)) return nullptr;
@@ -524,7 +476,7 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
     }
     stateRef = state;
     returnKind = ret;
-    applyFlags(flags, report);
+    report.flags |= flags;
 }
 
 // ---------------------------------------------------------------- conversion
@@ -749,7 +701,7 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
     sink.next = out;
     stateRef = state;
     returnKind = ret;
-    applyFlags(flags, report);
+    report.flags |= flags;
 }
 
 template <CodeKind In>

@@ -236,8 +236,8 @@ private:
     // been well-formed so far (UTF-8 without its byte order mark) may still
     // change with the next block.
     void withdrawProvisionalVerdict() {
-        const bool provisionalEuc = kind_ == CodeKind::EUC && !report_.eucOnly;
-        const bool provisionalUtf8 = kind_ == CodeKind::UTF8 && !report_.bom;
+        const bool provisionalEuc = kind_ == CodeKind::EUC && !report_.has(detect::EUC_ONLY);
+        const bool provisionalUtf8 = kind_ == CodeKind::UTF8 && !report_.has(detect::BOM);
         if ((provisionalEuc || provisionalUtf8) && inputCode_ != kind_) kind_ = CodeKind::ASCII;
     }
 
@@ -255,7 +255,7 @@ private:
         conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
         if (kind_ == CodeKind::NOT_TEXT) return false;
         // 8-bit text with the code still open waits, kept, for the verdict.
-        if (kind_ == CodeKind::ASCII && report_.eightBit && keep(block)) return true;
+        if (kind_ == CodeKind::ASCII && report_.has(detect::EIGHT_BIT) && keep(block)) return true;
         convertKept();
         converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
         return true;
@@ -313,7 +313,7 @@ private:
         for (int i = 0; i < block.count && block.start + i < static_cast<int>(utf8Bom.size()); ++i) {
             if (bomMatched_ == block.start + i && block.data[i] == utf8Bom[bomMatched_]) ++bomMatched_;
         }
-        if (bomMatched_ == static_cast<int>(utf8Bom.size())) report_.bom = true;
+        if (bomMatched_ == static_cast<int>(utf8Bom.size())) report_.set(detect::BOM);
     }
 
     // What the input left held, the kana held back, and the return to ASCII

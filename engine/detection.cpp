@@ -112,7 +112,7 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
     const auto counted = [&] { return needed == 1 || check.wideSequences >= needed; };
     int state = check.utf8;
     std::uint8_t seen = 0;
-    if (shortcuts && report.broken && report.wide) p = end;
+    if (shortcuts && report.has(detect::BROKEN) && report.has(detect::WIDE)) p = end;
     while (p < end) {
         if (shortcuts && state == IDLE && counted()) {
             bool wide = false;
@@ -132,8 +132,8 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
         seen |= step;
         state = step & STATE_MASK;
     }
-    if ((seen & WIDE) && counted()) report.wide = true;
-    if (seen & BROKEN) report.broken = true;
+    if ((seen & WIDE) && counted()) report.set(detect::WIDE);
+    if (seen & BROKEN) report.set(detect::BROKEN);
     check.utf8 = state;
 }
 
@@ -224,7 +224,7 @@ void checkLegacyForms(const InputBuffer& buffer, FormCheck& check, DetectReport&
             check.eightBitTail = -1;
         if (check.legacyDone) continue;
         r = {legacySteps[r[0]][static_cast<std::size_t>(b)], legacySteps[r[1]][static_cast<std::size_t>(b)]};
-        if (eucBroken(r) && !sjisBroken(r)) report.sjisOnly = true;
+        if (eucBroken(r) && !sjisBroken(r)) report.set(detect::SJIS_ONLY);
         check.legacyDone = eucBroken(r) || sjisBroken(r);
     }
     check.legacy = r;
@@ -248,7 +248,8 @@ bool cutAtBlockEnd(const FormCheck& check, const DecodeState& scanned) {
 // Well-formed UTF-8 without a wide sequence yet (or without the three a cut
 // start needs) may still turn out to be UTF-8.
 bool utf8Undecided(const DetectReport& r, const FormCheck& check, const InputBuffer& buffer) {
-    return !r.broken && !r.wide && buffer.start + buffer.count - check.firstEightBit < utf8Window;
+    return !r.has(detect::BROKEN) && !r.has(detect::WIDE) &&
+           buffer.start + buffer.count - check.firstEightBit < utf8Window;
 }
 
 // Evidence ranks the byte order mark and JIS over UTF-8 over Shift-JIS over
@@ -256,13 +257,13 @@ bool utf8Undecided(const DetectReport& r, const FormCheck& check, const InputBuf
 // the next block may still show in another light, until the input ends.
 CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffer& buffer,
                  const DecodeState& scanned) {
-    if (r.bom) return CodeKind::UTF8;
-    if (r.jis) return CodeKind::JIS;
-    if (r.wide && !r.broken) return CodeKind::UTF8;
-    if (!r.eightBit) return CodeKind::ASCII;
+    if (r.has(detect::BOM)) return CodeKind::UTF8;
+    if (r.has(detect::JIS)) return CodeKind::JIS;
+    if (r.has(detect::WIDE) && !r.has(detect::BROKEN)) return CodeKind::UTF8;
+    if (!r.has(detect::EIGHT_BIT)) return CodeKind::ASCII;
     if (!buffer.last && (cutAtBlockEnd(check, scanned) || utf8Undecided(r, check, buffer)))
         return CodeKind::ASCII;
-    if (r.sjisLead || r.sjisOnly) return CodeKind::SJIS;
+    if (r.has(detect::SJIS_LEAD) || r.has(detect::SJIS_ONLY)) return CodeKind::SJIS;
     return CodeKind::EUC;
 }
 
@@ -277,9 +278,9 @@ void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, FormChe
     else
         scanQuick(*this, buffer, kind, state, returnKind, report);
     // Up to the first 8-bit byte the legacy forms hold nothing.
-    if (open && report.eightBit) checkLegacyForms(buffer, forms, report);
+    if (open && report.has(detect::EIGHT_BIT)) checkLegacyForms(buffer, forms, report);
     if (open) kind = verdict(report, forms, buffer, state);
-    if (binaryCheck && report.binary) kind = CodeKind::NOT_TEXT;
+    if (binaryCheck && report.has(detect::BINARY)) kind = CodeKind::NOT_TEXT;
 }
 
 }  // namespace zekt

@@ -127,33 +127,40 @@ struct ShiftState {
     std::int64_t substitutes = 0;
 };
 
+// What the input can show, each a bit of a DetectReport.
+namespace detect {
+enum Flag : std::uint32_t {
+    EIGHT_BIT = 1u << 0,
+    BINARY = 1u << 1,     // a control byte that text does not hold
+    JIS = 1u << 2,        // any escape sequence, SI or SO
+    ASCII_SEQ = 1u << 3,  // ESC ( B
+    ROMAJI_SEQ = 1u << 4,
+    KANA7_SEQ = 1u << 5,
+    KANA8 = 1u << 6,  // a byte 0xA1-0xDF read alone
+    SI_SO = 1u << 7,
+    JIS1978_SEQ = 1u << 8,
+    JIS1983_SEQ = 1u << 9,
+    NEC_SEQ = 1u << 10,  // ESC K or ESC H
+    EX1990_SEQ = 1u << 11,
+    UNKNOWN_SEQ = 1u << 12,
+    SJIS_LEAD = 1u << 13,  // a fresh 0x81-0x9F, or a single shift that only Shift-JIS reads
+    IZON = 1u << 14,       // a machine-dependent Shift-JIS pair
+    EUC_ONLY = 1u << 15,   // 0xFD or 0xFE
+    SS2_KANA = 1u << 16,
+    SS3_KANJI = 1u << 17,
+    BROKEN = 1u << 18,     // the raw bytes are not well-formed UTF-8
+    WIDE = 1u << 19,       // they hold a 3- or 4-byte UTF-8 sequence
+    BOM = 1u << 20,        // the input begins with the UTF-8 byte order mark
+    SJIS_ONLY = 1u << 21,  // the raw bytes broke EUC's form while Shift-JIS's held
+};
+}  // namespace detect
+
 // What the input showed; never cleared during a pass.
 struct DetectReport {
-    bool eightBit = false;
-    bool binary = false;
-    bool jis = false;
-    bool ascii = false;
-    bool romaji = false;
-    bool kana7 = false;
-    bool jisKana8 = false;
-    bool kanaSiSo = false;
-    bool jis1978 = false;
-    bool jis1983 = false;
-    bool nec = false;
-    bool jisEx1990 = false;
-    bool jisUnknown = false;
-    bool sjisLead = false;
-    bool kana8 = false;
-    bool izon = false;
-    bool eucOnly = false;
-    bool ss2Kana = false;
-    bool ss3Kanji = false;
-    bool broken = false;  // the raw bytes are not well-formed UTF-8
-    bool wide = false;    // they hold a 3- or 4-byte UTF-8 sequence
-    bool bom = false;     // the input begins with the UTF-8 byte order mark
+    std::uint32_t flags = 0;
 
-    // The raw bytes broke EUC's form while Shift-JIS's held.
-    bool sjisOnly = false;
+    constexpr bool has(detect::Flag f) const { return (flags & f) != 0; }
+    constexpr void set(detect::Flag f) { flags |= f; }
 
     bool operator==(const DetectReport&) const = default;
 };

@@ -286,28 +286,28 @@ void Converter::reportSubstitutes(const char* name, std::int64_t count, bool lef
 void Converter::printDetails(CodeKind code, const DetectReport& r) {
     switch (code) {
         case CodeKind::JIS:
-            printFlag(r.jis1978, "JIS1978");
-            printFlag(r.jis1983, "JIS1983");
-            printFlag(r.jisEx1990, "JIS-EX1990");
-            printFlag(r.nec, "NEC");
-            printFlag(r.ascii, "ASCII");
-            printFlag(r.romaji, "ROMAJI");
-            printFlag(r.kana7, "KANA7");
-            printFlag(r.jisKana8, "KANA8");
-            printFlag(r.kanaSiSo, "KANA-SI/SO");
-            printFlag(r.jisUnknown, "JIS????");
+            printFlag(r.has(detect::JIS1978_SEQ), "JIS1978");
+            printFlag(r.has(detect::JIS1983_SEQ), "JIS1983");
+            printFlag(r.has(detect::EX1990_SEQ), "JIS-EX1990");
+            printFlag(r.has(detect::NEC_SEQ), "NEC");
+            printFlag(r.has(detect::ASCII_SEQ), "ASCII");
+            printFlag(r.has(detect::ROMAJI_SEQ), "ROMAJI");
+            printFlag(r.has(detect::KANA7_SEQ), "KANA7");
+            printFlag(r.has(detect::KANA8), "KANA8");
+            printFlag(r.has(detect::SI_SO), "KANA-SI/SO");
+            printFlag(r.has(detect::UNKNOWN_SEQ), "JIS????");
             break;
         case CodeKind::SJIS:
-            printFlag(r.kana8, "KANA8");
-            printFlag(r.izon, "IZON");
+            printFlag(r.has(detect::KANA8), "KANA8");
+            printFlag(r.has(detect::IZON), "IZON");
             break;
         case CodeKind::EUC:
-            printFlag(r.ss2Kana, "SS2-KANA");
-            printFlag(r.ss3Kanji, "SS3-KANJI");
+            printFlag(r.has(detect::SS2_KANA), "SS2-KANA");
+            printFlag(r.has(detect::SS3_KANJI), "SS3-KANJI");
             break;
         case CodeKind::UTF8:
         case CodeKind::UTF16LE:
-        case CodeKind::UTF16BE: printFlag(r.bom, "BOM"); break;
+        case CodeKind::UTF16BE: printFlag(r.has(detect::BOM), "BOM"); break;
         default: break;
     }
 }

@@ -7,14 +7,11 @@
 namespace zekt {
 namespace {
 
-void markEscape(DetectReport& report, bool& flag) {
-    flag = true;
-    report.jis = true;
-}
+void markEscape(DetectReport& report, detect::Flag flag) { report.flags |= flag | detect::JIS; }
 
 // The final byte of ESC $ ( x.
 RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
-    markEscape(report, c == 'D' ? report.jisEx1990 : report.jisUnknown);
+    markEscape(report, c == 'D' ? detect::EX1990_SEQ : detect::UNKNOWN_SEQ);
     shift.inMode = JisMode::EX1990;
     state = DecodeState{};
     return 0;
@@ -24,15 +21,13 @@ RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, Sh
 // and the input mode it selects.
 struct KnownEscape {
     int second, final;
-    bool DetectReport::*flag;
+    detect::Flag flag;
     JisMode mode;
 };
 constexpr KnownEscape knownEscapes[] = {
-    {'$', '@', &DetectReport::jis1978, JisMode::KANJI1978},
-    {'$', 'B', &DetectReport::jis1983, JisMode::KANJI1983},
-    {'(', 'B', &DetectReport::ascii, JisMode::ASCII},
-    {'(', 'I', &DetectReport::kana7, JisMode::KANA7},
-    {'(', 'J', &DetectReport::romaji, JisMode::ROMAJI},
+    {'$', '@', detect::JIS1978_SEQ, JisMode::KANJI1978}, {'$', 'B', detect::JIS1983_SEQ, JisMode::KANJI1983},
+    {'(', 'B', detect::ASCII_SEQ, JisMode::ASCII},       {'(', 'I', detect::KANA7_SEQ, JisMode::KANA7},
+    {'(', 'J', detect::ROMAJI_SEQ, JisMode::ROMAJI},
 };
 
 // The final byte of ESC $ x or ESC ( x. An unknown one still selects a set:
@@ -44,12 +39,12 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
     }
     for (const KnownEscape& known : knownEscapes) {
         if (known.second == second && known.final == c) {
-            markEscape(report, report.*known.flag);
+            markEscape(report, known.flag);
             shift.inMode = known.mode;
             return 0;
         }
     }
-    markEscape(report, report.jisUnknown);
+    markEscape(report, detect::UNKNOWN_SEQ);
     shift.inMode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
     return 0;
 }
@@ -57,7 +52,7 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
 // A control byte other than those that switch or hold: itself (a NUL
 // yields nothing), and binary evidence if the table marks it.
 RawCode plainControl(int c, DetectReport& report) {
-    if (marksBinary(c)) report.binary = true;
+    if (marksBinary(c)) report.set(detect::BINARY);
     return c;
 }
 
@@ -78,11 +73,11 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
                 state = DecodeState::holding(CR);
                 return 0;
             case SO:
-                markEscape(report, report.kanaSiSo);
+                markEscape(report, detect::SI_SO);
                 shift.inMode = JisMode::SISO;
                 return 0;
             case SI:
-                markEscape(report, report.kanaSiSo);
+                markEscape(report, detect::SI_SO);
                 shift.inMode = JisMode::ASCII;
                 return 0;
             case ESC: state = DecodeState::holding(ESC); return 0;
@@ -90,25 +85,25 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
         }
     }
     if (c == DEL) return plainControl(c, report);
-    report.eightBit = true;
+    report.set(detect::EIGHT_BIT);
     if (c == 0x80 || c == 0xA0) return c;
     if (c <= 0x9F) {
         if (c == SS2)
-            report.ss2Kana = true;
+            report.set(detect::SS2_KANA);
         else if (c == SS3)
-            report.ss3Kanji = true;
+            report.set(detect::SS3_KANJI);
         else
-            report.sjisLead = true;
+            report.set(detect::SJIS_LEAD);
         state = DecodeState::holding(c);
         return 0;
     }
     if (c <= 0xDF) {
-        report.kana8 = report.jisKana8 = true;
+        report.set(detect::KANA8);
         if (inputKind != CodeKind::EUC) return c;
         state = DecodeState::holding(c);
         return 0;
     }
-    if (c == 0xFD || c == 0xFE) report.eucOnly = true;
+    if (c == 0xFD || c == 0xFE) report.set(detect::EUC_ONLY);
     state = DecodeState::holding(c);
     return 0;
 }
@@ -118,7 +113,7 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
 // sequence; any other byte is ill-formed on its own.
 RawCode decodeFreshUtf8(int c, ReturnKind& returnKind, DecodeState& state, DetectReport& report) {
     if (c >= 0x80) {
-        report.eightBit = true;
+        report.set(detect::EIGHT_BIT);
         const Utf8Lead lead = utf8Lead(c);
         if (lead.needed == 0) return utf8IllFormed;
         state = DecodeState::utf8(c & (0x7F >> (lead.needed + 1)), lead.needed, lead.low, lead.high);
@@ -237,13 +232,14 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
                 return 0;
             }
             if (c == 'K' || c == 'H') {
-                markEscape(report, report.nec);
+                markEscape(report, detect::NEC_SEQ);
                 shift.inMode = c == 'K' ? JisMode::NEC : JisMode::ASCII;
                 return 0;
             }
             if (!quiet) writeChar(ESC, shift);
         } else {
-            if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c)) report.sjisLead = true;
+            if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c))
+                report.set(detect::SJIS_LEAD);
             if (held == SS3 && inputKind == CodeKind::EUC) {
                 state = DecodeState::triple(c);
                 return 0;
@@ -251,7 +247,7 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
             if (isJisByte(held) && isJisByte(c)) return held * 0x100 + c;
             if (isSjisLead(held) && isSjisTrail(c)) {
                 const RawCode pair = held * 0x100 + c;
-                if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) report.izon = true;
+                if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) report.set(detect::IZON);
                 return pair;
             }
             if (isEucByte(held) && isEucByte(c)) return held * 0x100 + c;

@@ -19,33 +19,31 @@ using RK = ReturnKind;
 
 // The names of the flags set, for expectations and readable failures.
 std::string flags(const DetectReport& report) {
-    static constexpr std::pair<const char*, bool DetectReport::*> fields[] = {
-        {"eightBit", &DetectReport::eightBit},
-        {"binary", &DetectReport::binary},
-        {"jis", &DetectReport::jis},
-        {"ascii", &DetectReport::ascii},
-        {"romaji", &DetectReport::romaji},
-        {"kana7", &DetectReport::kana7},
-        {"jisKana8", &DetectReport::jisKana8},
-        {"kanaSiSo", &DetectReport::kanaSiSo},
-        {"jis1978", &DetectReport::jis1978},
-        {"jis1983", &DetectReport::jis1983},
-        {"nec", &DetectReport::nec},
-        {"jisEx1990", &DetectReport::jisEx1990},
-        {"jisUnknown", &DetectReport::jisUnknown},
-        {"sjisLead", &DetectReport::sjisLead},
-        {"kana8", &DetectReport::kana8},
-        {"izon", &DetectReport::izon},
-        {"eucOnly", &DetectReport::eucOnly},
-        {"ss2Kana", &DetectReport::ss2Kana},
-        {"ss3Kanji", &DetectReport::ss3Kanji},
-        {"broken", &DetectReport::broken},
-        {"wide", &DetectReport::wide},
-        {"bom", &DetectReport::bom},
-        {"sjisOnly", &DetectReport::sjisOnly}};
+    static constexpr std::pair<const char*, detect::Flag> fields[] = {{"eightBit", detect::EIGHT_BIT},
+                                                                      {"binary", detect::BINARY},
+                                                                      {"jis", detect::JIS},
+                                                                      {"ascii", detect::ASCII_SEQ},
+                                                                      {"romaji", detect::ROMAJI_SEQ},
+                                                                      {"kana7", detect::KANA7_SEQ},
+                                                                      {"kanaSiSo", detect::SI_SO},
+                                                                      {"jis1978", detect::JIS1978_SEQ},
+                                                                      {"jis1983", detect::JIS1983_SEQ},
+                                                                      {"nec", detect::NEC_SEQ},
+                                                                      {"jisEx1990", detect::EX1990_SEQ},
+                                                                      {"jisUnknown", detect::UNKNOWN_SEQ},
+                                                                      {"sjisLead", detect::SJIS_LEAD},
+                                                                      {"kana8", detect::KANA8},
+                                                                      {"izon", detect::IZON},
+                                                                      {"eucOnly", detect::EUC_ONLY},
+                                                                      {"ss2Kana", detect::SS2_KANA},
+                                                                      {"ss3Kanji", detect::SS3_KANJI},
+                                                                      {"broken", detect::BROKEN},
+                                                                      {"wide", detect::WIDE},
+                                                                      {"bom", detect::BOM},
+                                                                      {"sjisOnly", detect::SJIS_ONLY}};
     std::string text;
-    for (const auto& [name, field] : fields) {
-        if (!(report.*field)) continue;
+    for (const auto& [name, flag] : fields) {
+        if (!report.has(flag)) continue;
         if (!text.empty()) text += ' ';
         text += name;
     }
@@ -131,8 +129,8 @@ TEST(InputDecoder, HeldBytesAndEscapes) {
         {{}, "1B 24 40 20 30 21 30 0A", "20 B0 A1 0A", "jis jis1978"},
         {{"-S"}, "82 0D 41", "0D 41", "eightBit sjisLead"},
         {{"-E"}, "8F 0A 0D", "8F 0A 0D", "eightBit ss3Kanji"},
-        {{"-S"}, "8F 40 A1", "BD A1 8E A1", "eightBit jisKana8 sjisLead kana8 ss3Kanji"},
-        {{"-E"}, "A1 A1 A1", "A1 A1", "eightBit jisKana8 kana8"},
+        {{"-S"}, "8F 40 A1", "BD A1 8E A1", "eightBit sjisLead kana8 ss3Kanji"},
+        {{"-E"}, "A1 A1 A1", "A1 A1", "eightBit kana8"},
         {{"-nb"}, "00 41 7F 80 A0", "41 7F 80 A0", "eightBit binary broken"},
     };
     for (const auto& [options, input, output, set] : cases) {
@@ -152,7 +150,7 @@ TEST(InputDecoder, DetectionAndReport) {
     const std::vector<std::tuple<std::vector<std::string>, const char*, CodeKind, const char*>> cases = {
         {{"-c"}, "", ASCII, ""},
         {{"-c"}, "61 0E 62", JIS, "jis kanaSiSo"},
-        {{"-c"}, "61 B1 B2", EUC, "eightBit jisKana8 kana8 broken"},
+        {{"-c"}, "61 B1 B2", EUC, "eightBit kana8 broken"},
         {{"-c"}, "61 FE A1", EUC, "eightBit izon eucOnly broken"},
         {{"-c"}, "8E B1", EUC, "eightBit ss2Kana"},  // both read it (UTF-8 as a cut start); EUC stays
         {{"-c"}, "8F 6F 8F 8A", SJIS, "eightBit sjisLead ss3Kanji broken sjisOnly"},  // 出所

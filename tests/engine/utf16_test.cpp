@@ -103,7 +103,7 @@ TEST(Utf16, CheckNamesTheOrderAndTheMark) {
         MemoryConverter conv(input);
         runOptions(conv, options);
         EXPECT_EQ(conv.detectedCode, code) << hex(input);
-        EXPECT_EQ(conv.report.bom, bom) << hex(input);
+        EXPECT_EQ(conv.report.has(detect::BOM), bom) << hex(input);
     }
 }
 

@@ -98,13 +98,13 @@ TEST(Utf8, Detection) {
         runOptions(check, {"-c"});
         runOptions(conv, {});
         EXPECT_EQ(check.detectedCode, checked);
-        EXPECT_EQ(check.report.bom, bom);
+        EXPECT_EQ(check.report.has(detect::BOM), bom);
         EXPECT_EQ(conv.detectedCode, converted);
     }
     MemoryConverter forced(bytes("1B 24 42 E3 81 82"));
     runOptions(forced, {"-c", "-U8"});
     EXPECT_EQ(forced.detectedCode, CodeKind::UTF8);
-    EXPECT_FALSE(forced.report.jis);
+    EXPECT_FALSE(forced.report.has(detect::JIS));
 }
 
 }  // namespace
