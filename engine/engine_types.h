@@ -73,46 +73,53 @@ inline constexpr CharCode unicodeChar = utf8Char;
 inline constexpr CharCode windowsChar = 0x4000000;
 constexpr bool isCarried(CharCode c) { return c >= unicodeChar; }
 
-// Bytes held by decodeByte between calls; all zero when nothing is held, so
-// that one test finds the common case. The stages it can be in are made and
-// told apart by name; the fields hold, by stage:
-//   holding     held: a CR, an ESC, a first byte
-//   escape      heldPrefix ESC, held '$' or '(' (ESC $ or ESC ( so far)
-//   fourByte    heldEscape ESC, heldPrefix '$', held '(' (ESC $ ( so far)
-//   triple      heldPrefix SS3, held the byte after it (EUC)
-//   utf8        held utf8Open | the code point's bits so far, heldPrefix the
-//               continuation bytes still needed, heldEscape the range
-//               allowed for the next one, low << 8 | high
+// What decodeByte holds between calls: a stage, and the bytes or bits that
+// stage keeps. Nothing held is the stage NONE, so that one test finds the
+// common case.
 struct DecodeState {
-    static constexpr int utf8Open = 1 << 24;
+    enum class Stage : std::uint8_t {
+        NONE,
+        HOLDING,           // held: a CR, an ESC, a first byte
+        ESCAPE,            // ESC then held, '$' or '('
+        FOUR_BYTE_ESCAPE,  // ESC $ (
+        TRIPLE,            // SS3 then held (EUC)
+        UTF8,              // a sequence: bits so far, needed more, the next one in low..high
+    };
 
-    int held = 0;
-    int heldPrefix = 0;
-    int heldEscape = 0;
+    Stage stage = Stage::NONE;
+    std::uint8_t held = 0;
+    std::uint8_t needed = 0, low = 0, high = 0;
+    std::int32_t bits = 0;
 
-    static constexpr DecodeState holding(int byte) { return {.held = byte}; }
-    static constexpr DecodeState escape(int second) { return {.held = second, .heldPrefix = ESC}; }
-    static constexpr DecodeState fourByteEscape() {
-        return {.held = '(', .heldPrefix = '$', .heldEscape = ESC};
+    static constexpr DecodeState holding(int byte) {
+        return {.stage = Stage::HOLDING, .held = static_cast<std::uint8_t>(byte)};
     }
-    static constexpr DecodeState triple(int second) { return {.held = second, .heldPrefix = SS3}; }
+    static constexpr DecodeState escape(int second) {
+        return {.stage = Stage::ESCAPE, .held = static_cast<std::uint8_t>(second)};
+    }
+    static constexpr DecodeState fourByteEscape() { return {.stage = Stage::FOUR_BYTE_ESCAPE}; }
+    static constexpr DecodeState triple(int second) {
+        return {.stage = Stage::TRIPLE, .held = static_cast<std::uint8_t>(second)};
+    }
     static constexpr DecodeState utf8(int bits, int needed, int low, int high) {
-        return {.held = utf8Open | bits, .heldPrefix = needed, .heldEscape = low << 8 | high};
+        return {.stage = Stage::UTF8,
+                .needed = static_cast<std::uint8_t>(needed),
+                .low = static_cast<std::uint8_t>(low),
+                .high = static_cast<std::uint8_t>(high),
+                .bits = bits};
     }
 
-    constexpr bool empty() const { return (held | heldPrefix) == 0; }
-    constexpr bool holdsByte() const { return heldPrefix == 0 && held != 0; }
-    constexpr bool holdsLoneCr() const { return held == CR && heldPrefix == 0; }
-    constexpr bool holdsLoneEsc() const { return held == ESC && heldPrefix == 0; }
-    constexpr bool inEscape() const { return heldPrefix == ESC; }
-    constexpr bool inFourByteEscape() const { return heldEscape == ESC && heldPrefix == '$'; }
-    constexpr bool inTriple() const { return heldPrefix == SS3; }
-    constexpr bool inUtf8Sequence() const { return held >= utf8Open; }
-    constexpr int utf8Bits() const { return held & (utf8Open - 1); }
-    constexpr int utf8Needed() const { return heldPrefix; }
-    constexpr bool utf8Allows(int byte) const {
-        return byte >= (heldEscape >> 8) && byte <= (heldEscape & 0xFF);
-    }
+    constexpr bool empty() const { return stage == Stage::NONE; }
+    constexpr bool holdsByte() const { return stage == Stage::HOLDING; }
+    constexpr bool holdsLoneCr() const { return holdsByte() && held == CR; }
+    constexpr bool holdsLoneEsc() const { return holdsByte() && held == ESC; }
+    constexpr bool inEscape() const { return stage == Stage::ESCAPE; }
+    constexpr bool inFourByteEscape() const { return stage == Stage::FOUR_BYTE_ESCAPE; }
+    constexpr bool inTriple() const { return stage == Stage::TRIPLE; }
+    constexpr bool inUtf8Sequence() const { return stage == Stage::UTF8; }
+    constexpr int utf8Bits() const { return bits; }
+    constexpr int utf8Needed() const { return needed; }
+    constexpr bool utf8Allows(int byte) const { return byte >= low && byte <= high; }
     bool operator==(const DecodeState&) const = default;
 };
 
