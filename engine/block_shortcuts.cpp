@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "byte_classes.h"
+#include "jis_sequences.h"
 #include "output_encoders.h"
 
 #if defined(__SSE2__)
@@ -230,21 +231,15 @@ struct Quick {
 // The known escape sequences but ESC $ ( D, and the shifts, as decodeByte
 // reads them from a fresh ESC, SO or SI.
 [[gnu::always_inline]] inline Quick quickEscape(const std::uint8_t* p, const std::uint8_t* end) {
-    if (p[0] == SO) return {.length = 1, .flags = JIS | SI_SO, .mode = JisMode::SISO};
-    if (p[0] == SI) return {.length = 1, .flags = JIS | SI_SO, .mode = JisMode::ASCII};
+    const auto take = [](int length, JisEffect e) {
+        return Quick{.length = length, .flags = JIS | e.flag, .mode = e.mode};
+    };
+    if (isShift(p[0])) return take(1, shiftByte(p[0]));
     if (end - p < 2) return {};
-    if (p[1] == 'K') return {.length = 2, .flags = JIS | NEC_SEQ, .mode = JisMode::NEC};
-    if (p[1] == 'H') return {.length = 2, .flags = JIS | NEC_SEQ, .mode = JisMode::ASCII};
+    if (isNecEscape(p[1])) return take(2, necEscape(p[1]));
     if (end - p < 3) return {};
-    const int set = p[1] << 8 | p[2];
-    switch (set) {
-        case '$' << 8 | 'B': return {.length = 3, .flags = JIS | JIS1983_SEQ, .mode = JisMode::KANJI1983};
-        case '(' << 8 | 'B': return {.length = 3, .flags = JIS | ASCII_SEQ, .mode = JisMode::ASCII};
-        case '$' << 8 | '@': return {.length = 3, .flags = JIS | JIS1978_SEQ, .mode = JisMode::KANJI1978};
-        case '(' << 8 | 'J': return {.length = 3, .flags = JIS | ROMAJI_SEQ, .mode = JisMode::ROMAJI};
-        case '(' << 8 | 'I': return {.length = 3, .flags = JIS | KANA7_SEQ, .mode = JisMode::KANA7};
-        default: return {};
-    }
+    if (const std::optional<JisEffect> known = knownEscape(p[1], p[2])) return take(3, *known);
+    return {};
 }
 
 // The character at p of input code K, nothing being held.
@@ -257,7 +252,7 @@ template <CodeKind K>
         const int b0 = p[0];
         if (b0 < 0x80) {
             if (b0 == LF) return {.length = 1, .raw = LF, .lineFeed = true};
-            if (b0 == ESC || b0 == SO || b0 == SI) return quickEscape(p, end);
+            if (b0 == ESC || isShift(b0)) return quickEscape(p, end);
             if (end - p >= 2 && isKanjiMode(inMode) && isJisByte(b0) && isJisByte(p[1]))
                 return {2, b0 << 8 | p[1], 0};
             return {};
@@ -579,10 +574,7 @@ template <CodeKind Out>
         const std::uint32_t packed =
             utf8OfCell[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
         if (packed == 0) return encodeUtf8(conv, out, c, shift);  // no code point: the substitute
-        out[0] = static_cast<std::uint8_t>(packed);
-        out[1] = static_cast<std::uint8_t>(packed >> 8);
-        out[2] = static_cast<std::uint8_t>(packed >> 16);
-        return out + (packed >> 24);
+        return putPackedUtf8(out, packed);
     }
     if constexpr (isUtf16(Out)) {
         const char32_t u =

@@ -3,11 +3,18 @@
 // pairs, EUC triples, UTF-8 sequences and line ends.
 #include "byte_classes.h"
 #include "converter.h"
+#include "jis_sequences.h"
 
 namespace zekt {
 namespace {
 
 void markEscape(DetectReport& report, detect::Flag flag) { report.flags |= flag | detect::JIS; }
+
+RawCode takeEffect(JisEffect effect, DetectReport& report, ShiftState& shift) {
+    markEscape(report, effect.flag);
+    shift.inMode = effect.mode;
+    return 0;
+}
 
 // The final byte of ESC $ ( x.
 RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
@@ -17,19 +24,6 @@ RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, Sh
     return 0;
 }
 
-// The escape sequences known by their last two bytes: the flag each sets
-// and the input mode it selects.
-struct KnownEscape {
-    int second, final;
-    detect::Flag flag;
-    JisMode mode;
-};
-constexpr KnownEscape knownEscapes[] = {
-    {'$', '@', detect::JIS1978_SEQ, JisMode::KANJI1978}, {'$', 'B', detect::JIS1983_SEQ, JisMode::KANJI1983},
-    {'(', 'B', detect::ASCII_SEQ, JisMode::ASCII},       {'(', 'I', detect::KANA7_SEQ, JisMode::KANA7},
-    {'(', 'J', detect::ROMAJI_SEQ, JisMode::ROMAJI},
-};
-
 // The final byte of ESC $ x or ESC ( x. An unknown one still selects a set:
 // JIS X 0208 after ESC $, ASCII after ESC (.
 RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
@@ -37,13 +31,8 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
         state = DecodeState::fourByteEscape();
         return 0;
     }
-    for (const KnownEscape& known : knownEscapes) {
-        if (known.second == second && known.final == c) {
-            markEscape(report, known.flag);
-            shift.inMode = known.mode;
-            return 0;
-        }
-    }
+    if (const std::optional<JisEffect> known = knownEscape(second, c))
+        return takeEffect(*known, report, shift);
     markEscape(report, detect::UNKNOWN_SEQ);
     shift.inMode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
     return 0;
@@ -73,13 +62,7 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
                 state = DecodeState::holding(CR);
                 return 0;
             case SO:
-                markEscape(report, detect::SI_SO);
-                shift.inMode = JisMode::SISO;
-                return 0;
-            case SI:
-                markEscape(report, detect::SI_SO);
-                shift.inMode = JisMode::ASCII;
-                return 0;
+            case SI: return takeEffect(shiftByte(c), report, shift);
             case ESC: state = DecodeState::holding(ESC); return 0;
             default: return plainControl(c, report);
         }
@@ -231,11 +214,7 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
                 state = DecodeState::escape(c);
                 return 0;
             }
-            if (c == 'K' || c == 'H') {
-                markEscape(report, detect::NEC_SEQ);
-                shift.inMode = c == 'K' ? JisMode::NEC : JisMode::ASCII;
-                return 0;
-            }
+            if (isNecEscape(c)) return takeEffect(necEscape(c), report, shift);
             if (!quiet) writeChar(ESC, shift);
         } else {
             if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c))

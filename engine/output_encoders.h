@@ -186,6 +186,15 @@ inline constexpr std::array<std::uint32_t, 94 * 94> utf8OfCell = [] {
     return t;
 }();
 
+// An entry of the table above, written: up to three bytes stored at once,
+// the length from the top byte.
+inline Out putPackedUtf8(Out out, std::uint32_t packed) {
+    out[0] = static_cast<std::uint8_t>(packed);
+    out[1] = static_cast<std::uint8_t>(packed >> 8);
+    out[2] = static_cast<std::uint8_t>(packed >> 16);
+    return out + (packed >> 24);
+}
+
 // Single bytes 0x80-0xFF, unassigned cells and anything malformed have no
 // code point: they become the substitute. Kanji, the bulk, are one read of
 // the table above (under -xMS seven of them differ: then the long way).
@@ -193,12 +202,8 @@ inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& sh
     if (shift.bomPending) out = writeBom(out, shift, utf8Bom);
     if (c >= 0 && c < 0x80) return put(out, c);
     if (const int cell = cellIndex(c); cell >= 0 && !conv.windowsUnicode) {
-        if (const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(cell)]) {
-            out[0] = static_cast<std::uint8_t>(packed);
-            out[1] = static_cast<std::uint8_t>(packed >> 8);
-            out[2] = static_cast<std::uint8_t>(packed >> 16);
-            return out + (packed >> 24);
-        }
+        if (const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(cell)])
+            return putPackedUtf8(out, packed);
     }
     return putUtf8(out, codePointOf(conv, c, shift));
 }
