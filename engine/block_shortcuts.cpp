@@ -213,11 +213,11 @@ struct Quick {
     const auto continues = [](int c) { return (c ^ 0x80) < 0x40; };
     // Three bytes after E1-EC or EE-EF, whose continuations need only be
     // 80-BF: kana and kanji.
-    if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED) {
+    if (isPlainLead3(b0)) {
         if (end - p < 3 || !continues(p[1]) || !continues(p[2])) return {};
         return {3, utf8Char | (b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F), EIGHT_BIT};
     }
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (isPlainLead2(b0)) {
         if (end - p < 2 || !continues(p[1])) return {};
         return {2, utf8Char | (b0 & 0x1F) << 6 | (p[1] & 0x3F), EIGHT_BIT};
     }
@@ -745,8 +745,9 @@ const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* e
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const unsigned high = mask(v);
         const unsigned cont = mask(_mm_cmplt_epi8(v, _mm_set1_epi8(-64)));
-        const unsigned lead2 = mask(between(v, -62, -33));
-        const unsigned lead3 = mask(between(v, -31, -17)) & ~mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(-19)));
+        const unsigned lead2 = mask(between(v, plainLead2Low, plainLead2High));
+        const unsigned lead3 = mask(between(v, plainLead3Low, plainLead3High)) &
+                               ~mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(notPlainLead3)));
         // Each lead's continuations, where they must be and nowhere else.
         const unsigned expected = (lead2 << 1 | lead3 << 1 | lead3 << 2) | carry;
         if ((high & ~(cont | lead2 | lead3)) != 0 || (expected & 0xFFFF) != cont) break;

@@ -42,6 +42,7 @@ constexpr bool marksBinary(int b) { return (b < 0x20 && binaryControlTable[b]) |
 struct Utf8Lead {
     int needed;  // continuation bytes, 0 if the byte starts no sequence
     int low, high;
+    bool operator==(const Utf8Lead&) const = default;
 };
 
 constexpr Utf8Lead utf8Lead(int b) {
@@ -56,5 +57,28 @@ constexpr Utf8Lead utf8Lead(int b) {
 }
 
 constexpr bool isUtf8Continuation(int b) { return in(b, 0x80, 0xBF); }
+
+// The leads of the common sequences, whose continuations need only be
+// 80-BF: two bytes (C2-DF), and three (E1-EC, EE-EF), the bulk of Japanese.
+// The fast paths take these without the table; the vector code finds them
+// as signed bytes in the ranges below.
+constexpr bool isPlainLead2(int b) { return in(b, 0xC2, 0xDF); }
+constexpr bool isPlainLead3(int b) { return in(b, 0xE1, 0xEF) && b != 0xED; }
+inline constexpr int plainLead2Low = -62, plainLead2High = -33;                       // C2-DF
+inline constexpr int plainLead3Low = -31, plainLead3High = -17, notPlainLead3 = -19;  // E1-EF but ED
+
+static_assert([] {
+    for (int b = 0; b < 256; ++b) {
+        const Utf8Lead lead = utf8Lead(b);
+        const bool plain = lead.low == 0x80 && lead.high == 0xBF;
+        if (isPlainLead2(b) != (plain && lead.needed == 1) || isPlainLead3(b) != (plain && lead.needed == 2))
+            return false;
+        const int s = b < 0x80 ? b : b - 0x100;
+        if (isPlainLead2(b) != in(s, plainLead2Low, plainLead2High) ||
+            isPlainLead3(b) != (in(s, plainLead3Low, plainLead3High) && s != notPlainLead3))
+            return false;
+    }
+    return true;
+}());
 
 }  // namespace zekt

@@ -28,32 +28,36 @@ enum Utf8State : std::uint8_t {
 };
 constexpr std::uint8_t WIDE = 0x10, BROKEN = 0x20, STATE_MASK = 0x0F;
 
+// The states after a lead, each named by a lead that opens it; its range
+// and what follows are that lead's, as utf8Lead gives them.
+constexpr std::array<int, utf8States> openedBy{0, 0xC2, 0, 0xE0, 0xED, 0xE1, 0xF0, 0xF4, 0xF1};
+
 constexpr std::uint8_t startUtf8(int b) {
     if (b < 0x80) return IDLE;
-    if (in(b, 0xC2, 0xDF)) return CONT1;
-    if (b == 0xE0) return SECOND_E0;
-    if (b == 0xED) return SECOND_ED;
-    if (in(b, 0xE1, 0xEF)) return SECOND_E;
-    if (b == 0xF0) return SECOND_F0;
-    if (b == 0xF4) return SECOND_F4;
-    if (in(b, 0xF1, 0xF3)) return SECOND_F;
+    const Utf8Lead lead = utf8Lead(b);
+    for (int state = CONT1; lead.needed != 0 && state < utf8States; ++state)
+        if (openedBy[static_cast<std::size_t>(state)] != 0 &&
+            utf8Lead(openedBy[static_cast<std::size_t>(state)]) == lead)
+            return static_cast<std::uint8_t>(state);
     return IDLE | BROKEN;
 }
 
+static_assert([] {
+    for (int b = 0x80; b < 0x100; ++b)
+        if ((utf8Lead(b).needed != 0) != (startUtf8(b) != (IDLE | BROKEN)))
+            return false;  // a lead no state opens
+    return true;
+}());
+
 constexpr std::uint8_t stepUtf8(int state, int b) {
-    constexpr std::array<std::array<int, 3>, utf8States> expected{{
-        {0, 0, 0},                   // IDLE: never continues
-        {0x80, 0xBF, IDLE},          // CONT1
-        {0x80, 0xBF, CONT1},         // CONT2
-        {0xA0, 0xBF, CONT1 | WIDE},  // SECOND_E0
-        {0x80, 0x9F, CONT1 | WIDE},  // SECOND_ED
-        {0x80, 0xBF, CONT1 | WIDE},  // SECOND_E
-        {0x90, 0xBF, CONT2 | WIDE},  // SECOND_F0
-        {0x80, 0x8F, CONT2 | WIDE},  // SECOND_F4
-        {0x80, 0xBF, CONT2 | WIDE},  // SECOND_F
-    }};
     if (state == IDLE) return startUtf8(b);
-    const auto [low, high, next] = expected[static_cast<std::size_t>(state)];
+    int low = 0x80, high = 0xBF, next = state == CONT2 ? CONT1 : IDLE;
+    if (const int opener = openedBy[static_cast<std::size_t>(state)]; opener != 0) {
+        const Utf8Lead lead = utf8Lead(opener);
+        low = lead.low;
+        high = lead.high;
+        next = lead.needed == 1 ? IDLE : (lead.needed == 2 ? CONT1 : CONT2) | WIDE;
+    }
     return in(b, low, high) ? static_cast<std::uint8_t>(next) : startUtf8(b) | BROKEN;
 }
 
@@ -75,10 +79,10 @@ const std::uint8_t* skipCommonUtf8(const std::uint8_t* p, const std::uint8_t* en
         const int b = p[0];
         if (b < 0x80) {
             p = p[1] < 0x80 ? skipAscii(p + 2, end) : p + 1;  // two in a row: likely a longer run
-        } else if (b >= 0xE1 && b <= 0xEF && b != 0xED && continues(p[1]) && continues(p[2])) {
+        } else if (isPlainLead3(b) && continues(p[1]) && continues(p[2])) {
             wide = true;
             p += 3;
-        } else if (b >= 0xC2 && b <= 0xDF && continues(p[1])) {
+        } else if (isPlainLead2(b) && continues(p[1])) {
             p += 2;
         } else {
             break;

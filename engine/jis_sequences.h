@@ -21,8 +21,10 @@ struct KnownEscape {
     JisEffect effect;
 };
 inline constexpr KnownEscape knownEscapes[] = {
-    {'$', '@', {detect::JIS1978_SEQ, JisMode::KANJI1978}}, {'$', 'B', {detect::JIS1983_SEQ, JisMode::KANJI1983}},
-    {'(', 'B', {detect::ASCII_SEQ, JisMode::ASCII}},       {'(', 'I', {detect::KANA7_SEQ, JisMode::KANA7}},
+    {'$', '@', {detect::JIS1978_SEQ, JisMode::KANJI1978}},
+    {'$', 'B', {detect::JIS1983_SEQ, JisMode::KANJI1983}},
+    {'(', 'B', {detect::ASCII_SEQ, JisMode::ASCII}},
+    {'(', 'I', {detect::KANA7_SEQ, JisMode::KANA7}},
     {'(', 'J', {detect::ROMAJI_SEQ, JisMode::ROMAJI}},
 };
 
