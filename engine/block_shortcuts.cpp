@@ -95,15 +95,7 @@ constexpr std::uint32_t quickFlags = EIGHT_BIT | KANA8 | EUC_ONLY | IZON | SJIS_
 constexpr std::array<std::uint32_t, 256> sjisLeadFlags = [] {
     std::array<std::uint32_t, 256> t{};
     for (int b = 0x80; b <= 0xFF; ++b) {
-        std::uint32_t flags = EIGHT_BIT;
-        if (b == SS2)
-            flags |= SS2_KANA;
-        else if (b == SS3)
-            flags |= SS3_KANJI;
-        else if (b <= 0x9F)
-            flags |= SJIS_LEAD;
-        else if (b == 0xFD || b == 0xFE)
-            flags |= EUC_ONLY;
+        std::uint32_t flags = freshHighByteFlags(b) & ~static_cast<std::uint32_t>(KANA8);
         if (in(b, 0x85, 0x87) || b >= 0xEB) flags |= IZON;
         if (b == 0x88 || b == SS2 || b == SS3) flags |= TRAIL_MATTERS;
         t[b] = flags;
@@ -174,13 +166,14 @@ static_assert([] {
     return true;
 }());
 
+// A pair's flags are what decodeByte records reading its lead fresh and
+// then its trail.
 static_assert([] {
     for (int lead = 0x81; lead <= 0xFF; ++lead)
-        for (int trail = 0x40; trail <= 0xFC; ++trail) {
-            const int pair = lead << 8 | trail;
-            const bool izon = in(pair, 0x8540, 0x889E) || pair >= 0xEB40;
-            if (isSjisLead(lead) && ((sjisPairFlags(lead, trail) & IZON) != 0) != izon) return false;
-        }
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (isSjisLead(lead) && isSjisTrail(trail) &&
+                sjisPairFlags(lead, trail) != (freshHighByteFlags(lead) | pairFlags(lead, trail)))
+                return false;
     return true;
 }());
 
@@ -193,6 +186,14 @@ constexpr std::uint32_t eucPairFlags(int lead, int trail) {
     if (lead >= 0xEB && trail <= 0xFC) flags |= IZON;
     return flags;
 }
+
+static_assert([] {
+    for (int lead = 0xA1; lead <= 0xFE; ++lead)
+        for (int trail = 0xA1; trail <= 0xFE; ++trail)
+            if (eucPairFlags(lead, trail) != (freshHighByteFlags(lead) | pairFlags(lead, trail)))
+                return false;
+    return true;
+}());
 
 // What decodeByte makes of a whole character, escape sequence or shift
 // taken at once: its length (0: none taken here), its RawCode (0: none),
@@ -312,6 +313,18 @@ constexpr std::array<std::uint32_t, 256> mayFlags = [] {
     }
     return t;
 }();
+
+// Nothing decodeByte records for a byte, fresh or as the lead of a pair,
+// is missing from its entry (but the IZON of 0x88's pairs).
+static_assert([] {
+    for (int b = 0x80; b < 0x100; ++b) {
+        std::uint32_t recorded = freshHighByteFlags(b);
+        for (int trail = 0; trail < 0x100; ++trail) recorded |= pairFlags(b, trail);
+        if (b == 0x88) recorded &= ~static_cast<std::uint32_t>(IZON);  // looked for apart: mayPairIzon88
+        if ((recorded & ~mayFlags[static_cast<std::size_t>(b)]) != 0) return false;
+    }
+    return true;
+}());
 
 // Sixteen bytes at a time; printable ASCII, which can set nothing, is
 // passed over by the vector.

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "control_codes.h"
+#include "engine_types.h"
 
 namespace zekt {
 
@@ -22,6 +23,33 @@ constexpr bool isHalfWidthKanaByte(int b) { return in(b, 0xA1, 0xDF); }
 // a trail byte, but not what EUC allows there (SS2: 0xA1-0xDF, SS3: 0xA1-0xFE).
 constexpr bool isSjisAfterSingleShift(int shift, int b) {
     return isSjisTrail(b) && (shift == SS2 ? !isHalfWidthKanaByte(b) : !isEucByte(b));
+}
+
+// The flags decodeByte records for a fresh byte from 0x80 up, before any
+// pair it may start: 0x80 and 0xA0 stand alone; the single shifts; the rest
+// of 0x81-0x9F, which only Shift-JIS leads with; kana; EUC's own 0xFD-0xFE.
+constexpr std::uint32_t freshHighByteFlags(int c) {
+    const std::uint32_t eightBit = detect::EIGHT_BIT;
+    if (c == 0x80 || c == 0xA0) return eightBit;
+    if (c == SS2) return eightBit | detect::SS2_KANA;
+    if (c == SS3) return eightBit | detect::SS3_KANJI;
+    if (c <= 0x9F) return eightBit | detect::SJIS_LEAD;
+    if (c <= 0xDF) return eightBit | detect::KANA8;
+    return c == 0xFD || c == 0xFE ? eightBit | detect::EUC_ONLY : eightBit;
+}
+
+// The machine-dependent Shift-JIS pairs: NEC's row 13 and its selection of
+// IBM kanji (0x8540-0x889E), the IBM extensions and all above (0xEB40 up).
+constexpr bool isIzonPair(int pair) { return in(pair, 0x8540, 0x889E) || pair >= 0xEB40; }
+
+// The flags decodeByte records on reading c after a held byte from 0x80 up
+// (outside an EUC triple): Shift-JIS evidence after a single shift, and a
+// machine-dependent Shift-JIS pair.
+constexpr std::uint32_t pairFlags(int held, int c) {
+    std::uint32_t flags = 0;
+    if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c)) flags |= detect::SJIS_LEAD;
+    if (isSjisLead(held) && isSjisTrail(c) && isIzonPair(held << 8 | c)) flags |= detect::IZON;
+    return flags;
 }
 
 // Control bytes that mark binary input: 0x00-0x07 and 0x10-0x19; and DEL.

@@ -68,25 +68,9 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
         }
     }
     if (c == DEL) return plainControl(c, report);
-    report.set(detect::EIGHT_BIT);
+    report.flags |= freshHighByteFlags(c);
     if (c == 0x80 || c == 0xA0) return c;
-    if (c <= 0x9F) {
-        if (c == SS2)
-            report.set(detect::SS2_KANA);
-        else if (c == SS3)
-            report.set(detect::SS3_KANJI);
-        else
-            report.set(detect::SJIS_LEAD);
-        state = DecodeState::holding(c);
-        return 0;
-    }
-    if (c <= 0xDF) {
-        report.set(detect::KANA8);
-        if (inputKind != CodeKind::EUC) return c;
-        state = DecodeState::holding(c);
-        return 0;
-    }
-    if (c == 0xFD || c == 0xFE) report.set(detect::EUC_ONLY);
+    if (in(c, 0xA1, 0xDF) && inputKind != CodeKind::EUC) return c;
     state = DecodeState::holding(c);
     return 0;
 }
@@ -217,18 +201,13 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
             if (isNecEscape(c)) return takeEffect(necEscape(c), report, shift);
             if (!quiet) writeChar(ESC, shift);
         } else {
-            if ((held == SS2 || held == SS3) && isSjisAfterSingleShift(held, c))
-                report.set(detect::SJIS_LEAD);
+            report.flags |= pairFlags(held, c);
             if (held == SS3 && inputKind == CodeKind::EUC) {
                 state = DecodeState::triple(c);
                 return 0;
             }
             if (isJisByte(held) && isJisByte(c)) return held * 0x100 + c;
-            if (isSjisLead(held) && isSjisTrail(c)) {
-                const RawCode pair = held * 0x100 + c;
-                if (in(pair, 0x8540, 0x889E) || pair >= 0xEB40) report.set(detect::IZON);
-                return pair;
-            }
+            if (isSjisLead(held) && isSjisTrail(c)) return held * 0x100 + c;
             if (isEucByte(held) && isEucByte(c)) return held * 0x100 + c;
         }
         // No partner: the held byte is dropped and c starts afresh.
