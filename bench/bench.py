@@ -593,8 +593,8 @@ def write_report(path: Path, info: dict, args, corpora: dict, cases: list, point
         f"{ipadic['high']:.0%} non-ASCII bytes, {ipadic['x0212']} JIS X 0212 characters, "
         f"{ipadic['kana']} half-width kana).",
         "",
-        "The Shift-JIS, JIS and UTF-8 forms of each are made with `iconv -c -f EUC-JP` (which drops the "
-        "JIS X 0212 characters from all three). Files live in bench/corpus/, which git ignores.",
+        "The Shift-JIS, JIS, UTF-8 and UTF-16LE forms of each are made with `iconv -c -f EUC-JP` (which drops the "
+        "JIS X 0212 characters from all of them). Files live in bench/corpus/, which git ignores.",
         "",
         "## Commands",
         "",
@@ -602,10 +602,13 @@ def write_report(path: Path, info: dict, args, corpora: dict, cases: list, point
         "on all sides. zekt also runs once per round with the corpus named as its argument "
         "(`zekt -s -nr FILE`, the \"zekt (file)\" rows); ratios and targets use the standard-input rows.",
         "",
-        "- zekt: `zekt -s|-e|-j|-u8 -nr` (input code detected), check mode `zekt -c`",
-        "- iconv (glibc): `iconv -c -f FROM -t TO`, FROM and TO among EUC-JP, SHIFT_JIS, ISO-2022-JP, UTF-8",
-        "- nkf: `nkf -x -m0 -s|-e|-j|-w` (input code guessed, half-width kana kept, no MIME decoding, "
-        "no -L so line ends stay), and `nkf --guess` against the check mode",
+        "- zekt: `zekt -s|-e|-j|-u8|-u16le -nr` (input code detected; UTF-16LE without its mark named "
+        "with `-U16LE`), check mode `zekt -c`",
+        "- iconv (glibc): `iconv -c -f FROM -t TO`, FROM and TO among EUC-JP, SHIFT_JIS, ISO-2022-JP, UTF-8, "
+        "UTF-16LE",
+        "- nkf: `nkf -x -m0 -s|-e|-j|-w|-w16L0` (input code guessed, UTF-16LE named with `-W16L0`; "
+        "half-width kana kept, no MIME decoding, no -L so line ends stay), and `nkf --guess` against the "
+        "check mode",
         "- floor: bench/floor.cpp, EUC → Shift-JIS arithmetic alone over 64 KiB fread/fwrite buffers",
         "",
         "## Throughput",

@@ -54,6 +54,9 @@ EXPECTED_JIS_X_0208 = 6879
 EXPECTED_JIS_X_0212 = 6067
 KANA_FIRST, KANA_LAST = 0xFF61, 0xFF9F  # <-> 0x8EA1-0x8EDF
 PER_LINE = 12
+# What every generated header opens with, after its description.
+OPENING = ["// clang-format off", "#pragma once", "", "#include <array>", "#include <cstdint>", "",
+           "namespace zekt {", ""]
 
 
 def iconv(source, target, items):
@@ -246,14 +249,7 @@ def header(x0208, x0212, index, page_list):
         "// packed: 0 none; 0x01-0x7F a single byte; 0xA1A1-0xFEFE JIS X 0208;",
         "// 0xA121-0xFE7E JIS X 0212 (0x8F0000 | v | 0x80). Page 0 is all zeros.",
         "// The layout is the script's (a row of cells a line), not clang-format's.",
-        "// clang-format off",
-        "#pragma once",
-        "",
-        "#include <array>",
-        "#include <cstdint>",
-        "",
-        "namespace zekt {",
-        "",
+        *OPENING,
     ]
     cell_table("jisX0208ToUnicode", x0208, "0x", out)
     cell_table("jisX0212ToUnicode", x0212, "0x8F", out)
@@ -367,14 +363,7 @@ def cp932_header(extension, cells, index, page_list):
         "// lead, trail at (lead - 0xFA) * 189 + (trail - 0x40), 0xFA40-0xFC4B.",
         "// cp932Pages[cp932PageIndex[cp >> 8]][cp & 0xFF]: the code page 932 code",
         "// of cp (a byte, or lead << 8 | trail); 0 none. Page 0 is all zeros.",
-        "// clang-format off",
-        "#pragma once",
-        "",
-        "#include <array>",
-        "#include <cstdint>",
-        "",
-        "namespace zekt {",
-        "",
+        *OPENING,
         f"inline constexpr std::array<std::uint16_t, {len(extension)}> cp932ExtensionToUnicode = {{",
     ]
     for number, lead in enumerate(EXTENSION_LEADS):
