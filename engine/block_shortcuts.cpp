@@ -112,60 +112,6 @@ constexpr std::uint32_t sjisPairFlags(int lead, int trail) {
     return flags;
 }
 
-// sjisToEuc of a pair as two table reads, made from it: per lead the EUC
-// lead of its odd row, per trail the EUC trail and whether it moves to the
-// even row.
-constexpr std::array<std::uint8_t, 256> sjisLeadRow = [] {
-    std::array<std::uint8_t, 256> t{};
-    for (int s1 = 0x81; s1 <= 0xEF; ++s1) t[s1] = static_cast<std::uint8_t>(sjisToEuc(s1 << 8 | 0x40) >> 8);
-    return t;
-}();
-constexpr std::array<std::uint16_t, 256> sjisTrailCell = [] {
-    std::array<std::uint16_t, 256> t{};
-    for (int s2 = 0x40; s2 <= 0xFC; ++s2) t[s2] = static_cast<std::uint16_t>(sjisToEuc(0x8100 | s2) - 0xA100);
-    return t;
-}();
-
-constexpr CharCode sjisPairToEuc(int lead, int trail) {
-    return (sjisLeadRow[lead] << 8) + sjisTrailCell[trail];
-}
-
-// eucToSjis of a JIS X 0208 pair likewise: per EUC lead the Shift-JIS lead,
-// per row parity and EUC trail the Shift-JIS trail.
-constexpr std::array<std::uint8_t, 256> eucLeadToSjis = [] {
-    std::array<std::uint8_t, 256> t{};
-    for (int e1 = 0xA1; e1 <= 0xFE; ++e1) t[e1] = static_cast<std::uint8_t>(eucToSjis(e1 << 8 | 0xA1) >> 8);
-    return t;
-}();
-constexpr std::array<std::array<std::uint8_t, 256>, 2> eucTrailToSjis = [] {
-    std::array<std::array<std::uint8_t, 256>, 2> t{};
-    for (int e2 = 0xA1; e2 <= 0xFE; ++e2)
-        for (int odd = 0; odd < 2; ++odd)
-            t[odd][e2] = static_cast<std::uint8_t>(eucToSjis((0xA2 + odd) << 8 | e2));
-    return t;
-}();
-
-constexpr std::int32_t eucPairToSjis(CharCode c) {
-    const int e1 = c >> 8, e2 = c & 0xFF;
-    return eucLeadToSjis[e1] << 8 | eucTrailToSjis[e1 & 1][e2];
-}
-
-static_assert([] {
-    for (int e1 = 0xA1; e1 <= 0xFE; ++e1)
-        for (int e2 = 0xA1; e2 <= 0xFE; ++e2)
-            if (eucPairToSjis(e1 << 8 | e2) != eucToSjis(e1 << 8 | e2)) return false;
-    return true;
-}());
-
-static_assert([] {
-    for (int lead = 0x81; lead <= 0xEF; ++lead)
-        for (int trail = 0x40; trail <= 0xFC; ++trail)
-            if (isSjisLead(lead) && isSjisTrail(trail) &&
-                sjisPairToEuc(lead, trail) != sjisToEuc(lead << 8 | trail))
-                return false;
-    return true;
-}());
-
 // A pair's flags are what decodeByte records reading its lead fresh and
 // then its trail.
 static_assert([] {
