@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "block_shortcuts.h"
 #include "converter.h"
+#include "fast/block_shortcuts.h"
 #include "input_converters.h"
 #include "output_encoders.h"
 #include "utf16_input.h"

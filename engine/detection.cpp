@@ -2,9 +2,9 @@
 // against UTF-8 while the input code is open, and the verdict.
 #include <array>
 
-#include "block_shortcuts.h"
 #include "byte_classes.h"
 #include "converter.h"
+#include "fast/block_shortcuts.h"
 
 namespace zekt {
 namespace {

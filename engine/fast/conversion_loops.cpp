@@ -1,0 +1,249 @@
+// The conversion loops of the block path: runs of ASCII and of the
+// characters that make up most Japanese text, read and written in tight
+// loops with exactly the effect of decodeByte and writeChar.
+#include <cstring>
+
+#include "fast/quick_chars.h"
+#include "output_encoders.h"
+
+namespace zekt {
+using namespace fast;
+namespace {
+
+// The encoder of output code Out, chosen at compile time so that it can be
+// taken into the loop: exactly writeChar for a character that is no line
+// end when no exchange is on.
+template <CodeKind Out>
+struct EncodeAs {
+    const Converter& conv;
+    [[gnu::always_inline]] std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
+        if constexpr (Out == CodeKind::JIS) return encodeJis(conv, out, c, shift);
+        if constexpr (Out == CodeKind::SJIS) return encodeSjis(conv, out, c, shift);
+        if constexpr (Out == CodeKind::UTF8) return encodeUtf8(conv, out, c, shift);
+        if constexpr (isUtf16(Out)) return encodeUtf16<Out == CodeKind::UTF16BE>(conv, out, c, shift);
+        return encodeEuc(conv, out, c, shift);
+    }
+};
+
+// Whether writeChar would write each printable ASCII byte as itself.
+template <CodeKind Out>
+bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
+    if (conv.exchangeKana) return false;  // it holds every character back one step
+    if constexpr (Out == CodeKind::JIS) {
+        const JisMode m = conv.jisAsciiMode;
+        const bool known = m == JisMode::ASCII || m == JisMode::ROMAJI || m == JisMode::NEC;
+        return !known || shift.outMode == singleByteMode(m);
+    }
+    if constexpr (isUnicode(Out)) return !shift.bomPending;
+    return true;
+}
+
+// A run of printable ASCII as UTF-16 code units, a zero byte beside each.
+template <bool BigEndian>
+std::uint8_t* widenAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p,
+                            const std::uint8_t* end) {
+    out = conv.room(out);
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (_mm_movemask_epi8(notPrintable(v)) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         BigEndian ? _mm_unpacklo_epi8(zero, v) : _mm_unpacklo_epi8(v, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                         BigEndian ? _mm_unpackhi_epi8(zero, v) : _mm_unpackhi_epi8(v, zero));
+        p += 16;
+        out = conv.room(out + 32);
+    }
+#endif
+    for (int n = 1; p < end && isPrintable(*p); ++n) {
+        out = putUtf16Unit<BigEndian>(out, *p++);
+        if (n % 16 == 0) out = conv.room(out);
+    }
+    return out;
+}
+
+// A run of printable ASCII from p: the bytes written, and where it ends.
+// Short runs (a comma, a number) are copied byte by byte as they are found;
+// a long one is measured first and copied whole.
+template <CodeKind Out>
+std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p,
+                            const std::uint8_t* end, ShiftState& shift) {
+    // The first byte may bring JIS output back to its single-byte set, or
+    // UTF-8 output its mark; the rest then pass through.
+    while (!asciiPassesThrough<Out>(conv, shift)) {
+        out = conv.writeCharAt(conv.room(out), *p++, shift);
+        if (p == end || !isPrintable(*p)) return out;
+    }
+    if constexpr (isUtf16(Out)) return widenAsciiRun<Out == CodeKind::UTF16BE>(conv, out, p, end);
+    out = conv.room(out);
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, all stored (the room one character is given
+    // takes them), the run's end found in the same vector.
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        const int stop = _mm_movemask_epi8(notPrintable(v));
+        if (stop != 0) {
+            const int n = __builtin_ctz(static_cast<unsigned>(stop));
+            p += n;
+            return out + n;
+        }
+        p += 16;
+        out = conv.room(out + 16);
+    }
+#endif
+    while (p < end && isPrintable(*p)) *out++ = *p++;
+    return out;
+}
+
+// A JIS X 0208 character (EUC form, both bytes 0xA1-0xFE) in output code
+// Out: what its encoder writes, without the tests for the other forms.
+template <CodeKind Out>
+[[gnu::always_inline]] inline std::uint8_t* encodeKanji(const Converter& conv, std::uint8_t* out, CharCode c,
+                                                        ShiftState& shift) {
+    if constexpr (Out == CodeKind::SJIS) return putTwo(out, eucPairToSjis(c));
+    if constexpr (Out == CodeKind::JIS) return encodeJisKanji(conv, out, c, shift);
+    if constexpr (Out == CodeKind::UTF8) {
+        const std::uint32_t packed =
+            utf8OfCell[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
+        if (packed == 0) return encodeUtf8(conv, out, c, shift);  // no code point: the substitute
+        return putPackedUtf8(out, packed);
+    }
+    if constexpr (isUtf16(Out)) {
+        const char32_t u =
+            jisX0208ToUnicode[static_cast<std::size_t>(((c >> 8) - 0xA1) * 94 + (c & 0xFF) - 0xA1)];
+        if (u == 0) return EncodeAs<Out>{conv}(out, c, shift);  // no code point: the substitute
+        return putUtf16Unit<Out == CodeKind::UTF16BE>(out, u);
+    }
+    return putTwo(out, c);
+}
+
+// A run of the characters that make up most Japanese text, read and
+// written in one tight loop while no exchange is on: EUC and Shift-JIS
+// kanji pairs, JIS pairs in a JIS X 0208 mode, and UTF-8 sequences of two
+// and three bytes (but the mark). Returns where the run ends.
+template <CodeKind In, CodeKind Out>
+const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+                               const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+    std::uint8_t* out = outRef;
+    std::uint32_t seen = 0;
+    const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
+    const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
+    const bool windows = conv.windowsUnicode;
+    // The mark still to come, and the Windows mapping, take the encoder's way
+    // (Unicode to Unicode maps nothing).
+    if (isUnicode(Out) && (shift.bomPending || (In != CodeKind::UTF8 && conv.windowsUnicode))) return p;
+    while (out <= limit) {
+        if constexpr (In == CodeKind::UTF8) {
+            const Quick q = quickUtf8(p, end);
+            if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
+            if constexpr (Out == CodeKind::UTF8) {
+                std::memcpy(out, p, static_cast<std::size_t>(q.length));  // every character as read
+                out += q.length;
+            } else if constexpr (isUtf16(Out)) {
+                out = putUtf16<Out == CodeKind::UTF16BE>(out, static_cast<char32_t>(q.raw - utf8Char));
+            } else if (const CharCode kanji = windows ? 0 : unicodeToKanji(q.raw - utf8Char);
+                       kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement)) {
+                out = encodeKanji<Out>(conv, out, kanji, shift);
+            } else {
+                out = EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
+            }
+            seen |= EIGHT_BIT;
+            p += q.length;
+        } else {
+            if (end - p < 2) break;
+            const int b0 = p[0], b1 = p[1];
+            if constexpr (In == CodeKind::EUC) {
+                if (!isEucByte(b0) || !isEucByte(b1)) break;
+                seen |= eucPairFlags(b0, b1);
+                out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
+            } else if constexpr (In == CodeKind::SJIS) {
+                if (!(in(b0, 0x81, 0x9F) || in(b0, 0xE0, 0xEF)) || !isSjisTrail(b1)) break;
+                seen |= sjisPairFlags(b0, b1);
+                out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
+            } else if constexpr (In == CodeKind::JIS) {
+                if (!kanjiMode || !isJisByte(b0) || !isJisByte(b1)) break;
+                out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
+            } else {
+                break;
+            }
+            p += 2;
+        }
+    }
+    flags |= seen;
+    outRef = out;
+    return p;
+}
+
+template <CodeKind In, CodeKind Out>
+void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ShiftState& shift,
+               DetectReport& report, ReturnKind& returnKind) {
+    const bool direct = !conv.exchangeAscii && !conv.exchangeKana && !conv.exchangeWindows;
+    const EncodeAs<Out> encode{conv};
+    const WriteChar write{conv};
+    DecodeState state = stateRef;
+    ReturnKind ret = returnKind;
+    std::uint32_t flags = 0;
+    const std::uint8_t* const data = buffer.data;
+    const std::uint8_t* p = data;
+    const std::uint8_t* const end = p + buffer.count;
+    // Only the third byte of the input can end a byte order mark there.
+    const auto atInputStart = [&] { return In == CodeKind::UTF8 && buffer.start + (p - data) == 3; };
+    OutputSink& sink = conv.sink();
+    std::uint8_t* out = sink.next;
+    while (p < end) {
+        out = conv.room(out);
+        if (state.empty()) {
+            const bool asciiReads =
+                In == CodeKind::UTF8 ||
+                (!isKanjiMode(shift.inMode) && (In != CodeKind::JIS || !isKanaShift(shift.inMode)));
+            if (asciiReads && isPrintable(*p)) {
+                out = writeAsciiRun<Out>(conv, out, p, end, shift);
+                continue;
+            }
+            if (direct) {
+                const std::uint8_t* const run = convertRun<In, Out>(conv, out, p, end, shift, flags);
+                if (run != p) {
+                    p = run;
+                    continue;
+                }
+            }
+            if (const Quick q = quickChar<In>(p, end, shift.inMode); q.length != 0) {
+                takeQuick(q, flags, shift, ret);
+                p += q.length;
+                if (q.raw == 0) continue;
+                // A line end always takes writeChar's way, for its mapping.
+                out = direct && !q.lineFeed ? emitAt<In>(conv, out, q.raw, shift, atInputStart(), encode)
+                                            : emitAt<In>(conv, out, q.raw, shift, atInputStart(), write);
+                continue;
+            }
+        }
+        sink.next = out;
+        const RawCode r = conv.decodeByte(*p++, In, ret, state, report, shift, false);
+        out = sink.next;
+        if (r != 0) out = emitAt<In>(conv, conv.room(out), r, shift, atInputStart(), write);
+    }
+    sink.next = out;
+    stateRef = state;
+    returnKind = ret;
+    report.flags |= flags;
+}
+
+template <CodeKind In>
+constexpr std::array<InputConverter, codeKindCount> convertersFrom{
+    convertAs<In, CodeKind::ASCII>,  convertAs<In, CodeKind::JIS>,  convertAs<In, CodeKind::SJIS>,
+    convertAs<In, CodeKind::EUC>,    convertAs<In, CodeKind::UTF8>, convertAs<In, CodeKind::UTF16LE>,
+    convertAs<In, CodeKind::UTF16BE>};
+
+// UTF-16 input reaches the converters as the UTF-8 it is read as.
+constexpr std::array<std::array<InputConverter, codeKindCount>, codeKindCount> quickConverters{
+    convertersFrom<CodeKind::ASCII>, convertersFrom<CodeKind::JIS>,  convertersFrom<CodeKind::SJIS>,
+    convertersFrom<CodeKind::EUC>,   convertersFrom<CodeKind::UTF8>, convertersFrom<CodeKind::UTF8>,
+    convertersFrom<CodeKind::UTF8>};
+
+}  // namespace
+
+InputConverter quickConverter(CodeKind in, CodeKind out) { return quickConverters[index(in)][index(out)]; }
+
+}  // namespace zekt
