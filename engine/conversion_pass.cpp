@@ -159,7 +159,7 @@ public:
           kind_(inputCode_) {
         if (!storage_) return;
         conv.attachOutput(storage_.get() + inputSize_ + transcodedSize_ + keptSize_, outputBytes);
-        shift_.bomPending = isUnicode(conv.outputCode) && conv.outputBom;
+        shift_.writer.markPending = isUnicode(conv.outputCode) && conv.outputBom;
     }
     ~ConversionPass() { conv_.detachOutput(); }
     ConversionPass(const ConversionPass&) = delete;
@@ -174,7 +174,7 @@ public:
         if (detectedCode) *detectedCode = utf16Order_ != CodeKind::ASCII ? utf16Order_ : kind_;
         if (detectedReturn) *detectedReturn = returnKind_;
         if (detected) *detected = report_;
-        conv_.substitutes_ = shift_.substitutes;
+        conv_.substitutes_ = shift_.writer.substitutes;
         return DONE;
     }
 
@@ -322,8 +322,8 @@ private:
         if (convertState_.holdsLoneCr()) conv_.writeChar(CR, shift_);
         if (convertState_.holdsLoneEsc()) conv_.writeChar(ESC, shift_);
         if (convertState_.inUtf8Sequence()) conv_.writeChar(substitute(shift_), shift_);
-        if (shift_.pendingChar != 0) conv_.writeChar(0, shift_);
-        if (conv_.outputCode == CodeKind::JIS && shift_.outMode != JisMode::ASCII) {
+        if (shift_.writer.heldKana != 0) conv_.writeChar(0, shift_);
+        if (conv_.outputCode == CodeKind::JIS && shift_.output.mode != JisMode::ASCII) {
             OutputSink& sink = conv_.sink();
             sink.next = putCodeBytes(conv_.room(sink.next), ESC_PAREN_B);
         }

@@ -208,7 +208,7 @@ inline constexpr CharCode substituteCode = 0xA2AE;
 // The substitute, in place of a character that the output cannot carry or
 // an input that is no character; the pass counts each one.
 inline CharCode substitute(ShiftState& shift) {
-    ++shift.substitutes;
+    ++shift.writer.substitutes;
     return substituteCode;
 }
 

@@ -123,15 +123,26 @@ struct DecodeState {
     bool operator==(const DecodeState&) const = default;
 };
 
-// JIS modes in force, the character the kana exchange holds back, a byte
-// order mark still to be written before the pass's first byte, and how
-// many characters the pass has written as the substitute.
-struct ShiftState {
-    CharCode pendingChar = 0;
-    JisMode inMode = JisMode::ASCII;
-    JisMode outMode = JisMode::ASCII;
-    bool bomPending = false;
+// What a pass keeps between characters, by who owns it: the JIS set the
+// input has shifted to (the reading), the JIS set in force in the output
+// (the encoders), and the writer's own: the character the kana exchange
+// holds back, a byte order mark still to be written before the first byte,
+// and how many characters it has written as the substitute.
+struct InputShift {
+    JisMode mode = JisMode::ASCII;
+};
+struct OutputShift {
+    JisMode mode = JisMode::ASCII;
+};
+struct WriterState {
+    CharCode heldKana = 0;
+    bool markPending = false;
     std::int64_t substitutes = 0;
+};
+struct ShiftState {
+    InputShift input;
+    OutputShift output;
+    WriterState writer;
 };
 
 // What the input can show, each a bit of a DetectReport.

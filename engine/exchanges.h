@@ -29,20 +29,20 @@ constexpr CharCode foldToAscii(CharCode c) {
 // join a half-width kana. Returns the character to write now, or 0 for none.
 // Given 0, it releases the held character.
 constexpr CharCode widenKana(CharCode c, ShiftState& shift) {
-    const CharCode p = shift.pendingChar;
+    const CharCode p = shift.writer.heldKana;
     if (isHalfWidthKana(p)) {
         const int byte = p & 0xFF;
         CharCode joined = 0;
         if (c == 0x8EDE) joined = kanaVoicedTable[byte - 0xA1];
         if (c == 0x8EDF) joined = kanaSemiVoicedTable[byte - 0xA1];
         if (joined) {
-            shift.pendingChar = 0;
+            shift.writer.heldKana = 0;
             return joined;
         }
-        shift.pendingChar = c;
+        shift.writer.heldKana = c;
         return wideKana(byte);
     }
-    shift.pendingChar = c;
+    shift.writer.heldKana = c;
     return p;
 }
 

@@ -97,7 +97,7 @@ template <CodeKind In, typename Write>
 std::uint8_t* emitAt(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
                      Write write) {
     if constexpr (In == CodeKind::JIS) {
-        return write(out, jisCharCode(r, shift.inMode), shift);
+        return write(out, jisCharCode(r, shift.input.mode), shift);
     } else if constexpr (In == CodeKind::SJIS) {
         return emitSjis(conv, out, r, shift, write);
     } else if constexpr (In == CodeKind::UTF8) {

@@ -12,14 +12,14 @@ void markEscape(DetectReport& report, detect::Flag flag) { report.flags |= flag 
 
 RawCode takeEffect(JisEffect effect, DetectReport& report, ShiftState& shift) {
     markEscape(report, effect.flag);
-    shift.inMode = effect.mode;
+    shift.input.mode = effect.mode;
     return 0;
 }
 
 // The final byte of ESC $ ( x.
 RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
     markEscape(report, c == 'D' ? detect::EX1990_SEQ : detect::UNKNOWN_SEQ);
-    shift.inMode = JisMode::EX1990;
+    shift.input.mode = JisMode::EX1990;
     state = DecodeState{};
     return 0;
 }
@@ -34,7 +34,7 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
     if (const std::optional<JisEffect> known = knownEscape(second, c))
         return takeEffect(*known, report, shift);
     markEscape(report, detect::UNKNOWN_SEQ);
-    shift.inMode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
+    shift.input.mode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
     return 0;
 }
 
@@ -50,7 +50,7 @@ RawCode plainControl(int c, DetectReport& report) {
 RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
                         DetectReport& report, ShiftState& shift) {
     if (in(c, 0x20, 0x7E)) {
-        if (!isKanjiMode(shift.inMode) || c == 0x20) return c;
+        if (!isKanjiMode(shift.input.mode) || c == 0x20) return c;
         state = DecodeState::holding(c);
         return 0;
     }

@@ -73,8 +73,8 @@ inline Out encodeSjis(const Converter&, Out out, CharCode c, ShiftState& shift) 
 
 // JIS: a sequence goes out only when the set in force changes.
 inline Out ensureMode(Out out, ShiftState& shift, JisMode mode, std::int32_t sequence) {
-    if (shift.outMode == mode) return out;
-    shift.outMode = mode;
+    if (shift.output.mode == mode) return out;
+    shift.output.mode = mode;
     return putCodeBytes(out, sequence);
 }
 
@@ -146,7 +146,7 @@ inline Out putUtf8(Out out, char32_t u) {
 
 template <std::size_t N>
 inline Out writeBom(Out out, ShiftState& shift, const std::array<std::uint8_t, N>& mark) {
-    shift.bomPending = false;
+    shift.writer.markPending = false;
     for (std::uint8_t b : mark) out = put(out, b);
     return out;
 }
@@ -199,7 +199,7 @@ inline Out putPackedUtf8(Out out, std::uint32_t packed) {
 // code point: they become the substitute. Kanji, the bulk, are one read of
 // the table above (under -xMS seven of them differ: then the long way).
 inline Out encodeUtf8(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
-    if (shift.bomPending) out = writeBom(out, shift, utf8Bom);
+    if (shift.writer.markPending) out = writeBom(out, shift, utf8Bom);
     if (c >= 0 && c < 0x80) return put(out, c);
     if (const int cell = cellIndex(c); cell >= 0 && !conv.windowsUnicode) {
         if (const std::uint32_t packed = utf8OfCell[static_cast<std::size_t>(cell)])
@@ -226,7 +226,7 @@ inline Out putUtf16(Out out, char32_t u) {
 
 template <bool BigEndian>
 inline Out encodeUtf16(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
-    if (shift.bomPending) out = writeBom(out, shift, BigEndian ? utf16BeBom : utf16LeBom);
+    if (shift.writer.markPending) out = writeBom(out, shift, BigEndian ? utf16BeBom : utf16LeBom);
     if (c >= 0 && c < 0x80) return putUtf16Unit<BigEndian>(out, static_cast<char32_t>(c));
     return putUtf16<BigEndian>(out, codePointOf(conv, c, shift));
 }

@@ -201,10 +201,10 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
     }
     while (p < end) {
         if (state.empty()) {
-            p = skipQuiet<K>(p, end, shift.inMode, state);
+            p = skipQuiet<K>(p, end, shift.input.mode, state);
             if (p == end) break;
             if (!state.empty()) continue;
-            if (const Quick q = quickChar<K>(p, end, shift.inMode); q.length != 0) {
+            if (const Quick q = quickChar<K>(p, end, shift.input.mode); q.length != 0) {
                 takeQuick(q, flags, shift, ret);
                 p += q.length;
                 continue;

@@ -7,7 +7,6 @@ namespace zekt {
 using namespace fast;
 namespace {
 
-
 // Each byte's class: bit 0 not printable ASCII, bit 1 not ASCII, bit 2
 // marks binary input.
 constexpr std::array<std::uint8_t, 256> byteClass = [] {

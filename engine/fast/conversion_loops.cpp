@@ -32,9 +32,9 @@ bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
     if constexpr (Out == CodeKind::JIS) {
         const JisMode m = conv.jisAsciiMode;
         const bool known = m == JisMode::ASCII || m == JisMode::ROMAJI || m == JisMode::NEC;
-        return !known || shift.outMode == singleByteMode(m);
+        return !known || shift.output.mode == singleByteMode(m);
     }
-    if constexpr (isUnicode(Out)) return !shift.bomPending;
+    if constexpr (isUnicode(Out)) return !shift.writer.markPending;
     return true;
 }
 
@@ -129,11 +129,12 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
-    const bool kanjiMode = shift.inMode >= JisMode::KANJI1978 && shift.inMode <= JisMode::NEC;
+    const bool kanjiMode = shift.input.mode >= JisMode::KANJI1978 && shift.input.mode <= JisMode::NEC;
     const bool windows = conv.windowsUnicode;
     // The mark still to come, and the Windows mapping, take the encoder's way
     // (Unicode to Unicode maps nothing).
-    if (isUnicode(Out) && (shift.bomPending || (In != CodeKind::UTF8 && conv.windowsUnicode))) return p;
+    if (isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
+        return p;
     while (out <= limit) {
         if constexpr (In == CodeKind::UTF8) {
             const Quick q = quickUtf8(p, end);
@@ -197,7 +198,7 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
         if (state.empty()) {
             const bool asciiReads =
                 In == CodeKind::UTF8 ||
-                (!isKanjiMode(shift.inMode) && (In != CodeKind::JIS || !isKanaShift(shift.inMode)));
+                (!isKanjiMode(shift.input.mode) && (In != CodeKind::JIS || !isKanaShift(shift.input.mode)));
             if (asciiReads && isPrintable(*p)) {
                 out = writeAsciiRun<Out>(conv, out, p, end, shift);
                 continue;
@@ -209,7 +210,7 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
                     continue;
                 }
             }
-            if (const Quick q = quickChar<In>(p, end, shift.inMode); q.length != 0) {
+            if (const Quick q = quickChar<In>(p, end, shift.input.mode); q.length != 0) {
                 takeQuick(q, flags, shift, ret);
                 p += q.length;
                 if (q.raw == 0) continue;

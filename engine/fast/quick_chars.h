@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "fast/block_shortcuts.h"
 #include "byte_classes.h"
+#include "fast/block_shortcuts.h"
 #include "jis_sequences.h"
 
 #if defined(__SSE2__)
@@ -49,9 +49,9 @@ using enum detect::Flag;
 inline constexpr std::uint32_t NEEDS_DECODE = 1u << 30;  // an escape or shift: no shortcut for the block
 inline constexpr std::uint32_t TRAIL_MATTERS = 1u << 31;
 // The flags a shortcut or a settled block can set.
-inline constexpr std::uint32_t quickFlags = EIGHT_BIT | KANA8 | EUC_ONLY | IZON | SJIS_LEAD | SS2_KANA | SS3_KANJI |
-                                     JIS | ASCII_SEQ | ROMAJI_SEQ | KANA7_SEQ | JIS1978_SEQ | JIS1983_SEQ |
-                                     NEC_SEQ | SI_SO | BINARY;
+inline constexpr std::uint32_t quickFlags = EIGHT_BIT | KANA8 | EUC_ONLY | IZON | SJIS_LEAD | SS2_KANA |
+                                            SS3_KANJI | JIS | ASCII_SEQ | ROMAJI_SEQ | KANA7_SEQ |
+                                            JIS1978_SEQ | JIS1983_SEQ | NEC_SEQ | SI_SO | BINARY;
 
 // What decodeByte records for a fresh lead byte of a Shift-JIS pair and the
 // pair it forms: the lead's own flag, and IZON for the pairs 0x8540-0x889E
@@ -187,7 +187,7 @@ template <CodeKind K>
 [[gnu::always_inline]] inline void takeQuick(const Quick& q, std::uint32_t& flags, ShiftState& shift,
                                              ReturnKind& returnKind) {
     flags |= q.flags;
-    if (q.mode != JisMode{}) shift.inMode = q.mode;
+    if (q.mode != JisMode{}) shift.input.mode = q.mode;
     if (q.lineFeed) returnKind = ReturnKind::LF;
 }
 
