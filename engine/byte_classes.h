@@ -38,6 +38,12 @@ constexpr std::uint32_t freshHighByteFlags(int c) {
     return c == 0xFD || c == 0xFE ? eightBit | detect::EUC_ONLY : eightBit;
 }
 
+// Whether decodeByte holds a fresh byte from 0x80 up for the byte after it
+// (a first byte): all but 0x80 and 0xA0, and kana only in EUC.
+constexpr bool holdsHighByte(int c, bool euc) {
+    return c != 0x80 && c != 0xA0 && (euc || !in(c, 0xA1, 0xDF));
+}
+
 // The machine-dependent Shift-JIS pairs: NEC's row 13 and its selection of
 // IBM kanji (0x8540-0x889E), the IBM extensions and all above (0xEB40 up).
 constexpr bool isIzonPair(int pair) { return in(pair, 0x8540, 0x889E) || pair >= 0xEB40; }

@@ -69,8 +69,7 @@ RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, Decod
     }
     if (c == DEL) return plainControl(c, report);
     report.flags |= freshHighByteFlags(c);
-    if (c == 0x80 || c == 0xA0) return c;
-    if (in(c, 0xA1, 0xDF) && inputKind != CodeKind::EUC) return c;
+    if (!holdsHighByte(c, inputKind == CodeKind::EUC)) return c;
     state = DecodeState::holding(c);
     return 0;
 }

@@ -137,11 +137,11 @@ bool mayPairIzon88(const std::uint8_t* p, const std::uint8_t* end) {
 }
 
 // Whether decodeByte may still hold something after reading b (outside the
-// kanji modes, with no EUC triple open): a CR, or a first byte.
+// kanji modes, with no EUC triple open and, in a settled block, no ESC):
+// a CR, or a first byte.
 template <CodeKind K>
 constexpr bool mayHoldAfter(int b) {
-    if constexpr (K == CodeKind::EUC) return b == CR || in(b, 0x81, 0x9F) || in(b, 0xA1, 0xFF);
-    return b == CR || isSjisLead(b);
+    return b == CR || (b >= 0x80 && holdsHighByte(b, K == CodeKind::EUC));
 }
 
 // Once a block, with no escape or shift in it (nor, in EUC, a triple), can
