@@ -88,10 +88,11 @@ set(CPACK_PACKAGE_VENDOR "the zekt authors")
 set(CPACK_PACKAGE_CONTACT "the zekt authors <zekt@zekt.invalid>")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Japanese text code converter (EUC, JIS, Shift-JIS, UTF-8)")
+  "Japanese text code converter (EUC, JIS, Shift-JIS, UTF-8, UTF-16)")
 set(CPACK_PACKAGE_DESCRIPTION [=[
 zekt converts Japanese text between EUC, 7-bit JIS (ISO-2022-JP),
-Shift-JIS and UTF-8, and between LF, CR and CR+LF line ends. It detects
+Shift-JIS (with Windows' code page 932), UTF-8 and UTF-16, and between
+LF, CR and CR+LF line ends. It detects
 the input code as it reads, refuses binary input, reports the code and
 line ends it found in check mode, and can turn full-width ASCII and
 half-width katakana into their common forms on the way.
