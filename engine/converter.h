@@ -148,8 +148,6 @@ public:
 
     // Input side.
     int fillBlock(InputBuffer& buffer);
-    RawCode decodeByte(int byte, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
-                       DetectReport& report, ShiftState& shift, bool quiet);
     // forms carries the checks of the raw bytes across blocks.
     void scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
                    ReturnKind& returnKind, DetectReport& report);

@@ -5,6 +5,7 @@
 #include "byte_classes.h"
 #include "converter.h"
 #include "fast/block_shortcuts.h"
+#include "input_decoder.h"
 
 namespace zekt {
 namespace {
@@ -234,11 +235,11 @@ void checkLegacyForms(const InputBuffer& buffer, FormCheck& check, DetectReport&
     check.legacy = r;
 }
 
-void scanPlain(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
-               ReturnKind& returnKind, DetectReport& report) {
-    ShiftState shift;  // the input's JIS mode restarts with every block
+void scanPlain(const InputBuffer& buffer, CodeKind kind, DecodeState& state, ReturnKind& returnKind,
+               DetectReport& report) {
+    InputShift shift;  // the input's JIS mode restarts with every block
     for (int i = 0; i < buffer.count; ++i)
-        conv.decodeByte(buffer.data[i], kind, returnKind, state, report, shift, true);
+        decodeByte(buffer.data[i], kind, returnKind, state, report, shift, nullptr);
 }
 
 // The bytes from 0x80 up so far are only the start of a character that the
@@ -278,9 +279,9 @@ void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, FormChe
     const bool open = kind == CodeKind::ASCII;
     if (open) checkUtf8(buffer, forms, report, !perByte);
     if (perByte)
-        scanPlain(*this, buffer, kind, state, returnKind, report);
+        scanPlain(buffer, kind, state, returnKind, report);
     else
-        scanQuick(*this, buffer, kind, state, returnKind, report);
+        scanQuick(buffer, kind, state, returnKind, report);
     // Up to the first 8-bit byte the legacy forms hold nothing.
     if (open && report.has(detect::EIGHT_BIT)) checkLegacyForms(buffer, forms, report);
     if (open) kind = verdict(report, forms, buffer, state);

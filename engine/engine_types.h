@@ -123,6 +123,15 @@ struct DecodeState {
     bool operator==(const DecodeState&) const = default;
 };
 
+// What a byte showed to stand alone before it, to be written first: a CR
+// or an ESC that nothing completed, the bytes of an escape sequence that
+// UTF-8 does not know, or an ill-formed UTF-8 piece (utf8IllFormed).
+struct StandAlone {
+    std::array<RawCode, 3> codes{};
+    int count = 0;
+    constexpr void add(RawCode r) { codes[static_cast<std::size_t>(count++)] = r; }
+};
+
 // What a pass keeps between characters, by who owns it: the JIS set the
 // input has shifted to (the reading), the JIS set in force in the output
 // (the encoders), and the writer's own: the character the kana exchange

@@ -2,16 +2,22 @@
 // through all of writeChar's steps.
 #include "input_converters.h"
 
+#include "input_decoder.h"
+
 namespace zekt {
 namespace {
 
 template <CodeKind In>
 void convertBlock(Converter& conv, const InputBuffer& buffer, DecodeState& state, ShiftState& shift,
                   DetectReport& report, ReturnKind& returnKind) {
+    StandAlone alone;
+    OutputSink& sink = conv.sink();
     for (int i = 0; i < buffer.count; ++i) {
-        const RawCode r = conv.decodeByte(buffer.data[i], In, returnKind, state, report, shift, false);
+        const RawCode r = decodeByte(buffer.data[i], In, returnKind, state, report, shift.input, &alone);
+        for (int k = 0; k < alone.count; ++k)
+            sink.next = emitAt<In>(conv, conv.room(sink.next), alone.codes[k], shift, false, WriteChar{conv});
+        alone.count = 0;
         if (r == 0) continue;
-        OutputSink& sink = conv.sink();
         sink.next = emitAt<In>(conv, conv.room(sink.next), r, shift, buffer.start + i == 2, WriteChar{conv});
     }
 }

@@ -1,6 +1,8 @@
 // Block reading and decodeByte, the byte-at-a-time reading that detection
 // and conversion share: JIS escapes and shifts, Shift-JIS, EUC and JIS
 // pairs, EUC triples, UTF-8 sequences and line ends.
+#include "input_decoder.h"
+
 #include "byte_classes.h"
 #include "converter.h"
 #include "jis_sequences.h"
@@ -10,23 +12,23 @@ namespace {
 
 void markEscape(DetectReport& report, detect::Flag flag) { report.flags |= flag | detect::JIS; }
 
-RawCode takeEffect(JisEffect effect, DetectReport& report, ShiftState& shift) {
+RawCode takeEffect(JisEffect effect, DetectReport& report, InputShift& shift) {
     markEscape(report, effect.flag);
-    shift.input.mode = effect.mode;
+    shift.mode = effect.mode;
     return 0;
 }
 
 // The final byte of ESC $ ( x.
-RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
+RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, InputShift& shift) {
     markEscape(report, c == 'D' ? detect::EX1990_SEQ : detect::UNKNOWN_SEQ);
-    shift.input.mode = JisMode::EX1990;
+    shift.mode = JisMode::EX1990;
     state = DecodeState{};
     return 0;
 }
 
 // The final byte of ESC $ x or ESC ( x. An unknown one still selects a set:
 // JIS X 0208 after ESC $, ASCII after ESC (.
-RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report, ShiftState& shift) {
+RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report, InputShift& shift) {
     if (second == '$' && c == '(') {
         state = DecodeState::fourByteEscape();
         return 0;
@@ -34,7 +36,7 @@ RawCode finishEscape(int second, int c, DecodeState& state, DetectReport& report
     if (const std::optional<JisEffect> known = knownEscape(second, c))
         return takeEffect(*known, report, shift);
     markEscape(report, detect::UNKNOWN_SEQ);
-    shift.input.mode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
+    shift.mode = second == '$' ? JisMode::KANJI1983 : JisMode::ASCII;
     return 0;
 }
 
@@ -48,9 +50,9 @@ RawCode plainControl(int c, DetectReport& report) {
 // A byte classified by its own value. Printable ASCII, the bulk of any
 // text, is tested first.
 RawCode decodeFreshByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
-                        DetectReport& report, ShiftState& shift) {
+                        DetectReport& report, InputShift& shift) {
     if (in(c, 0x20, 0x7E)) {
-        if (!isKanjiMode(shift.input.mode) || c == 0x20) return c;
+        if (!isKanjiMode(shift.mode) || c == 0x20) return c;
         state = DecodeState::holding(c);
         return 0;
     }
@@ -105,27 +107,27 @@ RawCode continueUtf8(int c, DecodeState& state) {
     return needed == 0 ? utf8Char | bits : 0;
 }
 
-// What an undecided block left held, written as UTF-8 reads it: a lone CR,
-// or the bytes of an escape sequence that UTF-8 does not know.
-void writeCarried(Converter& conv, const DecodeState& carried, ShiftState& shift) {
+// What an undecided block left held, as UTF-8 reads it: a lone CR, or the
+// bytes of an escape sequence that UTF-8 does not know.
+void addCarried(StandAlone& alone, const DecodeState& carried) {
     if (carried.holdsLoneCr() || carried.holdsLoneEsc()) {
-        conv.writeChar(carried.held, shift);
+        alone.add(carried.held);
     } else if (carried.inEscape()) {
-        conv.writeChar(ESC, shift);
-        conv.writeChar(carried.held, shift);
+        alone.add(ESC);
+        alone.add(carried.held);
     } else if (carried.inFourByteEscape()) {
-        for (const CharCode c : {ESC, CharCode{'$'}, CharCode{'('}}) conv.writeChar(c, shift);
+        for (const RawCode r : {ESC, RawCode{'$'}, RawCode{'('}}) alone.add(r);
     }
 }
 
-RawCode decodeUtf8Byte(Converter& conv, int c, ReturnKind& returnKind, DecodeState& state,
-                       DetectReport& report, ShiftState& shift, bool quiet) {
+RawCode decodeUtf8Byte(int c, ReturnKind& returnKind, DecodeState& state, DetectReport& report,
+                       StandAlone* alone) {
     if (!state.empty()) {
         if (state.inUtf8Sequence()) {
             if (state.utf8Allows(c)) return continueUtf8(c, state);
             // The sequence so far is one ill-formed piece; c starts afresh.
             state = DecodeState{};
-            if (!quiet) conv.writeChar(substitute(shift), shift);
+            if (alone != nullptr) alone->add(utf8IllFormed);
         } else {
             const DecodeState carried = state;
             state = DecodeState{};
@@ -133,7 +135,7 @@ RawCode decodeUtf8Byte(Converter& conv, int c, ReturnKind& returnKind, DecodeSta
                 returnKind = ReturnKind::CRLF;
                 return CRLF;
             }
-            if (!quiet) writeCarried(conv, carried, shift);
+            if (alone != nullptr) addCarried(*alone, carried);
         }
     }
     return decodeFreshUtf8(c, returnKind, state, report);
@@ -171,9 +173,9 @@ int Converter::readBlock(std::uint8_t* data, int capacity) {
     return count;
 }
 
-RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
-                              DetectReport& report, ShiftState& shift, bool quiet) {
-    if (inputKind == CodeKind::UTF8) return decodeUtf8Byte(*this, c, returnKind, state, report, shift, quiet);
+RawCode decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
+                   DetectReport& report, InputShift& shift, StandAlone* alone) {
+    if (inputKind == CodeKind::UTF8) return decodeUtf8Byte(c, returnKind, state, report, alone);
     // One test for the common case: nothing held.
     if (!state.empty()) {
         if (!state.holdsByte()) {
@@ -191,14 +193,14 @@ RawCode Converter::decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind,
                 returnKind = ReturnKind::CRLF;
                 return CRLF;
             }
-            if (!quiet) writeChar(CR, shift);
+            if (alone != nullptr) alone->add(CR);
         } else if (held == ESC) {
             if (c == '$' || c == '(') {
                 state = DecodeState::escape(c);
                 return 0;
             }
             if (isNecEscape(c)) return takeEffect(necEscape(c), report, shift);
-            if (!quiet) writeChar(ESC, shift);
+            if (alone != nullptr) alone->add(ESC);
         } else {
             report.flags |= pairFlags(held, c);
             if (held == SS3 && inputKind == CodeKind::EUC) {

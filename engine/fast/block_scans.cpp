@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fast/quick_chars.h"
+#include "input_decoder.h"
 
 namespace zekt {
 using namespace fast;
@@ -188,9 +189,8 @@ const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, R
 }
 
 template <CodeKind K>
-void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& returnKind,
-            DetectReport& report) {
-    ShiftState shift;  // the input's JIS mode restarts with every block
+void scanAs(const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& returnKind, DetectReport& report) {
+    InputShift shift;  // the input's JIS mode restarts with every block
     DecodeState state = stateRef;
     ReturnKind ret = returnKind;
     std::uint32_t flags = 0;
@@ -201,32 +201,31 @@ void scanAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, R
     }
     while (p < end) {
         if (state.empty()) {
-            p = skipQuiet<K>(p, end, shift.input.mode, state);
+            p = skipQuiet<K>(p, end, shift.mode, state);
             if (p == end) break;
             if (!state.empty()) continue;
-            if (const Quick q = quickChar<K>(p, end, shift.input.mode); q.length != 0) {
+            if (const Quick q = quickChar<K>(p, end, shift.mode); q.length != 0) {
                 takeQuick(q, flags, shift, ret);
                 p += q.length;
                 continue;
             }
         }
-        conv.decodeByte(*p++, K, ret, state, report, shift, true);
+        decodeByte(*p++, K, ret, state, report, shift, nullptr);
     }
     stateRef = state;
     returnKind = ret;
     report.flags |= flags;
 }
 
-constexpr std::array<void (*)(Converter&, const InputBuffer&, DecodeState&, ReturnKind&, DetectReport&),
-                     codeKindCount>
+constexpr std::array<void (*)(const InputBuffer&, DecodeState&, ReturnKind&, DetectReport&), codeKindCount>
     scanners{scanAs<CodeKind::ASCII>, scanAs<CodeKind::JIS>,  scanAs<CodeKind::SJIS>, scanAs<CodeKind::EUC>,
              scanAs<CodeKind::UTF8>,  scanAs<CodeKind::UTF8>, scanAs<CodeKind::UTF8>};
 
 }  // namespace
 
-void scanQuick(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
-               ReturnKind& returnKind, DetectReport& report) {
-    scanners[index(kind)](conv, buffer, state, returnKind, report);
+void scanQuick(const InputBuffer& buffer, CodeKind kind, DecodeState& state, ReturnKind& returnKind,
+               DetectReport& report) {
+    scanners[index(kind)](buffer, state, returnKind, report);
 }
 
 }  // namespace zekt

@@ -24,8 +24,8 @@ const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* e
 bool mayMarkBinary(const InputBuffer& buffer);
 
 // scanBlock's quiet decoding of one block in the given input code.
-void scanQuick(Converter& conv, const InputBuffer& buffer, CodeKind kind, DecodeState& state,
-               ReturnKind& returnKind, DetectReport& report);
+void scanQuick(const InputBuffer& buffer, CodeKind kind, DecodeState& state, ReturnKind& returnKind,
+               DetectReport& report);
 
 // The block converter from input code in to the converter's output code.
 InputConverter quickConverter(CodeKind in, CodeKind out);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fast/quick_chars.h"
+#include "input_decoder.h"
 #include "output_encoders.h"
 
 namespace zekt {
@@ -191,6 +192,7 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
     const std::uint8_t* const end = p + buffer.count;
     // Only the third byte of the input can end a byte order mark there.
     const auto atInputStart = [&] { return In == CodeKind::UTF8 && buffer.start + (p - data) == 3; };
+    StandAlone alone;
     OutputSink& sink = conv.sink();
     std::uint8_t* out = sink.next;
     while (p < end) {
@@ -211,7 +213,7 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
                 }
             }
             if (const Quick q = quickChar<In>(p, end, shift.input.mode); q.length != 0) {
-                takeQuick(q, flags, shift, ret);
+                takeQuick(q, flags, shift.input, ret);
                 p += q.length;
                 if (q.raw == 0) continue;
                 // A line end always takes writeChar's way, for its mapping.
@@ -220,9 +222,10 @@ void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef
                 continue;
             }
         }
-        sink.next = out;
-        const RawCode r = conv.decodeByte(*p++, In, ret, state, report, shift, false);
-        out = sink.next;
+        const RawCode r = decodeByte(*p++, In, ret, state, report, shift.input, &alone);
+        for (int k = 0; k < alone.count; ++k)
+            out = emitAt<In>(conv, conv.room(out), alone.codes[k], shift, false, write);
+        alone.count = 0;
         if (r != 0) out = emitAt<In>(conv, conv.room(out), r, shift, atInputStart(), write);
     }
     sink.next = out;

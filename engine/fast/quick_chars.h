@@ -184,10 +184,10 @@ template <CodeKind K>
 }
 
 // Takes what a quick character does to the reading (not to the output).
-[[gnu::always_inline]] inline void takeQuick(const Quick& q, std::uint32_t& flags, ShiftState& shift,
+[[gnu::always_inline]] inline void takeQuick(const Quick& q, std::uint32_t& flags, InputShift& shift,
                                              ReturnKind& returnKind) {
     flags |= q.flags;
-    if (q.mode != JisMode{}) shift.input.mode = q.mode;
+    if (q.mode != JisMode{}) shift.mode = q.mode;
     if (q.lineFeed) returnKind = ReturnKind::LF;
 }
 
