@@ -9,7 +9,7 @@ namespace zekt {
 // yet), with the line end, the evidence and the input's JIS set it shows.
 // What c showed to stand alone before it goes to alone, for a conversion
 // to write first; a scan passes null. Nothing is written here.
-RawCode decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state, DetectReport& report,
-                   InputShift& shift, StandAlone* alone);
+RawCode decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
+                   DetectReport& report, InputShift& shift, StandAlone* alone);
 
 }  // namespace zekt
