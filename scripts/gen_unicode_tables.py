@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes engine/unicode_tables.h: the EUC <-> Unicode tables, taken from
+"""Writes engine/codec/unicode_tables.h: the EUC <-> Unicode tables, taken from
 glibc's iconv so that zekt agrees with it byte for byte.
 
   EUC -> Unicode: glibc's EUC-JP for every JIS X 0208 and JIS X 0212 cell,
@@ -12,7 +12,7 @@ glibc's iconv so that zekt agrees with it byte for byte.
 Half-width katakana (U+FF61-U+FF9F <-> 0x8EA1-0x8EDF) is arithmetic in
 unicode_map.h; it is checked here against glibc but left out of the tables.
 
-It also writes engine/cp932_tables.h, code page 932 (Windows Shift-JIS) as
+It also writes engine/codec/cp932_tables.h, code page 932 (Windows Shift-JIS) as
 glibc's CP932 has it:
 
   cp932ExtensionToUnicode: the code point of each code of the leads
@@ -24,7 +24,7 @@ glibc's CP932 has it:
       U+0080 up (what `iconv -t CP932` writes).
 
 Usage: scripts/gen_unicode_tables.py [output [cp932 output]]
-    (default engine/unicode_tables.h engine/cp932_tables.h)
+    (default engine/codec/unicode_tables.h engine/codec/cp932_tables.h)
 Needs only Python 3 and glibc's iconv program.
 """
 
@@ -33,8 +33,8 @@ import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-DEFAULT_OUTPUT = ROOT / "engine" / "unicode_tables.h"
-DEFAULT_CP932_OUTPUT = ROOT / "engine" / "cp932_tables.h"
+DEFAULT_OUTPUT = ROOT / "engine" / "codec" / "unicode_tables.h"
+DEFAULT_CP932_OUTPUT = ROOT / "engine" / "codec" / "cp932_tables.h"
 
 CELLS = range(0xA1, 0xFF)  # an EUC lead or trail byte: row or cell 1-94
 ROW13 = [0xAD]

@@ -1,7 +1,7 @@
 // writeChar, the rarer paths of the encoders, and the output buffer.
 #include <array>
 
-#include "converter.h"
+#include "codec.h"
 #include "exchanges.h"
 #include "output_encoders.h"
 
@@ -13,14 +13,14 @@ constexpr std::array<CharCode, 4> lineEndCodes{0, LF, CR, CRLF};
 
 constexpr bool isLineEnd(CharCode c) { return c == LF || c == CR || c == CRLF; }
 
-Out encode(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+Out encode(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
     return outputEncoders[index(conv.outputCode)](conv, out, c, shift);
 }
 
 }  // namespace
 
 // Out of line: kana are rare next to the kanji and ASCII of JIS output.
-Out encodeJisKana(const Converter& conv, Out out, CharCode c, ShiftState& shift) {
+Out encodeJisKana(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
     switch (conv.jisKanaMode) {
         case JisMode::KANA7: out = ensureMode(out, shift, JisMode::KANA7, ESC_PAREN_I); break;
         case JisMode::KANA8: return put(returnToSingleByte(conv, out, shift), c);
@@ -30,7 +30,7 @@ Out encodeJisKana(const Converter& conv, Out out, CharCode c, ShiftState& shift)
     return put(out, c & 0x7F);
 }
 
-Out Converter::writeCharAt(Out out, CharCode c, ShiftState& shift) {
+Out Codec::writeCharAt(Out out, CharCode c, ShiftState& shift) {
     if (isLineEnd(c) && outputReturn != ReturnKind::NONE) c = lineEndCodes[index(outputReturn)];
     if (exchangeWindows && c >= kNecRowFirst && c <= kNecRowLast) {
         const Spelling& spelling = necRowSpelling(c);
@@ -45,26 +45,17 @@ Out Converter::writeCharAt(Out out, CharCode c, ShiftState& shift) {
     return encode(*this, out, c, shift);
 }
 
-Converter::Converter() { detachOutput(); }
-
-void Converter::attachOutput(std::uint8_t* data, int capacity) {
+void Codec::attachOutput(std::uint8_t* data, int capacity) {
     sink_.data = sink_.next = data;
     sink_.limit = data + capacity - maxCharBytes;
 }
 
 // Outside a pass (a test calling decodeByte, say) characters still have
 // somewhere to go: a small buffer, flushed as it fills.
-void Converter::detachOutput() { attachOutput(spare_.data(), static_cast<int>(spare_.size())); }
+void Codec::detachOutput() { attachOutput(spare_.data(), static_cast<int>(spare_.size())); }
 
-void Converter::writeBlock(const std::uint8_t* data, int count) {
-    for (int i = 0; i < count; ++i) writeByte(data[i]);
-}
-
-Out Converter::flushOutput(Out end) {
-    if (end != sink_.data) {
-        writeBlock(sink_.data, static_cast<int>(end - sink_.data));
-        if (outputFailed()) outputFailed_ = true;
-    }
+Out Codec::flushOutput(Out end) {
+    if (end != sink_.data) deliver(sink_.data, static_cast<int>(end - sink_.data));
     return sink_.data;
 }
 

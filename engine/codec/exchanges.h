@@ -2,7 +2,7 @@
 // machine-dependent characters.
 #pragma once
 
-#include "converter.h"
+#include "codec.h"
 #include "exchange_tables.h"
 
 namespace zekt {
@@ -54,7 +54,7 @@ constexpr const Spelling& ibmExtSpelling(std::int32_t s) { return ibmExtTable[s 
 
 // Writes the characters of a spelling at out, each through writeChar's
 // steps again; a spelling fits in the room one character is given.
-inline std::uint8_t* writeSpellingAt(Converter& conv, std::uint8_t* out, const Spelling& spelling,
+inline std::uint8_t* writeSpellingAt(Codec& conv, std::uint8_t* out, const Spelling& spelling,
                                      ShiftState& shift) {
     for (CharCode part : spelling) {
         if (part == 0) break;

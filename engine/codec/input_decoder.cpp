@@ -4,7 +4,6 @@
 #include "input_decoder.h"
 
 #include "byte_classes.h"
-#include "converter.h"
 #include "jis_sequences.h"
 
 namespace zekt {
@@ -142,36 +141,6 @@ RawCode decodeUtf8Byte(int c, ReturnKind& returnKind, DecodeState& state, Detect
 }
 
 }  // namespace
-
-int Converter::fillBlock(InputBuffer& buffer) {
-    // Pointers in locals: a byte store may alias any field, which would make
-    // the compiler reload them all for every byte.
-    std::uint8_t* const start = buffer.data;
-    std::uint8_t* const end = start + buffer.capacity;
-    std::uint8_t* next = start + buffer.count;
-    for (;;) {
-        const int b = readByte();
-        if (b < 0) {
-            buffer.count = static_cast<int>(next - start);
-            return -1;
-        }
-        *next++ = static_cast<std::uint8_t>(b);
-        if (next >= end) {
-            buffer.count = static_cast<int>(next - start);
-            return b & 0xFF;
-        }
-    }
-}
-
-int Converter::readBlock(std::uint8_t* data, int capacity) {
-    int count = 0;
-    while (count < capacity) {
-        const int b = readByte();
-        if (b < 0) break;
-        data[count++] = static_cast<std::uint8_t>(b);
-    }
-    return count;
-}
 
 RawCode decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeState& state,
                    DetectReport& report, InputShift& shift, StandAlone* alone) {

@@ -101,6 +101,7 @@ const char* fileErrorText(int code) { return messageFor(fileErrors, code); }
 
 const char* convertErrorText(int code) { return messageFor(convertErrors, code); }
 
+Converter::Converter() = default;
 Converter::~Converter() = default;
 
 int Converter::openInput(const char* name, bool regularOnly) {

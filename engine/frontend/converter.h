@@ -1,5 +1,5 @@
-// The conversion engine's one object: its settings, the streams of the file
-// in hand, and the operations through which it reads, writes and reports.
+// The front end's one object: the codec with its settings, the streams of the
+// file in hand, and the operations through which it reads, writes and reports.
 #pragma once
 
 #include <array>
@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "engine_types.h"
+#include "codec.h"
 #include "file_replacement.h"
 
 #if defined(__GNUC__)
@@ -19,13 +19,6 @@
 #endif
 
 namespace zekt {
-
-// Where a pass's output bytes gather before writeBlock takes them.
-struct OutputSink {
-    std::uint8_t* data = nullptr;
-    std::uint8_t* next = nullptr;   // where the next byte goes
-    std::uint8_t* limit = nullptr;  // past it, one more character might not fit
-};
 
 // Results of a pass (convert), the failures being codes of the convertErrors table.
 enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
@@ -41,6 +34,11 @@ enum FileError : int {
     CHANGED_MEANWHILE = 9,
     OUT_OF_MEMORY = 10,
 };
+struct ErrorEntry {
+    std::int32_t code;  // 0 ends a table
+    const char* message;
+};
+
 // The message of a FileError, as the engine prints it after "NAME: ".
 const char* fileErrorText(int code);
 // The message of a result of convert (1 no memory, 2 not text).
@@ -50,13 +48,9 @@ const char* convertErrorText(int code);
 inline constexpr const char* standardInputName = "(stdin)";
 inline constexpr const char* standardOutputName = "(stdout)";
 
-// The most bytes one writeChar can produce: a spelling of six characters,
-// each after a shift sequence.
-inline constexpr int maxCharBytes = 64;
-
 // A front end derives from it, provides the byte and text operations, and
 // calls run() with a command line.
-class Converter {
+class Converter : public Codec {
 public:
     Converter();
     Converter(const Converter&) = delete;
@@ -96,31 +90,10 @@ public:
     // output code has none for them (or the input was ill-formed).
     std::int64_t substitutesWritten() const { return substitutes_; }
 
-    // Settings, with the defaults both programs use.
-    // Detection decides block by block: the input is scanned in blocks of
-    // this many bytes (the block path reads more at a time, in whole blocks).
-    std::int32_t detectionBlockSize = 1024;
-    CodeKind inputCode = CodeKind::DETECT;
-    CodeKind outputCode = CodeKind::SJIS;
-    ReturnKind outputReturn = ReturnKind::CRLF;
-    JisMode jisAsciiMode = JisMode::ASCII;
-    JisMode jisKanaMode = JisMode::KANA7;
-    JisMode jisKanjiMode = JisMode::KANJI1983;
-    bool escapeBeforeControls = true;
+    // Settings of the front end beside the codec's.
     bool checkOnly = false;
-    bool binaryCheck = true;
-    bool exchangeAscii = false;
-    bool exchangeKana = false;
-    bool exchangeWindows = false;
     std::FILE* input = nullptr;
     std::FILE* output = nullptr;
-    bool outputBom = false;         // UTF-8 or UTF-16 output starts with a byte order mark
-    bool inputMarkDecides = false;  // UTF-16 input: a byte order mark at the start picks the order
-    bool windowsUnicode = false;    // the Windows mapping to and from Unicode
-    // The plain path: blocks filled through readByte and every byte through
-    // decodeByte, without the block reads and shortcuts that give the same
-    // result faster. Tests compare the two.
-    bool perByte = false;
     // How a front end wants files treated: inputs that are not regular
     // files (FIFOs, devices, sockets) refused without being opened, as
     // -overwrite always does; and a named output made as a new file with
@@ -146,28 +119,13 @@ public:
     // only on success.
     int convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* report);
 
-    // Input side.
+    // Fills the rest of a block through readByte: the plain path's read.
     int fillBlock(InputBuffer& buffer);
-    // forms carries the checks of the raw bytes across blocks.
-    void scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
-                   ReturnKind& returnKind, DetectReport& report);
-
-    // Output side: the single way a character reaches the output.
-    void writeChar(CharCode c, ShiftState& shift) { sink_.next = writeCharAt(room(sink_.next), c, shift); }
-    // writeChar's steps, writing at out, which has room for maxCharBytes.
-    std::uint8_t* writeCharAt(std::uint8_t* out, CharCode c, ShiftState& shift);
-    // The output buffer, and out if a character still fits after it, else
-    // the start of the emptied buffer.
-    OutputSink& sink() { return sink_; }
-    std::uint8_t* room(std::uint8_t* out) { return out <= sink_.limit ? out : flushOutput(out); }
-    // Hands the bytes before end to writeBlock; returns where the next goes.
-    std::uint8_t* flushOutput(std::uint8_t* end);
-    void flushOutput() { sink_.next = flushOutput(sink_.next); }
-    // The output goes to this storage during a pass, else to a small one.
-    void attachOutput(std::uint8_t* data, int capacity);
-    void detachOutput();
 
 private:
+    // The codec's output goes to writeBlock.
+    void deliver(const std::uint8_t* data, int count) override;
+
     // After a file: how many characters became the substitute, or that the
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
@@ -178,8 +136,6 @@ private:
         if (flag) print(0, "%s ", word);
     }
 
-    OutputSink sink_;
-    std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
     bool fatalError_ = false;
     bool runFailed_ = false;  // an input could not be read or an in-place file written
     bool outputFailed_ = false;
@@ -197,17 +153,5 @@ private:
     FolderSync folderSync_;
     FileIdentity inputIdentity_;  // of the named input when opened
 };
-
-using OutputEncoder = std::uint8_t* (*)(const Converter&, std::uint8_t* out, CharCode, ShiftState&);
-
-// 〓, the geta mark, as an EUC cell: the substitute in every output code.
-inline constexpr CharCode substituteCode = 0xA2AE;
-
-// The substitute, in place of a character that the output cannot carry or
-// an input that is no character; the pass counts each one.
-inline CharCode substitute(ShiftState& shift) {
-    ++shift.writer.substitutes;
-    return substituteCode;
-}
 
 }  // namespace zekt

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "byte_classes.h"
-#include "converter.h"
+#include "codec.h"
 #include "fast/block_shortcuts.h"
 #include "input_decoder.h"
 
@@ -274,8 +274,8 @@ CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffe
 
 }  // namespace
 
-void Converter::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
-                          ReturnKind& returnKind, DetectReport& report) {
+void Codec::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
+                      ReturnKind& returnKind, DetectReport& report) {
     const bool open = kind == CodeKind::ASCII;
     if (open) checkUtf8(buffer, forms, report, !perByte);
     if (perByte)

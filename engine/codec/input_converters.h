@@ -5,7 +5,7 @@
 #include <array>
 
 #include "code_arithmetic.h"
-#include "converter.h"
+#include "codec.h"
 #include "cp932_map.h"
 #include "exchanges.h"
 #include "unicode_map.h"
@@ -15,7 +15,7 @@ namespace zekt {
 // Converts one block: every byte through decodeByte, every character to
 // the writer. The report and line end are the scan's during a fused pass,
 // scratch ones otherwise.
-using InputConverter = void (*)(Converter&, const InputBuffer&, DecodeState&, ShiftState&, DetectReport&,
+using InputConverter = void (*)(Codec&, const InputBuffer&, DecodeState&, ShiftState&, DetectReport&,
                                 ReturnKind&);
 
 // Indexed by the input CodeKind: the plain path, one decodeByte per byte.
@@ -23,7 +23,7 @@ extern const std::array<InputConverter, codeKindCount> inputConverters;
 
 // Writes a character through all of writeChar's steps.
 struct WriteChar {
-    Converter& conv;
+    Codec& conv;
     std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
         return conv.writeCharAt(out, c, shift);
     }
@@ -41,12 +41,12 @@ constexpr CharCode jisCharCode(RawCode r, JisMode inMode) {
     return inMode == JisMode::EX1990 ? r | 0x8F8080 : r | 0x8080;
 }
 
-inline bool anyExchange(const Converter& conv) {
+inline bool anyExchange(const Codec& conv) {
     return conv.exchangeAscii || conv.exchangeKana || conv.exchangeWindows;
 }
 
 // Whether an exchange that is on would rewrite the character c.
-inline bool exchangeRewrites(const Converter& conv, CharCode c) {
+inline bool exchangeRewrites(const Codec& conv, CharCode c) {
     if (conv.exchangeAscii && foldToAscii(c) != c) return true;
     if (conv.exchangeKana && isHalfWidthKana(c)) return true;
     return conv.exchangeWindows && c >= kNecRowFirst && c <= kNecRowLast && !isEmpty(necRowSpelling(c));
@@ -61,7 +61,7 @@ inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 // output carries what has no cell below row 89, for code page 932 to
 // write. Otherwise a code point without a JIS code, and an ill-formed
 // sequence, become the substitute.
-inline CharCode utf8CharCode(const Converter& conv, RawCode r, ShiftState& shift) {
+inline CharCode utf8CharCode(const Codec& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
     if (r == utf8IllFormed) return substitute(shift);
     if (isUnicode(conv.outputCode) && !anyExchange(conv)) return r;
@@ -80,7 +80,7 @@ inline CharCode utf8CharCode(const Converter& conv, RawCode r, ShiftState& shift
 // machine-dependent exchange spells aside); the unassigned ones become the
 // substitute.
 template <typename Write>
-std::uint8_t* emitSjis(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
+std::uint8_t* emitSjis(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
     if (r < 0x20 || r == CRLF) return write(out, r, shift);
     if (r >= 0xA1 && r <= 0xDF) return write(out, SS2 << 8 | r, shift);
     if (r <= 0xFF) return write(out, r, shift);
@@ -94,7 +94,7 @@ std::uint8_t* emitSjis(Converter& conv, std::uint8_t* out, RawCode r, ShiftState
 // One RawCode of input code In, written at out. atInputStart: its last
 // byte is the third of the input, so a byte order mark there is dropped.
 template <CodeKind In, typename Write>
-std::uint8_t* emitAt(Converter& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
+std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
                      Write write) {
     if constexpr (In == CodeKind::JIS) {
         return write(out, jisCharCode(r, shift.input.mode), shift);

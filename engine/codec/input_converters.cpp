@@ -8,7 +8,7 @@ namespace zekt {
 namespace {
 
 template <CodeKind In>
-void convertBlock(Converter& conv, const InputBuffer& buffer, DecodeState& state, ShiftState& shift,
+void convertBlock(Codec& conv, const InputBuffer& buffer, DecodeState& state, ShiftState& shift,
                   DetectReport& report, ReturnKind& returnKind) {
     StandAlone alone;
     OutputSink& sink = conv.sink();

@@ -16,7 +16,7 @@ namespace {
 // end when no exchange is on.
 template <CodeKind Out>
 struct EncodeAs {
-    const Converter& conv;
+    const Codec& conv;
     [[gnu::always_inline]] std::uint8_t* operator()(std::uint8_t* out, CharCode c, ShiftState& shift) const {
         if constexpr (Out == CodeKind::JIS) return encodeJis(conv, out, c, shift);
         if constexpr (Out == CodeKind::SJIS) return encodeSjis(conv, out, c, shift);
@@ -28,7 +28,7 @@ struct EncodeAs {
 
 // Whether writeChar would write each printable ASCII byte as itself.
 template <CodeKind Out>
-bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
+bool asciiPassesThrough(const Codec& conv, const ShiftState& shift) {
     if (conv.exchangeKana) return false;  // it holds every character back one step
     if constexpr (Out == CodeKind::JIS) {
         const JisMode m = conv.jisAsciiMode;
@@ -41,8 +41,7 @@ bool asciiPassesThrough(const Converter& conv, const ShiftState& shift) {
 
 // A run of printable ASCII as UTF-16 code units, a zero byte beside each.
 template <bool BigEndian>
-std::uint8_t* widenAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p,
-                            const std::uint8_t* end) {
+std::uint8_t* widenAsciiRun(Codec& conv, std::uint8_t* out, const std::uint8_t*& p, const std::uint8_t* end) {
     out = conv.room(out);
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
@@ -68,8 +67,8 @@ std::uint8_t* widenAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8
 // Short runs (a comma, a number) are copied byte by byte as they are found;
 // a long one is measured first and copied whole.
 template <CodeKind Out>
-std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8_t*& p,
-                            const std::uint8_t* end, ShiftState& shift) {
+std::uint8_t* writeAsciiRun(Codec& conv, std::uint8_t* out, const std::uint8_t*& p, const std::uint8_t* end,
+                            ShiftState& shift) {
     // The first byte may bring JIS output back to its single-byte set, or
     // UTF-8 output its mark; the rest then pass through.
     while (!asciiPassesThrough<Out>(conv, shift)) {
@@ -101,7 +100,7 @@ std::uint8_t* writeAsciiRun(Converter& conv, std::uint8_t* out, const std::uint8
 // A JIS X 0208 character (EUC form, both bytes 0xA1-0xFE) in output code
 // Out: what its encoder writes, without the tests for the other forms.
 template <CodeKind Out>
-[[gnu::always_inline]] inline std::uint8_t* encodeKanji(const Converter& conv, std::uint8_t* out, CharCode c,
+[[gnu::always_inline]] inline std::uint8_t* encodeKanji(const Codec& conv, std::uint8_t* out, CharCode c,
                                                         ShiftState& shift) {
     if constexpr (Out == CodeKind::SJIS) return putTwo(out, eucPairToSjis(c));
     if constexpr (Out == CodeKind::JIS) return encodeJisKanji(conv, out, c, shift);
@@ -125,11 +124,11 @@ template <CodeKind Out>
 // kanji pairs, JIS pairs in a JIS X 0208 mode, and UTF-8 sequences of two
 // and three bytes (but the mark). Returns where the run ends.
 template <CodeKind In, CodeKind Out>
-const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
                                const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
-    const std::uint8_t* const limit = const_cast<Converter&>(conv).sink().limit;
+    const std::uint8_t* const limit = const_cast<Codec&>(conv).sink().limit;
     const bool kanjiMode = shift.input.mode >= JisMode::KANJI1978 && shift.input.mode <= JisMode::NEC;
     const bool windows = conv.windowsUnicode;
     // The mark still to come, and the Windows mapping, take the encoder's way
@@ -179,7 +178,7 @@ const std::uint8_t* convertRun(const Converter& conv, std::uint8_t*& outRef, con
 }
 
 template <CodeKind In, CodeKind Out>
-void convertAs(Converter& conv, const InputBuffer& buffer, DecodeState& stateRef, ShiftState& shift,
+void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, ShiftState& shift,
                DetectReport& report, ReturnKind& returnKind) {
     const bool direct = !conv.exchangeAscii && !conv.exchangeKana && !conv.exchangeWindows;
     const EncodeAs<Out> encode{conv};

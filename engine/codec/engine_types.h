@@ -219,14 +219,4 @@ struct InputBuffer {
     bool last = false;       // the input ended within this block
 };
 
-struct OptionEntry {
-    const char* name;  // nullptr ends a table
-    std::int32_t value;
-};
-
-struct ErrorEntry {
-    std::int32_t code;  // 0 ends a table
-    const char* message;
-};
-
 }  // namespace zekt

@@ -6,6 +6,11 @@
 
 namespace zekt {
 
+struct OptionEntry {
+    const char* name;  // nullptr ends a table
+    std::int32_t value;
+};
+
 template <typename Enum>
 constexpr std::int32_t value(Enum e) {
     return static_cast<std::int32_t>(e);

@@ -350,6 +350,45 @@ private:
     ReturnKind scratchReturn_ = ReturnKind::NONE;
 };
 
+int Converter::fillBlock(InputBuffer& buffer) {
+    // Pointers in locals: a byte store may alias any field, which would make
+    // the compiler reload them all for every byte.
+    std::uint8_t* const start = buffer.data;
+    std::uint8_t* const end = start + buffer.capacity;
+    std::uint8_t* next = start + buffer.count;
+    for (;;) {
+        const int b = readByte();
+        if (b < 0) {
+            buffer.count = static_cast<int>(next - start);
+            return -1;
+        }
+        *next++ = static_cast<std::uint8_t>(b);
+        if (next >= end) {
+            buffer.count = static_cast<int>(next - start);
+            return b & 0xFF;
+        }
+    }
+}
+
+int Converter::readBlock(std::uint8_t* data, int capacity) {
+    int count = 0;
+    while (count < capacity) {
+        const int b = readByte();
+        if (b < 0) break;
+        data[count++] = static_cast<std::uint8_t>(b);
+    }
+    return count;
+}
+
+void Converter::writeBlock(const std::uint8_t* data, int count) {
+    for (int i = 0; i < count; ++i) writeByte(data[i]);
+}
+
+void Converter::deliver(const std::uint8_t* data, int count) {
+    writeBlock(data, count);
+    if (outputFailed()) outputFailed_ = true;
+}
+
 int Converter::convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* detected) {
     readError_ = false;
     outputFailed_ = false;

@@ -1,0 +1,99 @@
+// The codec's settings and its writer: characters in, the output code's
+// bytes gathered in a buffer that a front end empties.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine_types.h"
+
+namespace zekt {
+
+// The settings the decoders, detection and encoders read, with the
+// defaults both programs use.
+struct CodecSettings {
+    // Detection decides block by block: the input is scanned in blocks of
+    // this many bytes (the block path reads more at a time, in whole blocks).
+    std::int32_t detectionBlockSize = 1024;
+    CodeKind inputCode = CodeKind::DETECT;
+    CodeKind outputCode = CodeKind::SJIS;
+    ReturnKind outputReturn = ReturnKind::CRLF;
+    JisMode jisAsciiMode = JisMode::ASCII;
+    JisMode jisKanaMode = JisMode::KANA7;
+    JisMode jisKanjiMode = JisMode::KANJI1983;
+    bool escapeBeforeControls = true;
+    bool binaryCheck = true;
+    bool exchangeAscii = false;
+    bool exchangeKana = false;
+    bool exchangeWindows = false;
+    bool outputBom = false;         // UTF-8 or UTF-16 output starts with a byte order mark
+    bool inputMarkDecides = false;  // UTF-16 input: a byte order mark at the start picks the order
+    bool windowsUnicode = false;    // the Windows mapping to and from Unicode
+    // The plain path: blocks filled byte by byte and every byte through
+    // decodeByte, without the block reads and shortcuts that give the same
+    // result faster. Tests compare the two.
+    bool perByte = false;
+};
+
+// Where output bytes gather before the front end takes them.
+struct OutputSink {
+    std::uint8_t* data = nullptr;
+    std::uint8_t* next = nullptr;   // where the next byte goes
+    std::uint8_t* limit = nullptr;  // past it, one more character might not fit
+};
+
+// The most bytes one writeChar can produce: a spelling of six characters,
+// each after a shift sequence.
+inline constexpr int maxCharBytes = 64;
+
+// The settings and the output buffer. A front end derives from it and takes
+// the bytes in deliver.
+class Codec : public CodecSettings {
+public:
+    Codec() { detachOutput(); }
+    Codec(const Codec&) = delete;
+    Codec& operator=(const Codec&) = delete;
+    virtual ~Codec() = default;
+
+    // Detection and the line ends of one block. forms carries the checks of
+    // the raw bytes across blocks.
+    void scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
+                   ReturnKind& returnKind, DetectReport& report);
+
+    // The single way a character reaches the output.
+    void writeChar(CharCode c, ShiftState& shift) { sink_.next = writeCharAt(room(sink_.next), c, shift); }
+    // writeChar's steps, writing at out, which has room for maxCharBytes.
+    std::uint8_t* writeCharAt(std::uint8_t* out, CharCode c, ShiftState& shift);
+    // The output buffer, and out if a character still fits after it, else
+    // the start of the emptied buffer.
+    OutputSink& sink() { return sink_; }
+    std::uint8_t* room(std::uint8_t* out) { return out <= sink_.limit ? out : flushOutput(out); }
+    // Hands the bytes before end to deliver; returns where the next goes.
+    std::uint8_t* flushOutput(std::uint8_t* end);
+    void flushOutput() { sink_.next = flushOutput(sink_.next); }
+    // The output goes to this storage during a pass, else to a small one.
+    void attachOutput(std::uint8_t* data, int capacity);
+    void detachOutput();
+
+protected:
+    // Takes count bytes of output.
+    virtual void deliver(const std::uint8_t* data, int count) = 0;
+
+private:
+    OutputSink sink_;
+    std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
+};
+
+using OutputEncoder = std::uint8_t* (*)(const CodecSettings&, std::uint8_t* out, CharCode, ShiftState&);
+
+// 〓, the geta mark, as an EUC cell: the substitute in every output code.
+inline constexpr CharCode substituteCode = 0xA2AE;
+
+// The substitute, in place of a character that the output cannot carry or
+// an input that is no character; the pass counts each one.
+inline CharCode substitute(ShiftState& shift) {
+    ++shift.writer.substitutes;
+    return substituteCode;
+}
+
+}  // namespace zekt
