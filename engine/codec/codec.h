@@ -47,7 +47,7 @@ struct OutputSink {
 inline constexpr int maxCharBytes = 64;
 
 // The settings and the output buffer. A front end derives from it and takes
-// the bytes in deliver.
+// the bytes in writeBlock.
 class Codec : public CodecSettings {
 public:
     Codec() { detachOutput(); }
@@ -68,16 +68,21 @@ public:
     // the start of the emptied buffer.
     OutputSink& sink() { return sink_; }
     std::uint8_t* room(std::uint8_t* out) { return out <= sink_.limit ? out : flushOutput(out); }
-    // Hands the bytes before end to deliver; returns where the next goes.
+    // Hands the bytes before end to writeBlock; returns where the next goes.
     std::uint8_t* flushOutput(std::uint8_t* end);
     void flushOutput() { sink_.next = flushOutput(sink_.next); }
     // The output goes to this storage during a pass, else to a small one.
     void attachOutput(std::uint8_t* data, int capacity);
     void detachOutput();
 
+    // Where the buffer's bytes go: a front end writes them out.
+    virtual void writeBlock(const std::uint8_t* data, int count) = 0;
+    // Whether the output has failed: a pass stops at the first block after
+    // which it has.
+    virtual bool outputFailed() { return false; }
+
 protected:
-    // Takes count bytes of output.
-    virtual void deliver(const std::uint8_t* data, int count) = 0;
+    bool outputFailed_ = false;  // outputFailed held after a flush
 
 private:
     OutputSink sink_;

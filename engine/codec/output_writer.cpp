@@ -55,7 +55,10 @@ void Codec::attachOutput(std::uint8_t* data, int capacity) {
 void Codec::detachOutput() { attachOutput(spare_.data(), static_cast<int>(spare_.size())); }
 
 Out Codec::flushOutput(Out end) {
-    if (end != sink_.data) deliver(sink_.data, static_cast<int>(end - sink_.data));
+    if (end != sink_.data) {
+        writeBlock(sink_.data, static_cast<int>(end - sink_.data));
+        if (outputFailed()) outputFailed_ = true;
+    }
     return sink_.data;
 }
 

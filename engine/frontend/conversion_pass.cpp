@@ -384,11 +384,6 @@ void Converter::writeBlock(const std::uint8_t* data, int count) {
     for (int i = 0; i < count; ++i) writeByte(data[i]);
 }
 
-void Converter::deliver(const std::uint8_t* data, int count) {
-    writeBlock(data, count);
-    if (outputFailed()) outputFailed_ = true;
-}
-
 int Converter::convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* detected) {
     readError_ = false;
     outputFailed_ = false;

@@ -71,11 +71,10 @@ public:
     // readBlock: up to capacity bytes; the number read, which may be fewer
     // before the end, 0 at the end of the input, or -1 on a read error.
     virtual int readBlock(std::uint8_t* data, int capacity);
-    virtual void writeBlock(const std::uint8_t* data, int count);
-    // Whether a byte read has failed (not just ended), and whether the output
-    // has failed: a pass stops at the first block after which it has.
+    void writeBlock(const std::uint8_t* data, int count) override;
+    // Whether a byte read has failed (not just ended): a pass stops at the
+    // first block after which it has (Codec::outputFailed, the output).
     virtual bool inputFailed() { return false; }
-    virtual bool outputFailed() { return false; }
 
     virtual ~Converter();
 
@@ -123,9 +122,6 @@ public:
     int fillBlock(InputBuffer& buffer);
 
 private:
-    // The codec's output goes to writeBlock.
-    void deliver(const std::uint8_t* data, int count) override;
-
     // After a file: how many characters became the substitute, or that the
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
@@ -138,7 +134,6 @@ private:
 
     bool fatalError_ = false;
     bool runFailed_ = false;  // an input could not be read or an in-place file written
-    bool outputFailed_ = false;
     bool readError_ = false;  // readBlock reported an error during the pass
     std::int64_t substitutes_ = 0;
 
