@@ -89,7 +89,10 @@ private:
     std::array<std::uint8_t, 2 * maxCharBytes> spare_{};
 };
 
-using OutputEncoder = std::uint8_t* (*)(const CodecSettings&, std::uint8_t* out, CharCode, ShiftState&);
+// Encoders read the settings through the Codec, not its CodecSettings base:
+// the base lies after the vtable pointer, and passing it would cost the
+// loops that call them an address adjustment each time.
+using OutputEncoder = std::uint8_t* (*)(const Codec&, std::uint8_t* out, CharCode, ShiftState&);
 
 // 〓, the geta mark, as an EUC cell: the substitute in every output code.
 inline constexpr CharCode substituteCode = 0xA2AE;

@@ -39,7 +39,7 @@ inline Out putCodeBytes(Out out, std::int32_t v) {
 
 // A carried character in the EUC-based form that EUC and JIS write: the
 // cell of its character, or the substitute.
-inline CharCode cellOfCarried(const CodecSettings& conv, CharCode c, ShiftState& shift) {
+inline CharCode cellOfCarried(const Codec& conv, CharCode c, ShiftState& shift) {
     const std::int32_t cell = c >= windowsChar
                                   ? windowsExtensionCell(c - windowsChar)
                                   : unicodeToEuc(static_cast<char32_t>(c - unicodeChar), conv.windowsUnicode);
@@ -47,7 +47,7 @@ inline CharCode cellOfCarried(const CodecSettings& conv, CharCode c, ShiftState&
 }
 
 // EUC, and "no conversion", write the internal form as it is.
-inline Out encodeEuc(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeEuc(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     if (isCarried(c)) c = cellOfCarried(conv, c, shift);
     return putCodeBytes(out, c);
 }
@@ -60,7 +60,7 @@ constexpr std::int32_t cp932CodeBeyondJis(CharCode c) {
     return unicodeToCp932(eucToUnicode(c, false));
 }
 
-inline Out encodeSjis(const CodecSettings&, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeSjis(const Codec&, Out out, CharCode c, ShiftState& shift) {
     if (c > 0xFFFF) {
         if (const std::int32_t code = cp932CodeBeyondJis(c); code != 0)
             return code <= 0xFF ? put(out, code) : putTwo(out, code);
@@ -83,7 +83,7 @@ constexpr JisMode singleByteMode(JisMode jisAsciiMode) {
     return jisAsciiMode == JisMode::ROMAJI ? JisMode::ROMAJI : JisMode::ASCII;
 }
 
-inline Out returnToSingleByte(const CodecSettings& conv, Out out, ShiftState& shift) {
+inline Out returnToSingleByte(const Codec& conv, Out out, ShiftState& shift) {
     switch (conv.jisAsciiMode) {
         case JisMode::ASCII: return ensureMode(out, shift, JisMode::ASCII, ESC_PAREN_B);
         case JisMode::ROMAJI: return ensureMode(out, shift, JisMode::ROMAJI, ESC_PAREN_J);
@@ -92,9 +92,9 @@ inline Out returnToSingleByte(const CodecSettings& conv, Out out, ShiftState& sh
     }
 }
 
-Out encodeJisKana(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift);
+Out encodeJisKana(const Codec& conv, Out out, CharCode c, ShiftState& shift);
 
-inline Out encodeJisKanji(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeJisKanji(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     switch (conv.jisKanjiMode) {
         case JisMode::KANJI1978: out = ensureMode(out, shift, JisMode::KANJI1978, ESC_DOLLAR_AT); break;
         case JisMode::KANJI1983: out = ensureMode(out, shift, JisMode::KANJI1983, ESC_DOLLAR_B); break;
@@ -104,7 +104,7 @@ inline Out encodeJisKanji(const CodecSettings& conv, Out out, CharCode c, ShiftS
     return putTwo(out, c & 0x7F7F);
 }
 
-inline Out encodeJis(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeJis(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     if (c > 0xFFFF && isCarried(c)) c = cellOfCarried(conv, c, shift);
     if (c > 0xFFFF) {
         if (conv.jisKanjiMode != JisMode::NEC) {
@@ -152,7 +152,7 @@ inline Out writeBom(Out out, ShiftState& shift, const std::array<std::uint8_t, N
 }
 
 // The substitute's code point (the geta mark, U+3013, unless changed).
-inline char32_t substituteCodePoint(const CodecSettings& conv, ShiftState& shift) {
+inline char32_t substituteCodePoint(const Codec& conv, ShiftState& shift) {
     const char32_t u = eucToUnicode(substitute(shift), conv.windowsUnicode);
     return u != 0 ? u : 0x3013;
 }
@@ -165,7 +165,7 @@ constexpr char32_t codePointOfCarried(CharCode c) {
 
 // The code point of a character that is no ASCII byte, or the
 // substitute's where it has none.
-inline char32_t codePointOf(const CodecSettings& conv, CharCode c, ShiftState& shift) {
+inline char32_t codePointOf(const Codec& conv, CharCode c, ShiftState& shift) {
     const char32_t u = isCarried(c) ? codePointOfCarried(c) : eucToUnicode(c, conv.windowsUnicode);
     return u != 0 ? u : substituteCodePoint(conv, shift);
 }
@@ -198,7 +198,7 @@ inline Out putPackedUtf8(Out out, std::uint32_t packed) {
 // Single bytes 0x80-0xFF, unassigned cells and anything malformed have no
 // code point: they become the substitute. Kanji, the bulk, are one read of
 // the table above (under -xMS seven of them differ: then the long way).
-inline Out encodeUtf8(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeUtf8(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     if (shift.writer.markPending) out = writeBom(out, shift, utf8Bom);
     if (c >= 0 && c < 0x80) return put(out, c);
     if (const int cell = cellIndex(c); cell >= 0 && !conv.windowsUnicode) {
@@ -225,7 +225,7 @@ inline Out putUtf16(Out out, char32_t u) {
 }
 
 template <bool BigEndian>
-inline Out encodeUtf16(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeUtf16(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     if (shift.writer.markPending) out = writeBom(out, shift, BigEndian ? utf16BeBom : utf16LeBom);
     if (c >= 0 && c < 0x80) return putUtf16Unit<BigEndian>(out, static_cast<char32_t>(c));
     return putUtf16<BigEndian>(out, codePointOf(conv, c, shift));

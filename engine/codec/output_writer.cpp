@@ -13,14 +13,14 @@ constexpr std::array<CharCode, 4> lineEndCodes{0, LF, CR, CRLF};
 
 constexpr bool isLineEnd(CharCode c) { return c == LF || c == CR || c == CRLF; }
 
-Out encode(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+Out encode(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     return outputEncoders[index(conv.outputCode)](conv, out, c, shift);
 }
 
 }  // namespace
 
 // Out of line: kana are rare next to the kanji and ASCII of JIS output.
-Out encodeJisKana(const CodecSettings& conv, Out out, CharCode c, ShiftState& shift) {
+Out encodeJisKana(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     switch (conv.jisKanaMode) {
         case JisMode::KANA7: out = ensureMode(out, shift, JisMode::KANA7, ESC_PAREN_I); break;
         case JisMode::KANA8: return put(returnToSingleByte(conv, out, shift), c);
