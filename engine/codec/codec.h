@@ -67,6 +67,7 @@ public:
     // The output buffer, and out if a character still fits after it, else
     // the start of the emptied buffer.
     OutputSink& sink() { return sink_; }
+    const OutputSink& sink() const { return sink_; }
     std::uint8_t* room(std::uint8_t* out) { return out <= sink_.limit ? out : flushOutput(out); }
     // Hands the bytes before end to writeBlock; returns where the next goes.
     std::uint8_t* flushOutput(std::uint8_t* end);

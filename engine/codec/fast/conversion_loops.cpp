@@ -128,7 +128,7 @@ const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const s
                                const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
-    const std::uint8_t* const limit = const_cast<Codec&>(conv).sink().limit;
+    const std::uint8_t* const limit = conv.sink().limit;
     const bool kanjiMode = shift.input.mode >= JisMode::KANJI1978 && shift.input.mode <= JisMode::NEC;
     const bool windows = conv.windowsUnicode;
     // The mark still to come, and the Windows mapping, take the encoder's way
