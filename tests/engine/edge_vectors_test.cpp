@@ -163,6 +163,8 @@ TEST(EdgeVectors, OptionsThatInterplay) {
          "82 A0 09 82 A2 0D 0A B1 0C 41",
          "1B 24 42 24 22 09 24 24 0D 0A 1B 28 49 31 0C 1B 28 42 41"},
         {{"-S", "-jSHORT", "-jSISO"}, "B1 09 B2 0D 0A", "0E 31 09 32 0D 0A 1B 28 42"},
+        // The first and last control byte stay in the set in force; a space does not.
+        {{"-jSHORT", "-nb"}, "82 A0 01 1F 82 A2 20", "1B 24 42 24 22 01 1F 24 24 1B 28 42 20"},
         {{"-j"},
          "82 A0 09 82 A2 0D 0A B1 0C 41",
          "1B 24 42 24 22 1B 28 42 09 1B 24 42 24 24 1B 28 42 0D 0A 1B 28 49 31 1B 28 42 0C 41"},
