@@ -14,9 +14,9 @@ const std::pair<std::string, std::string>& jisX0208() {
         std::pair<std::string, std::string> found;
         for (int code = 0xA1A1; code <= 0xF4FE; ++code) {
             if ((code & 0xFF) < 0xA1) continue;
-            if (const auto sjis = iconvText("SHIFT_JIS", "EUC-JP", twoBytes(code));
+            if (const auto sjis = iconvText("SHIFT_JIS", "EUC-JP", bytesOf(code));
                 sjis && sjis->size() == 2) {
-                found.first += twoBytes(code);
+                found.first += bytesOf(code);
                 found.second += *sjis;
             }
         }
