@@ -204,7 +204,9 @@ TEST_F(FileProcessing, InPlaceKeepsEveryModeBit) {
     EXPECT_EQ(run(conv, {"-overwrite", "-lf", a, same}), 0);
     EXPECT_EQ(readFile(same), "\x82\xA0\n\x82\xA0\n");
     EXPECT_EQ(readFile(a), "\x82\xA0\n");
-    if (keepsBits) EXPECT_EQ(modeOf(a), mode);
+    if (keepsBits) {
+        EXPECT_EQ(modeOf(a), mode);
+    }
 }
 
 }  // namespace
