@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <string>
-#include <tuple>
 
 #include "memory_converter.h"
 #include "scratch_dir.h"
@@ -23,7 +22,13 @@ TEST(CheckLine, AtEachEdge) {
         const char* afterAscii = nullptr;
     };
     const Case cases[] = {
-        // The line end recorded for a CR in every code
+        // The line end recorded: the last one read, a CR in every code
+        {"", "ASCII [No RET] "},
+        {"61 0A 62 0D 0A", "ASCII [CRLF] "},
+        {"61 0D 0A 62 0A", "ASCII [LF] "},
+        {"82 A0 0D 0A", "SJIS [CRLF] "},
+        {"E3 81 82 0A", "UTF8 [LF] "},
+        {"EF BB BF E3 81 82 0D 0A", "UTF8 [CRLF] BOM ", "UTF8 [CRLF] "},
         {"82 A0 0D", "SJIS [CR] "},
         {"A4 A2 0D", "EUC [CR] "},
         {"1B 24 42 24 22 0D", "JIS [CR] JIS1983 "},
@@ -70,7 +75,13 @@ TEST(CheckLine, AtEachEdge) {
         {"8E E0", "SJIS [No RET] "},
         {"8F A1 A1", "EUC [No RET] SS3-KANJI "},
         {"AD A1", "EUC [No RET] "},
-        // Each escape and shift; the control bytes each side of the binary ranges
+        // Each escape and shift, and the words in their fixed order whatever the input's
+        {"1B 28 42 1B 24 42 30 21 0A", "JIS [LF] JIS1983 ASCII "},
+        {"1B 24 42 30 21 1B 28 42 B1 0A", "JIS [LF] JIS1983 ASCII KANA8 "},
+        {"1B 24 5A 1B 24 40 1B 24 42 1B 24 28 44 1B 4B 1B 28 42 1B 28 4A 1B 28 49 B1 0E 0A",
+         "JIS [LF] JIS1978 JIS1983 JIS-EX1990 NEC ASCII ROMAJI KANA7 KANA8 KANA-SI/SO JIS???? "},
+        {"B1 87 40 FA 40 0D", "SJIS [CR] KANA8 IZON "},
+        {"8F B0 A1 8E B1 0A", "EUC [LF] SS2-KANA SS3-KANJI "},
         {"1B 28 49 21 5F 60", "JIS [No RET] KANA7 "},
         {"0E 21 0F", "JIS [No RET] KANA-SI/SO "},
         {"1B 24 40", "JIS [No RET] JIS1978 "},
@@ -79,6 +90,7 @@ TEST(CheckLine, AtEachEdge) {
         {"1B 28 4A", "JIS [No RET] ROMAJI "},
         {"1B 24 28 44 21 21", "JIS [No RET] JIS-EX1990 "},
         {"1B 24 28 51", "JIS [No RET] JIS???? "},
+        // The control bytes each side of the binary ranges
         {"07", "Not a text file."},
         {"08", "ASCII [No RET] "},
         {"0E 0F", "JIS [No RET] KANA-SI/SO "},

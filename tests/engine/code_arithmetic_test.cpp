@@ -1,5 +1,5 @@
 // The Shift-JIS <-> EUC arithmetic against glibc over all of JIS X 0208,
-// alone and through the whole engine.
+// through the whole engine, and undone on every pair.
 #include "code_arithmetic.h"
 
 #include "output_checks.h"
@@ -14,26 +14,15 @@ const std::pair<std::string, std::string>& jisX0208() {
         std::pair<std::string, std::string> found;
         for (int code = 0xA1A1; code <= 0xF4FE; ++code) {
             if ((code & 0xFF) < 0xA1) continue;
-            if (const auto sjis = iconvText("SHIFT_JIS", "EUC-JP", twoBytes(code));
+            if (const auto sjis = iconvText("SHIFT_JIS", "EUC-JP", bytesOf(code));
                 sjis && sjis->size() == 2) {
-                found.first += twoBytes(code);
+                found.first += bytesOf(code);
                 found.second += *sjis;
             }
         }
         return found;
     }();
     return texts;
-}
-
-TEST(CodeArithmetic, AgreesWithGlibcOverJisX0208) {
-    const std::string_view euc = jisX0208().first, sjis = jisX0208().second;
-    ASSERT_EQ(euc.size(), 2u * 6879);  // all of JIS X 0208:1990, or the oracle is broken
-    for (std::size_t i = 0; i < euc.size(); i += 2) {
-        EXPECT_EQ(eucToSjis(pairOf(euc.substr(i))), pairOf(sjis.substr(i)))
-            << "EUC " << hex(euc.substr(i, 2));
-        EXPECT_EQ(sjisToEuc(pairOf(sjis.substr(i))), pairOf(euc.substr(i)))
-            << "SJIS " << hex(sjis.substr(i, 2));
-    }
 }
 
 TEST(CodeArithmetic, SjisToEucUndoesEucToSjisOnEveryPair) {
@@ -43,6 +32,7 @@ TEST(CodeArithmetic, SjisToEucUndoesEucToSjisOnEveryPair) {
 
 TEST(CodeArithmetic, EngineRoundTripsJisX0208) {
     const auto& [euc, sjis] = jisX0208();
+    ASSERT_EQ(euc.size(), 2u * 6879);  // all of JIS X 0208:1990, or the oracle is broken
     EXPECT_EQ(convertWith({"-E", "-s"}, euc), sjis);
     EXPECT_EQ(convertWith({"-S", "-e"}, sjis), euc);
     EXPECT_EQ(convertWith({"-e"}, sjis), euc);

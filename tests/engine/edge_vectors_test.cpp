@@ -95,7 +95,7 @@ TEST(EdgeVectors, RangesOfEachCode) {
         {{"-S", "-u8", "-nr"},
          "81 5C 81 60 81 61 81 7C 81 91 81 92 81 CA",
          "E2 80 95 E3 80 9C E2 80 96 E2 88 92 C2 A2 C2 A3 C2 AC"},
-        // CR-only text in every code, and each output line end
+        // CR-only text in every code (each output line end: OutputWriter)
         {{"-lf"}, "61 0D 62 0D", "61 0A 62 0A"},
         {{"-lf"}, "82 A0 0D 82 A2 0D", "82 A0 0A 82 A2 0A"},
         {{"-lf"}, "A4 A2 0D A4 A4 0D A4 A6 0D", "82 A0 0A 82 A2 0A 82 A4 0A"},
@@ -103,104 +103,54 @@ TEST(EdgeVectors, RangesOfEachCode) {
         {{"-lf"}, "E3 81 82 0D E3 81 84 0D", "82 A0 0A 82 A2 0A"},
         {{"-U16LE", "-u8", "-lf"}, "42 30 0D 00 44 30 0D 00", "E3 81 82 0A E3 81 84 0A"},
         {{"-U16BE", "-u8", "-cr"}, "30 42 00 0D 00 0A 30 44 00 0A", "E3 81 82 0D E3 81 84 0D"},
-        {{"-cr"}, "61 0D 0A 62 0A 63 0D", "61 0D 62 0D 63 0D"},
-        {{"-crlf"}, "61 0D 0A 62 0A 63 0D", "61 0D 0A 62 0D 0A 63 0D 0A"},
-        {{"-nr"}, "61 0D 0A 62 0A 63 0D", "61 0D 0A 62 0A 63 0D"},
     });
 }
 
-// あｱＡ① CR LF in Shift-JIS under each output option, and one mixed text
-// under each input option.
+// Each option (synonyms together) over one text: あｱＡ① CR LF in Shift-JIS
+// under the output options, a mixed text under the input options.
+using OptionRows = std::vector<std::pair<std::vector<std::string>, const char*>>;
+void expectEachOption(const std::string& fixed, const char* input, const OptionRows& rows) {
+    std::vector<Vector> vectors;
+    for (const auto& [options, output] : rows)
+        for (const std::string& option : options) vectors.push_back({{fixed, option}, input, output});
+    expectEverywhere(vectors);
+}
+
 TEST(EdgeVectors, OneVectorPerOption) {
-    expectEverywhere({
-        {{"-S", "-e"}, "82 A0 B1 82 60 87 40 0D 0A", "A4 A2 8E B1 A3 C1 AD A1 0D 0A"},
-        {{"-S", "-j"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-s"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-sj"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-u8"}, "82 A0 B1 82 60 87 40 0D 0A", "E3 81 82 EF BD B1 EF BC A1 E2 91 A0 0D 0A"},
-        {{"-S", "-utf8"}, "82 A0 B1 82 60 87 40 0D 0A", "E3 81 82 EF BD B1 EF BC A1 E2 91 A0 0D 0A"},
-        {{"-S", "-u8bom"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "EF BB BF E3 81 82 EF BD B1 EF BC A1 E2 91 A0 0D 0A"},
-        {{"-S", "-u16"}, "82 A0 B1 82 60 87 40 0D 0A", "FF FE 42 30 71 FF 21 FF 60 24 0D 00 0A 00"},
-        {{"-S", "-u16le"}, "82 A0 B1 82 60 87 40 0D 0A", "42 30 71 FF 21 FF 60 24 0D 00 0A 00"},
-        {{"-S", "-u16be"}, "82 A0 B1 82 60 87 40 0D 0A", "30 42 FF 71 FF 21 24 60 00 0D 00 0A"},
-        {{"-S", "-lf"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0A"},
-        {{"-S", "-cr"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D"},
-        {{"-S", "-cl"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-crlf"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-unix"}, "82 A0 B1 82 60 87 40 0D 0A", "A4 A2 8E B1 A3 C1 AD A1 0A"},
-        {{"-S", "-mac"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D"},
-        {{"-S", "-dos"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-jKANA7"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-jKANA8"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 42 B1 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-jSISO"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 0E 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-j1978"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 40 24 22 1B 28 49 31 1B 24 40 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-j1983"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-jNEC"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 4B 24 22 1B 28 49 31 1B 4B 23 41 2D 21 1B 48 0D 0A"},
-        {{"-S", "-jASCII"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
-        {{"-S", "-jROMAJI"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 4A 0D 0A 1B 28 42"},
-        {{"-S", "-jSHORT"},
-         "82 A0 B1 82 60 87 40 0D 0A",
-         "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 0D 0A 1B 28 42"},
-        {{"-S", "-x"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-xASCII8"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 41 87 40 0D 0A"},
-        {{"-S", "-Z"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 41 87 40 0D 0A"},
-        {{"-S", "-xKANA16"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 83 41 82 60 87 40 0D 0A"},
-        {{"-S", "-X"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 83 41 82 60 87 40 0D 0A"},
-        {{"-S", "-xNOWIN"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 28 31 29 0D 0A"},
-        {{"-S", "-xMS"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-nb"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-S", "-nr"}, "82 A0 B1 82 60 87 40 0D 0A", "82 A0 B1 82 60 87 40 0D 0A"},
-        {{"-E", "-e"}, "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30", "41 A4 A2 82 A0 24 22 E3 81 82 42"},
-        {{"-UNIX", "-e"}, "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30", "41 A4 A2 82 A0 24 22 E3 81 82 42"},
-        {{"-J", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "41 8E A4 8E A2 82 A0 A4 A2 E3 81 82 C2"},
-        {{"-S", "-e"}, "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30", "41 8E A4 8E A2 A4 A2 83 E5 E1 A3 A3"},
-        {{"-SJ", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "41 8E A4 8E A2 A4 A2 83 E5 E1 A3 A3"},
-        {{"-MAC", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "41 8E A4 8E A2 A4 A2 83 E5 E1 A3 A3"},
-        {{"-DOS", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "41 8E A4 8E A2 A4 A2 83 E5 E1 A3 A3"},
-        {{"-U8", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "41 A2 AE A2 AE A2 AE A2 AE 1B 24 42 24 22 A4 A2 42 30"},
-        {{"-UTF8", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "41 A2 AE A2 AE A2 AE A2 AE 1B 24 42 24 22 A4 A2 42 30"},
-        {{"-U16LE", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "A2 AE A2 AE A2 AE A2 AE A2 AE BF C3 A2 AE A2 AE"},
-        {{"-U16BE", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE"},
-        {{"-U16", "-e"},
-         "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
-         "A2 AE A2 AE A2 AE A2 AE A2 AE BF C3 A2 AE A2 AE"},
-    });
+    const char* jis = "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A";
+    expectEachOption(
+        "-S", "82 A0 B1 82 60 87 40 0D 0A",
+        {
+            {{"-s", "-sj", "-cl", "-crlf", "-dos", "-x", "-xMS", "-nb", "-nr"}, "82 A0 B1 82 60 87 40 0D 0A"},
+            {{"-e"}, "A4 A2 8E B1 A3 C1 AD A1 0D 0A"},
+            {{"-unix"}, "A4 A2 8E B1 A3 C1 AD A1 0A"},
+            {{"-lf"}, "82 A0 B1 82 60 87 40 0A"},
+            {{"-cr", "-mac"}, "82 A0 B1 82 60 87 40 0D"},
+            {{"-u8", "-utf8"}, "E3 81 82 EF BD B1 EF BC A1 E2 91 A0 0D 0A"},
+            {{"-u8bom"}, "EF BB BF E3 81 82 EF BD B1 EF BC A1 E2 91 A0 0D 0A"},
+            {{"-u16"}, "FF FE 42 30 71 FF 21 FF 60 24 0D 00 0A 00"},
+            {{"-u16le"}, "42 30 71 FF 21 FF 60 24 0D 00 0A 00"},
+            {{"-u16be"}, "30 42 FF 71 FF 21 24 60 00 0D 00 0A"},
+            {{"-j", "-jKANA7", "-j1983", "-jASCII"}, jis},
+            {{"-jKANA8"}, "1B 24 42 24 22 1B 28 42 B1 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
+            {{"-jSISO"}, "1B 24 42 24 22 0E 31 1B 24 42 23 41 2D 21 1B 28 42 0D 0A"},
+            {{"-j1978"}, "1B 24 40 24 22 1B 28 49 31 1B 24 40 23 41 2D 21 1B 28 42 0D 0A"},
+            {{"-jNEC"}, "1B 4B 24 22 1B 28 49 31 1B 4B 23 41 2D 21 1B 48 0D 0A"},
+            {{"-jROMAJI"}, "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 1B 28 4A 0D 0A 1B 28 42"},
+            {{"-jSHORT"}, "1B 24 42 24 22 1B 28 49 31 1B 24 42 23 41 2D 21 0D 0A 1B 28 42"},
+            {{"-xASCII8", "-Z"}, "82 A0 B1 41 87 40 0D 0A"},
+            {{"-xKANA16", "-X"}, "82 A0 83 41 82 60 87 40 0D 0A"},
+            {{"-xNOWIN"}, "82 A0 B1 82 60 28 31 29 0D 0A"},
+        });
+    expectEachOption("-e", "41 A4 A2 82 A0 1B 24 42 24 22 E3 81 82 42 30",
+                     {
+                         {{"-E", "-UNIX"}, "41 A4 A2 82 A0 24 22 E3 81 82 42"},
+                         {{"-J"}, "41 8E A4 8E A2 82 A0 A4 A2 E3 81 82 C2"},
+                         {{"-S", "-SJ", "-MAC", "-DOS"}, "41 8E A4 8E A2 A4 A2 83 E5 E1 A3 A3"},
+                         {{"-U8", "-UTF8"}, "41 A2 AE A2 AE A2 AE A2 AE 1B 24 42 24 22 A4 A2 42 30"},
+                         {{"-U16LE", "-U16"}, "A2 AE A2 AE A2 AE A2 AE A2 AE BF C3 A2 AE A2 AE"},
+                         {{"-U16BE"}, "A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE"},
+                     });
 }
 
 TEST(EdgeVectors, OptionsThatInterplay) {
@@ -213,6 +163,8 @@ TEST(EdgeVectors, OptionsThatInterplay) {
          "82 A0 09 82 A2 0D 0A B1 0C 41",
          "1B 24 42 24 22 09 24 24 0D 0A 1B 28 49 31 0C 1B 28 42 41"},
         {{"-S", "-jSHORT", "-jSISO"}, "B1 09 B2 0D 0A", "0E 31 09 32 0D 0A 1B 28 42"},
+        // The first and last control byte stay in the set in force; a space does not.
+        {{"-jSHORT", "-nb"}, "82 A0 01 1F 82 A2 20", "1B 24 42 24 22 01 1F 24 24 1B 28 42 20"},
         {{"-j"},
          "82 A0 09 82 A2 0D 0A B1 0C 41",
          "1B 24 42 24 22 1B 28 42 09 1B 24 42 24 24 1B 28 42 0D 0A 1B 28 49 31 1B 28 42 0C 41"},

@@ -36,12 +36,12 @@ TEST(Exchanges, AsciiFoldOverRowsOneAndThree) {
     for (int row : {0xA1, 0xA3}) {
         for (int col = 0xA1; col <= 0xFE; ++col) {
             const CharCode c = row << 8 | col;
-            const auto wide = iconvText("UTF-32BE", "EUC-JP", twoBytes(c));
-            const int u = wide && wide->size() == 4 ? pairOf(wide->substr(2)) : 0;
+            const auto wide = iconvText("UTF-32BE", "EUC-JP", bytesOf(c));
+            const int u = wide && wide->size() == 4 ? codeOf(*wide) : 0;
             char ascii = u >= 0xFF01 && u <= 0xFF5E ? static_cast<char>(u - 0xFEE0) : 0;
             for (auto [code, alike] : lookAlikes) ascii = code == c ? alike : ascii;
-            input += twoBytes(c);
-            expected += ascii ? std::string(1, ascii) : twoBytes(c);
+            input += bytesOf(c);
+            expected += ascii ? std::string(1, ascii) : bytesOf(c);
         }
     }
     EXPECT_EQ(hex(convertWith({"-E", "-e", "-Z"}, input)), hex(expected));
@@ -66,9 +66,9 @@ TEST(Exchanges, EveryKanaWidened) {
 // UTF-8. Codes without a spelling stay (or, unassigned, become 〓).
 TEST(Exchanges, MachineDependentSpellings) {
     std::string row13;
-    for (int cell = 1; cell <= 94; ++cell) row13 += twoBytes(0x8700 | ((cell <= 63 ? 0x3F : 0x40) + cell));
+    for (int cell = 1; cell <= 94; ++cell) row13 += bytesOf(0x8700 | ((cell <= 63 ? 0x3F : 0x40) + cell));
     std::string vendor;
-    for (int code = 0xFA40; code <= 0xFA5B; ++code) vendor += twoBytes(code);
+    for (int code = 0xFA40; code <= 0xFA5B; ++code) vendor += bytesOf(code);
     const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
         {{"-S", "-u8", "-xNOWIN"},
          row13,

@@ -1,6 +1,7 @@
 // processFile over real files: named outputs replace their file only when
-// everything succeeded, keep its mode and write through a link; in-place
-// conversion; read and write failures, injected through the front end.
+// everything succeeded, keep its mode and write through a link; a new one
+// gets 0666 less the umask; in-place conversion keeps every mode bit; read
+// and write failures, injected through the front end.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -139,7 +140,7 @@ TEST_F(FileProcessing, InPlace) {
     conv.writeLimit = 100000;  // big.txt's output fails half-way
     conv.failingInput = cut;   // and cut.txt cannot be read to its end
     conv.readLimit = 1000;
-    EXPECT_EQ(run(conv, {"-overwrite", euc, same, binary, big, cut, "-c", euc}), -1);
+    EXPECT_EQ(run(conv, {"-overwrite", euc, same, binary, big, cut, "-c", "-e", euc}), -1);
     EXPECT_EQ(readFile(euc), sjisA);
     EXPECT_EQ(fs::status(euc).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(readFile(big), large);
@@ -173,6 +174,39 @@ TEST_F(FileProcessing, InPlaceChangedOrShortOfMemory) {
     EXPECT_TRUE(starved.fatalError());
     EXPECT_EQ(readFile(log), eucA + "new line\n");
     EXPECT_EQ(names(), (std::vector<std::string>{"log.txt", "other.txt"}));
+}
+
+mode_t modeOf(const fs::path& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(FileProcessing, NewOutputGets0666LessTheUmask) {
+    const fs::path in = file("in.txt", eucA);
+    for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{002}}) {
+        const fs::path out = dir_ / ("out-" + std::to_string(mask));
+        const mode_t saved = umask(mask);
+        FileConverter().processFile(false, in.c_str(), out.c_str());
+        umask(saved);
+        EXPECT_EQ(readFile(out), sjisA);
+        EXPECT_EQ(modeOf(out), 0666 & ~mask) << "umask " << std::oct << mask;
+    }
+}
+
+// Setgid and sticky kept; an output of the input's size but other bytes
+// still replaces it.
+TEST_F(FileProcessing, InPlaceKeepsEveryModeBit) {
+    const fs::path a = file("a.txt", eucA), same = file("same.txt", eucA + eucA);
+    const mode_t mode = S_ISGID | S_ISVTX | 0640;
+    ASSERT_EQ(chmod(a.c_str(), mode), 0);
+    const bool keepsBits = modeOf(a) == mode;  // else the system drops them itself
+    FileConverter conv;
+    EXPECT_EQ(run(conv, {"-overwrite", "-lf", a, same}), 0);
+    EXPECT_EQ(readFile(same), "\x82\xA0\n\x82\xA0\n");
+    EXPECT_EQ(readFile(a), "\x82\xA0\n");
+    if (keepsBits) {
+        EXPECT_EQ(modeOf(a), mode);
+    }
 }
 
 }  // namespace

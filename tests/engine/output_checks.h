@@ -47,12 +47,17 @@ inline std::optional<std::string> iconvText(const char* to, const char* from, st
     return Iconv(to, from)(text);
 }
 
-// The two bytes of a pair code, high byte first, and back.
-inline std::string twoBytes(int code) {
-    return {static_cast<char>((code >> 8) & 0xFF), static_cast<char>(code & 0xFF)};
+// A code's bytes, high byte first (none for 0), and back.
+inline std::string bytesOf(std::int32_t code) {
+    std::string bytes;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        if (code >> shift) bytes += static_cast<char>((code >> shift) & 0xFF);
+    return bytes;
 }
-inline int pairOf(std::string_view two) {
-    return static_cast<unsigned char>(two[0]) << 8 | static_cast<unsigned char>(two[1]);
+inline std::int32_t codeOf(std::string_view bytes) {
+    std::int32_t code = 0;
+    for (const unsigned char byte : bytes) code = code << 8 | byte;
+    return code;
 }
 
 // Output as hex at the default block size and at every size from 1 to the

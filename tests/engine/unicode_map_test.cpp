@@ -10,29 +10,16 @@
 namespace zekt::testing {
 namespace {
 
-// A code's bytes, high byte first, and back; 0 for none.
-std::string bytesOf(std::int32_t code) {
-    std::string bytes;
-    for (int shift = 16; shift >= 0; shift -= 8)
-        if (code >> shift) bytes += static_cast<char>((code >> shift) & 0xFF);
-    return bytes;
-}
-std::int32_t codeOf(const std::optional<std::string>& bytes) {
-    std::int32_t code = 0;
-    for (const unsigned char byte : bytes.value_or("")) code = code << 8 | byte;
-    return code;
-}
-
 // glibc's decoding of one code to a single code point, 0 if it has none.
 char32_t glibcDecode(const Iconv& toUtf32, std::int32_t code) {
     const auto utf32 = toUtf32(bytesOf(code));
-    return utf32 && utf32->size() == 4 ? static_cast<char32_t>(codeOf(utf32)) : 0;
+    return utf32 && utf32->size() == 4 ? static_cast<char32_t>(codeOf(*utf32)) : 0;
 }
 // glibc's encoding of one code point, 0 if it has none.
 std::int32_t glibcEncode(const Iconv& fromUtf32, char32_t cp) {
     const std::string utf32 = {static_cast<char>(cp >> 24), static_cast<char>((cp >> 16) & 0xFF),
                                static_cast<char>((cp >> 8) & 0xFF), static_cast<char>(cp & 0xFF)};
-    return codeOf(fromUtf32(utf32));
+    return codeOf(fromUtf32(utf32).value_or(""));
 }
 
 // EUC e1 e2 to its Shift-JIS equivalent, for asking CP932.

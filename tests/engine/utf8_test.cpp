@@ -12,7 +12,7 @@ std::pair<std::string, std::string> definedCells(const std::string& prefix) {
     std::pair<std::string, std::string> texts;
     for (int code = 0xA1A1; code <= 0xFEFE; ++code) {
         if ((code & 0xFF) < 0xA1 || (code & 0xFF) == 0xFF) continue;
-        const std::string cell = prefix + twoBytes(code);
+        const std::string cell = prefix + bytesOf(code);
         if (const auto utf8 = iconvText("UTF-8", "EUC-JP", cell)) {
             texts.first += cell;
             texts.second += *utf8;

@@ -16,7 +16,7 @@ std::string everyCp932Code() {
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
         if (lead >= 0xA0 && lead <= 0xDF) continue;
         for (int trail = 0x40; trail <= 0xFC; ++trail)
-            if (trail != 0x7F && toUtf8(twoBytes(lead << 8 | trail))) text += twoBytes(lead << 8 | trail);
+            if (trail != 0x7F && toUtf8(bytesOf(lead << 8 | trail))) text += bytesOf(lead << 8 | trail);
     }
     return text;
 }
@@ -66,7 +66,7 @@ TEST(WindowsText, IbmExtensionInEucIsTheCellOfItsCharacter) {
     const Iconv toUtf8("UTF-8", "CP932");
     std::map<std::string, int> rows;  // where the cells lie
     for (int code = 0xFA40; code <= 0xFC4B; ++code) {
-        const std::string sjis = twoBytes(code);
+        const std::string sjis = bytesOf(code);
         const auto character = toUtf8(sjis);
         if (!character) continue;
         const std::string euc = convertWith({"-S", "-e"}, sjis);
