@@ -63,20 +63,20 @@ int Utf16Transcoder::transcode(std::span<const std::uint8_t> in, std::uint8_t* o
         out = unit(static_cast<char32_t>(bigEndian_ ? first << 8 | second : second << 8 | first), out);
         i = 1;
     }
-    for (; i + 1 < in.size(); i += 2) {
-        // Printable ASCII, the bulk of most text, goes straight through,
-        // eight units at a time where it can.
-        while (highSurrogate_ == 0 && i + 16 <= in.size() && printableUnits(&in[i], out, bigEndian_)) {
+    while (i + 1 < in.size()) {
+        const char32_t u = bigEndian_ ? in[i] << 8 | in[i + 1] : in[i + 1] << 8 | in[i];
+        i += 2;
+        if (u < 0x20 || u >= 0x7F || highSurrogate_ != 0) {
+            out = unit(u, out);
+            continue;
+        }
+        // Printable ASCII, the bulk of most text, goes straight through; a
+        // run of it eight units at a time, looked for only once one is met.
+        *out++ = static_cast<std::uint8_t>(u);
+        while (i + 16 <= in.size() && printableUnits(&in[i], out, bigEndian_)) {
             i += 16;
             out += 8;
         }
-        if (i + 1 >= in.size()) break;
-        const char32_t u = bigEndian_ ? in[i] << 8 | in[i + 1] : in[i + 1] << 8 | in[i];
-        if (u >= 0x20 && u < 0x7F && highSurrogate_ == 0) {
-            *out++ = static_cast<std::uint8_t>(u);
-            continue;
-        }
-        out = unit(u, out);
     }
     if (i < in.size()) heldByte_ = in[i];
     if (last) {
