@@ -1,5 +1,8 @@
 #include "utf16_input.h"
 
+#include <bit>
+#include <cstring>
+
 #include "output_encoders.h"
 
 #if defined(__SSE2__)
@@ -14,21 +17,42 @@ constexpr std::uint8_t illFormed = 0xFF;
 constexpr bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-// Eight code units of printable ASCII at p, written as their bytes; false
-// (nothing written) for anything else.
-bool printableUnits(const std::uint8_t* p, std::uint8_t* out, bool bigEndian) {
+constexpr bool isPrintableUnit(char32_t u) { return u >= 0x20 && u < 0x7F; }
+
+// The printable ASCII units that start the eight at p, written as their
+// bytes (all eight stored: the room takes them); how many there were.
+int printablePrefix(const std::uint8_t* p, std::uint8_t* out, bool bigEndian) {
 #if defined(__SSE2__)
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     if (bigEndian) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
     const __m128i printable =
         _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x1F)), _mm_cmplt_epi16(v, _mm_set1_epi16(0x7F)));
-    if (_mm_movemask_epi8(printable) != 0xFFFF) return false;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
-    return true;
+    // Two mask bits per unit.
+    return __builtin_ctz(~static_cast<unsigned>(_mm_movemask_epi8(printable))) / 2;
 #else
-    (void)p, (void)out, (void)bigEndian;
-    return false;
+    int n = 0;
+    for (; n < 8; ++n) {
+        const int u = bigEndian ? p[2 * n] << 8 | p[2 * n + 1] : p[2 * n + 1] << 8 | p[2 * n];
+        if (!isPrintableUnit(static_cast<char32_t>(u))) break;
+        out[n] = static_cast<std::uint8_t>(u);
+    }
+    return n;
 #endif
+}
+
+// A character from 0x800 up that is no surrogate: three bytes, stored as
+// four (the room takes the fourth).
+std::uint8_t* putThreeByteUtf8(std::uint8_t* out, char32_t u) {
+    const std::uint32_t bytes =
+        (0xE0 | u >> 12) | (0x80 | ((u >> 6) & 0x3F)) << 8 | (0x80 | (u & 0x3F)) << 16;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &bytes, 4);
+    } else {
+        out[0] = static_cast<std::uint8_t>(bytes), out[1] = static_cast<std::uint8_t>(bytes >> 8);
+        out[2] = static_cast<std::uint8_t>(bytes >> 16);
+    }
+    return out + 3;
 }
 
 }  // namespace
@@ -63,21 +87,32 @@ int Utf16Transcoder::transcode(std::span<const std::uint8_t> in, std::uint8_t* o
         out = unit(static_cast<char32_t>(bigEndian_ ? first << 8 | second : second << 8 | first), out);
         i = 1;
     }
-    while (i + 1 < in.size()) {
-        const char32_t u = bigEndian_ ? in[i] << 8 | in[i + 1] : in[i + 1] << 8 | in[i];
-        i += 2;
-        if (u < 0x20 || u >= 0x7F || highSurrogate_ != 0) {
+    const auto unitAt = [&](std::size_t k) {
+        return static_cast<char32_t>(bigEndian_ ? in[k] << 8 | in[k + 1] : in[k + 1] << 8 | in[k]);
+    };
+    // Printable ASCII, the bulk of most text, a run of it eight units at a
+    // time; kana and kanji, the bulk of the rest, three bytes each.
+    while (i + 16 <= in.size()) {
+        const char32_t u = unitAt(i);
+        if (highSurrogate_ == 0 && isPrintableUnit(u)) {
+            // Whole vectors advance by a constant, so that the next load
+            // need not wait for this one's count.
+            int n = 8;
+            while ((n = printablePrefix(&in[i], out, bigEndian_)) == 8 && i + 32 <= in.size()) {
+                i += 16;
+                out += 8;
+            }
+            i += 2 * static_cast<std::size_t>(n);
+            out += n;
+        } else if (highSurrogate_ == 0 && u >= 0x800 && !isHighSurrogate(u) && !isLowSurrogate(u)) {
+            out = putThreeByteUtf8(out, u);
+            i += 2;
+        } else {
             out = unit(u, out);
-            continue;
-        }
-        // Printable ASCII, the bulk of most text, goes straight through; a
-        // run of it eight units at a time, looked for only once one is met.
-        *out++ = static_cast<std::uint8_t>(u);
-        while (i + 16 <= in.size() && printableUnits(&in[i], out, bigEndian_)) {
-            i += 16;
-            out += 8;
+            i += 2;
         }
     }
+    for (; i + 1 < in.size(); i += 2) out = unit(unitAt(i), out);
     if (i < in.size()) heldByte_ = in[i];
     if (last) {
         if (highSurrogate_ != 0) *out++ = illFormed;

@@ -119,6 +119,25 @@ template <CodeKind Out>
     return putTwo(out, c);
 }
 
+// A UTF-8 sequence of two or three bytes (but the mark) in output code Out,
+// as the encoder would write it once no exchange is on.
+template <CodeKind Out>
+[[gnu::always_inline]] inline std::uint8_t* encodeQuickUtf8(const Codec& conv, std::uint8_t* out,
+                                                            const std::uint8_t* p, const Quick& q,
+                                                            ShiftState& shift) {
+    if constexpr (Out == CodeKind::UTF8) {
+        std::memcpy(out, p, 4);  // every character as read; the room and the input hold four
+        return out + q.length;
+    } else if constexpr (isUtf16(Out)) {
+        return putUtf16<Out == CodeKind::UTF16BE>(out, static_cast<char32_t>(q.raw - utf8Char));
+    } else {
+        const CharCode kanji = conv.windowsUnicode ? 0 : unicodeToKanji(q.raw - utf8Char);
+        if (kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement))
+            return encodeKanji<Out>(conv, out, kanji, shift);
+        return EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
+    }
+}
+
 // A run of the characters that make up most Japanese text, read and
 // written in one tight loop while no exchange is on: EUC and Shift-JIS
 // kanji pairs, JIS pairs in a JIS X 0208 mode, and UTF-8 sequences of two
@@ -130,7 +149,6 @@ const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const s
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = conv.sink().limit;
     const bool kanjiMode = shift.input.mode >= JisMode::KANJI1978 && shift.input.mode <= JisMode::NEC;
-    const bool windows = conv.windowsUnicode;
     // The mark still to come, and the Windows mapping, take the encoder's way
     // (Unicode to Unicode maps nothing).
     if (isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
@@ -139,16 +157,11 @@ const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const s
         if constexpr (In == CodeKind::UTF8) {
             const Quick q = quickUtf8(p, end);
             if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
-            if constexpr (Out == CodeKind::UTF8) {
-                std::memcpy(out, p, static_cast<std::size_t>(q.length));  // every character as read
+            if (Out == CodeKind::UTF8 && end - p < 4) {
+                std::memcpy(out, p, static_cast<std::size_t>(q.length));
                 out += q.length;
-            } else if constexpr (isUtf16(Out)) {
-                out = putUtf16<Out == CodeKind::UTF16BE>(out, static_cast<char32_t>(q.raw - utf8Char));
-            } else if (const CharCode kanji = windows ? 0 : unicodeToKanji(q.raw - utf8Char);
-                       kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement)) {
-                out = encodeKanji<Out>(conv, out, kanji, shift);
             } else {
-                out = EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
+                out = encodeQuickUtf8<Out>(conv, out, p, q, shift);
             }
             seen |= EIGHT_BIT;
             p += q.length;
@@ -160,7 +173,7 @@ const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const s
                 seen |= eucPairFlags(b0, b1);
                 out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
             } else if constexpr (In == CodeKind::SJIS) {
-                if (!(in(b0, 0x81, 0x9F) || in(b0, 0xE0, 0xEF)) || !isSjisTrail(b1)) break;
+                if (!isQuickSjisLead(b0) || !isSjisTrail(b1)) break;
                 seen |= sjisPairFlags(b0, b1);
                 out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
             } else if constexpr (In == CodeKind::JIS) {
@@ -174,6 +187,99 @@ const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const s
     }
     flags |= seen;
     outRef = out;
+    return p;
+}
+
+// The codes whose text the mixed loop below reads and writes: printable
+// ASCII means itself on both sides, whatever came before it.
+template <CodeKind In, CodeKind Out>
+inline constexpr bool mixesAscii = (In == CodeKind::EUC || In == CodeKind::SJIS || In == CodeKind::UTF8) &&
+                                   (Out == CodeKind::EUC || Out == CodeKind::SJIS || isUnicode(Out));
+
+#if defined(__SSE2__)
+// The printable ASCII that starts at p, written; sixteen bytes are stored at
+// a time (as UTF-16, thirty-two), which the room takes, while at least
+// twenty are left and the room lasts. Whole vectors advance by a constant,
+// so that the next load need not wait for this one's count.
+template <CodeKind Out>
+[[gnu::always_inline]] inline const std::uint8_t* copyPrintable(std::uint8_t*& outRef, const std::uint8_t* p,
+                                                                const std::uint8_t* end,
+                                                                const std::uint8_t* limit) {
+    std::uint8_t* out = outRef;
+    constexpr int width = isUtf16(Out) ? 2 : 1;
+    for (;;) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if constexpr (isUtf16(Out)) {
+            const __m128i zero = _mm_setzero_si128();
+            constexpr bool big = Out == CodeKind::UTF16BE;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             big ? _mm_unpacklo_epi8(zero, v) : _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
+                             big ? _mm_unpackhi_epi8(zero, v) : _mm_unpackhi_epi8(v, zero));
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        }
+        const unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(notPrintable(v)));
+        if (stop == 0 && end - p >= 36 && out + 16 * width <= limit) {
+            p += 16;
+            out += 16 * width;
+            continue;
+        }
+        const int n = __builtin_ctz(stop | 0x10000);
+        outRef = out + n * width;
+        return p + n;
+    }
+}
+#endif
+
+// Text where ASCII and kanji alternate every few characters (names, CSV,
+// dictionaries) would leave the ASCII run and the kanji run at every turn,
+// each time at the cost of a mispredicted branch. Here every step takes the
+// printable ASCII that comes first, by one vector, and then one character,
+// so that the turns cost nothing. Returns where it stopped: a byte neither
+// takes, or near the end of the block or of the room.
+template <CodeKind In, CodeKind Out>
+const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+                                    const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+#if defined(__SSE2__)
+    std::uint8_t* out = outRef;
+    std::uint32_t seen = 0;
+    const std::uint8_t* const limit = conv.sink().limit;
+    if (isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
+        return p;
+    // Sixteen bytes looked at, then a character of at most four.
+    while (end - p >= 20 && out <= limit) {
+        if (*p < 0x80) {
+            const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
+            if (run == p) break;
+            p = run;
+            continue;
+        }
+        if constexpr (In == CodeKind::UTF8) {
+            const Quick q = quickUtf8(p, end);
+            if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
+            out = encodeQuickUtf8<Out>(conv, out, p, q, shift);
+            seen |= EIGHT_BIT;
+            p += q.length;
+        } else {
+            const int b0 = p[0], b1 = p[1];
+            if constexpr (In == CodeKind::EUC) {
+                if (!isEucByte(b0) || !isEucByte(b1)) break;
+                seen |= eucPairFlags(b0, b1);
+                out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
+            } else {
+                if (!isQuickSjisLead(b0) || !isSjisTrail(b1)) break;
+                seen |= sjisPairFlags(b0, b1);
+                out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
+            }
+            p += 2;
+        }
+    }
+    flags |= seen;
+    outRef = out;
+#else
+    (void)conv, (void)outRef, (void)end, (void)shift, (void)flags;
+#endif
     return p;
 }
 
@@ -200,6 +306,13 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
             const bool asciiReads =
                 In == CodeKind::UTF8 ||
                 (!isKanjiMode(shift.input.mode) && (In != CodeKind::JIS || !isKanaShift(shift.input.mode)));
+            if (mixesAscii<In, Out> && direct && asciiReads) {
+                const std::uint8_t* const run = convertMixedRun<In, Out>(conv, out, p, end, shift, flags);
+                if (run != p) {
+                    p = run;
+                    continue;
+                }
+            }
             if (asciiReads && isPrintable(*p)) {
                 out = writeAsciiRun<Out>(conv, out, p, end, shift);
                 continue;

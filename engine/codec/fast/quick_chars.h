@@ -42,6 +42,10 @@ inline const std::uint8_t* firstInVectors(const std::uint8_t* p, const std::uint
 
 inline constexpr bool isPrintable(int b) { return in(b, 0x20, 0x7E); }
 
+// The Shift-JIS leads of JIS X 0208's rows, which the EUC arithmetic
+// takes; those above are code page 932's.
+inline constexpr bool isQuickSjisLead(int b) { return in(b, 0x81, 0x9F) || in(b, 0xE0, 0xEF); }
+
 // The report flags a shortcut sets are gathered as bits and put into the
 // report once per block. Two more bits, above the report's, mark a byte
 // that no shortcut takes and a lead whose pair's flags depend on the trail.
