@@ -33,8 +33,8 @@ struct Form {
 };
 
 constexpr Form forms[] = {
-    {"EUC-JP", "-E", "-e"},     {"SHIFT_JIS", "-S", "-s"},      {"ISO-2022-JP", "-J", "-j"},
-    {"UTF-8", "-U8", "-u8"},    {"UTF-16LE", "-U16LE", "-u16le"}, {"UTF-16BE", "-U16BE", "-u16be"},
+    {"EUC-JP", "-E", "-e"},  {"SHIFT_JIS", "-S", "-s"},        {"ISO-2022-JP", "-J", "-j"},
+    {"UTF-8", "-U8", "-u8"}, {"UTF-16LE", "-U16LE", "-u16le"}, {"UTF-16BE", "-U16BE", "-u16be"},
 };
 
 std::string plainPath(const std::vector<std::string>& options, const std::string& input) {

@@ -20,6 +20,18 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
 // second byte of a three-byte sequence and one more.
 const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide);
 
+// From a point where no UTF-8 sequence is open: passes over chunks of
+// sixteen bytes of printable ASCII (and LF if lineFeeds) and well-formed
+// UTF-8 of the common kinds, up to the first character of the first chunk
+// that is not, or of a sequence the last one leaves open. seen gathers
+// whether they held a high byte or a LF.
+struct Utf8Text {
+    bool high = false;
+    bool lineFeed = false;
+};
+const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end, bool lineFeeds,
+                                 Utf8Text& seen);
+
 // Whether any byte of the block could mark the input binary.
 bool mayMarkBinary(const InputBuffer& buffer);
 

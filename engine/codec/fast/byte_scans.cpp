@@ -52,35 +52,92 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
     return firstOfClass(p, end, 1);
 }
 
+#if defined(__SSE2__)
+namespace {
+
+unsigned maskOf(__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); }
+
+// The bytes of a chunk of sixteen as UTF-8 of the common kinds. As signed
+// bytes: continuations 80-BF are -128..-65, leads C2-DF -62..-33, E1-EF
+// -31..-17 (ED, -19, aside).
+struct Utf8Chunk {
+    unsigned high, continuation, lead2, lead3;
+
+    explicit Utf8Chunk(__m128i v) {
+        const auto between = [](__m128i x, int low, int highest) {
+            return _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(low - 1))),
+                                 _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(highest + 1))));
+        };
+        high = maskOf(v);
+        continuation = maskOf(_mm_cmplt_epi8(v, _mm_set1_epi8(-64)));
+        lead2 = maskOf(between(v, plainLead2Low, plainLead2High));
+        lead3 = maskOf(between(v, plainLead3Low, plainLead3High)) &
+                ~maskOf(_mm_cmpeq_epi8(v, _mm_set1_epi8(notPlainLead3)));
+    }
+
+    // Where continuations must be, from this chunk's leads and those the
+    // chunk before left open (carry, as bits from this one's first byte);
+    // bits 16 and 17 are what this one leaves open.
+    unsigned expected(unsigned carry) const { return (lead2 << 1 | lead3 << 1 | lead3 << 2) | carry; }
+    bool wellFormed(unsigned carry) const {
+        return (high & ~(continuation | lead2 | lead3)) == 0 && (expected(carry) & 0xFFFF) == continuation;
+    }
+};
+
+}  // namespace
+#endif
+
 const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide) {
     open = 0;
 #if defined(__SSE2__)
-    // As signed bytes: continuations 80-BF are -128..-65, leads C2-DF
-    // -62..-33, E1-EF -31..-17 (ED, -19, aside).
-    const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
-    const auto between = [](__m128i v, int low, int high) {
-        return _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(low - 1))),
-                             _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(high + 1))));
-    };
     unsigned carry = 0;  // continuations the chunk before still expects, as bits from this one's first byte
     unsigned wideBits = 0;
     while (end - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const unsigned high = mask(v);
-        const unsigned cont = mask(_mm_cmplt_epi8(v, _mm_set1_epi8(-64)));
-        const unsigned lead2 = mask(between(v, plainLead2Low, plainLead2High));
-        const unsigned lead3 = mask(between(v, plainLead3Low, plainLead3High)) &
-                               ~mask(_mm_cmpeq_epi8(v, _mm_set1_epi8(notPlainLead3)));
-        // Each lead's continuations, where they must be and nowhere else.
-        const unsigned expected = (lead2 << 1 | lead3 << 1 | lead3 << 2) | carry;
-        if ((high & ~(cont | lead2 | lead3)) != 0 || (expected & 0xFFFF) != cont) break;
+        const Utf8Chunk chunk(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+        if (!chunk.wellFormed(carry)) break;
         // A three-byte lead counts once its second byte has been read.
-        wideBits |= (lead3 & 0x7FFF) | (carry == 3 ? 1 : 0);
-        carry = expected >> 16;
+        wideBits |= (chunk.lead3 & 0x7FFF) | (carry == 3 ? 1 : 0);
+        carry = chunk.expected(carry) >> 16;
         p += 16;
     }
     if (wideBits != 0) wide = true;
     open = static_cast<int>(carry);
+#endif
+    return p;
+}
+
+const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end, bool lineFeeds,
+                                 Utf8Text& seen) {
+#if defined(__SSE2__)
+    const std::uint8_t* const start = p;
+    unsigned carry = 0, lastHigh = 0;
+    const __m128i lineFeed = _mm_set1_epi8(lineFeeds ? LF : 0x20);  // 0x20: a LF is a control like any other
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const Utf8Chunk chunk(v);
+        const unsigned lineFeedBits = maskOf(_mm_cmpeq_epi8(v, lineFeed));
+        // As signed bytes, the controls are -1 < b < 0x20, and DEL.
+        const unsigned controls = maskOf(_mm_or_si128(
+            _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x20))),
+            _mm_cmpeq_epi8(v, _mm_set1_epi8(DEL))));
+        if (!chunk.wellFormed(carry) || (controls & ~lineFeedBits) != 0) break;
+        seen.high |= lastHigh != 0;
+        seen.lineFeed |= lineFeedBits != 0;
+        lastHigh = chunk.high;
+        carry = chunk.expected(carry) >> 16;
+        p += 16;
+    }
+    if (p == start) return p;
+    // The last chunk's high bytes count but those of a sequence it leaves
+    // open, which is read again from its lead.
+    int kept = 16;
+    if (carry != 0) {
+        do --p, --kept;
+        while ((*p & 0xC0) == 0x80);
+    }
+    seen.high |= (lastHigh & ((1u << kept) - 1)) != 0;
+#else
+    (void)end, (void)lineFeeds, (void)seen;
 #endif
     return p;
 }

@@ -1,6 +1,7 @@
 // The conversion loops of the block path: runs of ASCII and of the
 // characters that make up most Japanese text, read and written in tight
 // loops with exactly the effect of decodeByte and writeChar.
+#include <algorithm>
 #include <cstring>
 
 #include "fast/quick_chars.h"
@@ -240,15 +241,32 @@ template <CodeKind Out>
 // takes, or near the end of the block or of the room.
 template <CodeKind In, CodeKind Out>
 const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
-                                    const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+                                    const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags,
+                                    ReturnKind& returnKind) {
 #if defined(__SSE2__)
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = conv.sink().limit;
     if (isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
         return p;
+    // A LF that the output keeps as it is.
+    [[maybe_unused]] const bool lineFeedsKept =
+        conv.outputReturn == ReturnKind::NONE || conv.outputReturn == ReturnKind::LF;
     // Sixteen bytes looked at, then a character of at most four.
     while (end - p >= 20 && out <= limit) {
+        if constexpr (In == CodeKind::UTF8 && Out == CodeKind::UTF8) {
+            // Well-formed text is written as read, whole chunks of it at once.
+            Utf8Text text;
+            const std::uint8_t* const stop = p + std::min(end - p, limit + maxCharBytes - out);
+            if (const std::uint8_t* const span = skipUtf8Text(p, stop, lineFeedsKept, text); span != p) {
+                std::memcpy(out, p, static_cast<std::size_t>(span - p));
+                out += span - p;
+                p = span;
+                if (text.high) seen |= EIGHT_BIT;
+                if (text.lineFeed) returnKind = ReturnKind::LF;
+                continue;
+            }
+        }
         if (*p < 0x80) {
             const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
             if (run == p) break;
@@ -306,8 +324,11 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
             const bool asciiReads =
                 In == CodeKind::UTF8 ||
                 (!isKanjiMode(shift.input.mode) && (In != CodeKind::JIS || !isKanaShift(shift.input.mode)));
-            if (mixesAscii<In, Out> && direct && asciiReads) {
-                const std::uint8_t* const run = convertMixedRun<In, Out>(conv, out, p, end, shift, flags);
+            // (The mark at the very start of UTF-8 input is dropped on the way below.)
+            if (mixesAscii<In, Out> && direct && asciiReads &&
+                (In != CodeKind::UTF8 || buffer.start + (p - data) > 0)) {
+                const std::uint8_t* const run =
+                    convertMixedRun<In, Out>(conv, out, p, end, shift, flags, ret);
                 if (run != p) {
                     p = run;
                     continue;
