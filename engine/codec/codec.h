@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine_types.h"
+#include "fast/vector_level.h"
 
 namespace zekt {
 
@@ -33,6 +34,8 @@ struct CodecSettings {
     // decodeByte, without the block reads and shortcuts that give the same
     // result faster. Tests compare the two.
     bool perByte = false;
+    // The widest vectors the block path may use.
+    VectorLevel vectorLevel = machineVectorLevel();
 };
 
 // Where output bytes gather before the front end takes them.

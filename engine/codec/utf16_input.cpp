@@ -1,12 +1,13 @@
 #include "utf16_input.h"
 
+#include <array>
 #include <bit>
 #include <cstring>
 
 #include "output_encoders.h"
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace zekt {
@@ -55,6 +56,83 @@ std::uint8_t* putThreeByteUtf8(std::uint8_t* out, char32_t u) {
     return out + 3;
 }
 
+#if defined(__SSE2__)
+// Four code units, each in its 32-bit lane: which are below 0x80 (bits
+// 0-3) and below 0x800 (bits 4-7) picks the shuffle that gathers each
+// one's UTF-8 bytes (one, two or three) from its lane, and their count.
+struct UnitShuffle {
+    std::array<std::uint8_t, 16> order{};
+    int length = 0;
+};
+
+constexpr std::array<UnitShuffle, 256> unitShuffles = [] {
+    std::array<UnitShuffle, 256> t{};
+    for (int m = 0; m < 256; ++m) {
+        t[m].order.fill(0x80);  // a zero byte, past the count
+        for (int k = 0; k < 4; ++k) {
+            const int bytes = (m >> k & 1) != 0 ? 1 : (m >> (k + 4) & 1) != 0 ? 2 : 3;
+            for (int b = 0; b < bytes; ++b) t[m].order[t[m].length++] = static_cast<std::uint8_t>(4 * k + b);
+        }
+    }
+    return t;
+}();
+
+// The UTF-8 of four units, sixteen bytes stored; how many count, or -1 (and
+// nothing that counts) if a unit is a surrogate.
+[[gnu::target("ssse3")]] inline int fourUnitsAsUtf8(__m128i units, std::uint8_t* out) {
+    const __m128i surrogates = _mm_and_si128(_mm_cmpgt_epi32(units, _mm_set1_epi32(0xD7FF)),
+                                             _mm_cmplt_epi32(units, _mm_set1_epi32(0xE000)));
+    if (_mm_movemask_epi8(surrogates) != 0) return -1;
+    const __m128i low6 = _mm_and_si128(units, _mm_set1_epi32(0x3F));
+    const __m128i mid6 = _mm_and_si128(_mm_srli_epi32(units, 6), _mm_set1_epi32(0x3F));
+    const __m128i three = _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x8080E0), _mm_srli_epi32(units, 12)),
+                                       _mm_or_si128(_mm_slli_epi32(mid6, 8), _mm_slli_epi32(low6, 16)));
+    const __m128i two =
+        _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x80C0), _mm_srli_epi32(units, 6)), _mm_slli_epi32(low6, 8));
+    const __m128i one = _mm_cmplt_epi32(units, _mm_set1_epi32(0x80));
+    const __m128i belowTwo = _mm_cmplt_epi32(units, _mm_set1_epi32(0x800));
+    const __m128i lanes = _mm_or_si128(
+        _mm_and_si128(one, units),
+        _mm_andnot_si128(one, _mm_or_si128(_mm_and_si128(belowTwo, two), _mm_andnot_si128(belowTwo, three))));
+    const UnitShuffle& shuffle = unitShuffles[static_cast<std::size_t>(
+        _mm_movemask_ps(_mm_castsi128_ps(one)) | _mm_movemask_ps(_mm_castsi128_ps(belowTwo)) << 4)];
+    _mm_storeu_si128(
+        reinterpret_cast<__m128i*>(out),
+        _mm_shuffle_epi8(lanes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffle.order.data()))));
+    return shuffle.length;
+}
+
+// Eight units at a time while none is a surrogate, none held before them;
+// returns how many bytes of in it took.
+[[gnu::target("ssse3")]] std::size_t shuffleUnits(const std::uint8_t* in, std::size_t size,
+                                                  std::uint8_t*& outRef, bool bigEndian) {
+    std::uint8_t* out = outRef;
+    std::size_t i = 0;
+    const __m128i swap = _mm_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        if (bigEndian) v = _mm_shuffle_epi8(v, swap);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x80)), zero)) == 0xFFFF) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));  // all ASCII
+            out += 8;
+            continue;
+        }
+        const int first = fourUnitsAsUtf8(_mm_unpacklo_epi16(v, zero), out);
+        if (first < 0) break;
+        const int second = fourUnitsAsUtf8(_mm_unpackhi_epi16(v, zero), out + first);
+        if (second < 0) {
+            out += first;
+            i += 8;
+            break;
+        }
+        out += first + second;
+    }
+    outRef = out;
+    return i;
+}
+#endif
+
 }  // namespace
 
 std::uint8_t* Utf16Transcoder::unit(char32_t u, std::uint8_t* out) {
@@ -92,7 +170,13 @@ int Utf16Transcoder::transcode(std::span<const std::uint8_t> in, std::uint8_t* o
     };
     // Printable ASCII, the bulk of most text, a run of it eight units at a
     // time; kana and kanji, the bulk of the rest, three bytes each.
-    while (i + 16 <= in.size()) {
+    while (i + 16 <= in.size() && !unitByUnit_) {
+#if defined(__SSE2__)
+        if (shuffles_ && highSurrogate_ == 0) {
+            i += shuffleUnits(&in[i], in.size() - i, out, bigEndian_);
+            if (i + 16 > in.size()) break;
+        }
+#endif
         const char32_t u = unitAt(i);
         if (highSurrogate_ == 0 && isPrintableUnit(u)) {
             // Whole vectors advance by a constant, so that the next load

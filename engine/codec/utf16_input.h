@@ -9,12 +9,15 @@
 #include <span>
 
 #include "engine_types.h"
+#include "fast/vector_level.h"
 
 namespace zekt {
 
 class Utf16Transcoder {
 public:
-    explicit Utf16Transcoder(bool bigEndian) : bigEndian_(bigEndian) {}
+    // unitByUnit: the plain way, against which tests hold the faster ones.
+    Utf16Transcoder(bool bigEndian, VectorLevel level, bool unitByUnit = false)
+        : bigEndian_(bigEndian), shuffles_(level >= VectorLevel::SSSE3), unitByUnit_(unitByUnit) {}
 
     // The most bytes transcode writes for count bytes of input.
     static constexpr int roomFor(int count) { return 2 * count + 8; }
@@ -27,6 +30,8 @@ private:
     std::uint8_t* unit(char32_t u, std::uint8_t* out);
 
     bool bigEndian_;
+    bool shuffles_;  // the machine has SSSE3's byte shuffle
+    bool unitByUnit_;
     int heldByte_ = -1;           // the first byte of a code unit
     char32_t highSurrogate_ = 0;  // waiting for its low half
 };

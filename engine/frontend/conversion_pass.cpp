@@ -117,7 +117,9 @@ public:
     ReadSource(BlockSource& source, std::uint8_t* transcoded, int room)
         : source_(source), transcoded_(transcoded), room_(room) {}
 
-    void readUtf16(CodeKind order) { utf16_.emplace(order == CodeKind::UTF16BE); }
+    void readUtf16(CodeKind order, VectorLevel level, bool perByte) {
+        utf16_.emplace(order == CodeKind::UTF16BE, level, perByte);
+    }
 
     bool next(InputBuffer& block) {
         if (!source_.next(block)) return false;
@@ -207,7 +209,7 @@ private:
         if (order == CodeKind::ASCII) return;
         utf16Order_ = order;
         inputCode_ = kind_ = CodeKind::UTF8;
-        blocks_.readUtf16(order);
+        blocks_.readUtf16(order, conv_.vectorLevel, conv_.perByte);
     }
 
     int passBlocks() {

@@ -44,6 +44,16 @@ std::string plainPath(const std::vector<std::string>& options, const std::string
     return conv.outputBytes;
 }
 
+// The block path with vectors no wider than level.
+std::string blockPath(const std::vector<std::string>& options, const std::string& input, VectorLevel level) {
+    MemoryConverter conv(input);
+    conv.vectorLevel = level;
+    runOptions(conv, options);
+    return conv.outputBytes;
+}
+
+constexpr VectorLevel levels[] = {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2};
+
 TEST(LongText, EveryDirectionAsGlibcAndThePlainPath) {
     const std::string text = longText();
     for (const Form& from : forms) {
@@ -61,6 +71,10 @@ TEST(LongText, EveryDirectionAsGlibcAndThePlainPath) {
                 EXPECT_TRUE(block == *expected);  // not printed: 200 KB
             }
             EXPECT_TRUE(block == plainPath(options, *input));
+            for (const VectorLevel level : levels) {
+                if (level > machineVectorLevel()) continue;
+                EXPECT_TRUE(blockPath(options, *input, level) == block);
+            }
             // Detected, and with the line ends rewritten.
             if (!std::string_view(from.inputOption).starts_with("-U16")) {
                 const std::vector<std::string> detected = {to.outputOption, "-cl"};

@@ -51,7 +51,7 @@ Bytes generatedText(std::mt19937& random) {
         0x09, 0x0A, 0x0D, 0x0E, 0x0F, 0x19, 0x1A, 0x1B, 0x80, 0x81, 0x84, 0x85, 0x87, 0x88, 0x8E,
         0x8F, 0x9E, 0x9F, 0xA0, 0xA1, 0xB1, 0xBF, 0xC1, 0xC2, 0xDF, 0xE0, 0xE3, 0xEA, 0xEB, 0xED,
         0xEF, 0xF0, 0xF4, 0xF5, 0xFA, 0xFC, 0xFD, 0xFE, 0xFF, 0x40, 0x30, 0x21};
-    std::uniform_int_distribution<std::size_t> length(1, 96), pick(0, std::size(alphabet) - 1), run(0, 20);
+    std::uniform_int_distribution<std::size_t> length(1, 160), pick(0, std::size(alphabet) - 1), run(0, 20);
     Bytes text;
     const std::size_t n = length(random);
     while (text.size() < n) {
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     std::signal(SIGABRT, reportInput);
     std::mt19937 random(19);
     std::vector<Bytes> texts = readCorpus(argc, argv);
-    for (int i = 0; i < 96; ++i) texts.push_back(generatedText(random));
+    for (int i = 0; i < 300; ++i) texts.push_back(generatedText(random));
     const std::vector<Bytes> headers = settingsHeaders(random);
 
     std::size_t inputs = 0;

@@ -118,6 +118,7 @@ struct PassOptions {
     bool toggleCheck = false;
     bool blockPath = false;  // else the plain path, through a front end without block operations
     unsigned pieceSeed = 0;
+    zekt::VectorLevel vectorLevel = zekt::VectorLevel::SSE2;  // the block path's
 };
 
 Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions options) {
@@ -128,6 +129,7 @@ Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions o
     if (options.detectionBlockSize > 0) conv.detectionBlockSize = options.detectionBlockSize;
     if (options.toggleCheck) conv.checkOnly = !conv.checkOnly;
     conv.perByte = !options.blockPath;
+    conv.vectorLevel = options.vectorLevel;
     Outcome outcome;
     outcome.result = conv.convert(&outcome.code, &outcome.ret, &outcome.report);
     outcome.output = std::move(conv.written);
@@ -250,12 +252,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkUtf8KeptAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
 
     // The block path gives exactly what the plain path gives, whatever the
-    // block size and however the reads come.
+    // block size, however the reads come, and at every vector width the
+    // machine has.
+    const int widest = static_cast<int>(zekt::machineVectorLevel());
     for (const int detectionBlockSize : {0, 1, 7, 1024}) {
         const Outcome plain = detectionBlockSize == 0 ? first : runPass(header, text, {detectionBlockSize});
         const auto seed = static_cast<unsigned>(size * 31 + static_cast<std::size_t>(detectionBlockSize));
-        const Outcome block = runPass(header, text, {detectionBlockSize, false, true, seed});
-        FUZZ_CHECK(plain == block);
+        for (int level = 0; level <= widest; ++level) {
+            const auto vectorLevel = static_cast<zekt::VectorLevel>(level);
+            FUZZ_CHECK(plain == runPass(header, text, {detectionBlockSize, false, true, seed, vectorLevel}));
+        }
     }
 
     // With the code fixed, blocks only split the stream: nothing may change.
