@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 #include "code_arithmetic.h"
 #include "codec.h"
@@ -189,9 +191,13 @@ inline constexpr std::array<std::uint32_t, 94 * 94> utf8OfCell = [] {
 // An entry of the table above, written: up to three bytes stored at once,
 // the length from the top byte.
 inline Out putPackedUtf8(Out out, std::uint32_t packed) {
-    out[0] = static_cast<std::uint8_t>(packed);
-    out[1] = static_cast<std::uint8_t>(packed >> 8);
-    out[2] = static_cast<std::uint8_t>(packed >> 16);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &packed, 4);  // one store; the fourth byte is the next one's to overwrite
+    } else {
+        out[0] = static_cast<std::uint8_t>(packed);
+        out[1] = static_cast<std::uint8_t>(packed >> 8);
+        out[2] = static_cast<std::uint8_t>(packed >> 16);
+    }
     return out + (packed >> 24);
 }
 

@@ -287,12 +287,54 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
                 out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
             } else {
                 if (!isQuickSjisLead(b0) || !isSjisTrail(b1)) break;
-                seen |= sjisPairFlags(b0, b1);
+                seen |= sjisPairFlagsNoBranch(b0, b1);
                 out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
             }
             p += 2;
         }
     }
+    flags |= seen;
+    outRef = out;
+#else
+    (void)conv, (void)outRef, (void)end, (void)shift, (void)flags;
+#endif
+    return p;
+}
+
+// JIS text turns between ASCII and kanji by an escape sequence every few
+// characters; here the sequences are taken in the same loop as the text
+// they select. Returns where it stopped, as convertMixedRun does.
+template <CodeKind Out>
+const std::uint8_t* convertJisRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+                                  const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+#if defined(__SSE2__)
+    std::uint8_t* out = outRef;
+    std::uint32_t seen = 0;
+    const std::uint8_t* const limit = conv.sink().limit;
+    if (isUnicode(Out) && (shift.writer.markPending || conv.windowsUnicode)) return p;
+    JisMode mode = shift.input.mode;
+    while (end - p >= 20 && out <= limit) {
+        const int b0 = p[0];
+        if (b0 == ESC || isShift(b0)) {
+            const Quick q = quickEscape(p, end);
+            if (q.length == 0) break;
+            seen |= q.flags;
+            mode = q.mode;
+            p += q.length;
+        } else if (mode >= JisMode::KANJI1978 && mode <= JisMode::NEC) {
+            const int b1 = p[1];
+            if (!isJisByte(b0) || !isJisByte(b1)) break;
+            out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
+            p += 2;
+        } else if (!isKanjiMode(mode) && !isKanaShift(mode)) {
+            const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
+            if (run == p) break;
+            p = run;
+        } else {
+            break;
+        }
+    }
+    shift.input.mode = mode;
     flags |= seen;
     outRef = out;
 #else
@@ -324,6 +366,13 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
             const bool asciiReads =
                 In == CodeKind::UTF8 ||
                 (!isKanjiMode(shift.input.mode) && (In != CodeKind::JIS || !isKanaShift(shift.input.mode)));
+            if (In == CodeKind::JIS && mixesAscii<CodeKind::EUC, Out> && direct) {
+                const std::uint8_t* const run = convertJisRun<Out>(conv, out, p, end, shift, flags);
+                if (run != p) {
+                    p = run;
+                    continue;
+                }
+            }
             // (The mark at the very start of UTF-8 input is dropped on the way below.)
             if (mixesAscii<In, Out> && direct && asciiReads &&
                 (In != CodeKind::UTF8 || buffer.start + (p - data) > 0)) {

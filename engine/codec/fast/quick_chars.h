@@ -82,13 +82,36 @@ inline constexpr std::uint32_t sjisPairFlags(int lead, int trail) {
     return flags;
 }
 
+// sjisPairFlags without a branch, for the loops where leads whose flags
+// depend on the trail come often enough to be mispredicted: the lead's
+// flags, and those its trail adds, from a row of trails for each of the
+// three such leads (row 0 adds nothing).
+inline constexpr std::array<std::uint8_t, 256> sjisTrailRowOf = [] {
+    std::array<std::uint8_t, 256> t{};
+    t[0x88] = 1, t[SS2] = 2, t[SS3] = 3;
+    return t;
+}();
+inline constexpr std::array<std::array<std::uint32_t, 256>, 4> sjisTrailFlags = [] {
+    std::array<std::array<std::uint32_t, 256>, 4> t{};
+    for (const int lead : {0x88, SS2, SS3})
+        for (int trail = 0; trail < 256; ++trail)
+            t[sjisTrailRowOf[lead]][trail] =
+                sjisPairFlags(lead, trail) & ~(sjisLeadFlags[lead] & ~TRAIL_MATTERS);
+    return t;
+}();
+
+inline constexpr std::uint32_t sjisPairFlagsNoBranch(int lead, int trail) {
+    return (sjisLeadFlags[lead] & ~TRAIL_MATTERS) | sjisTrailFlags[sjisTrailRowOf[lead]][trail];
+}
+
 // A pair's flags are what decodeByte records reading its lead fresh and
 // then its trail.
 static_assert([] {
     for (int lead = 0x81; lead <= 0xFF; ++lead)
         for (int trail = 0x40; trail <= 0xFC; ++trail)
             if (isSjisLead(lead) && isSjisTrail(trail) &&
-                sjisPairFlags(lead, trail) != (freshHighByteFlags(lead) | pairFlags(lead, trail)))
+                (sjisPairFlags(lead, trail) != (freshHighByteFlags(lead) | pairFlags(lead, trail)) ||
+                 sjisPairFlagsNoBranch(lead, trail) != sjisPairFlags(lead, trail)))
                 return false;
     return true;
 }());
@@ -145,6 +168,30 @@ struct Quick {
     return {3, utf8Char | (b0 & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F), EIGHT_BIT};
 }
 
+// knownEscape as one table read, by the second byte ('$' or '(') and the
+// final; no mode where none is known. (An optional passed through memory
+// would stall each read of it.)
+inline constexpr std::array<std::array<JisEffect, 128>, 2> escapeEffects = [] {
+    std::array<std::array<JisEffect, 128>, 2> t{};
+    for (const KnownEscape& known : knownEscapes) t[known.second == '(' ? 1 : 0][known.final] = known.effect;
+    return t;
+}();
+
+constexpr JisEffect escapeEffect(int second, int final) {
+    if ((second != '$' && second != '(') || final >= 0x80) return {};
+    return escapeEffects[second == '(' ? 1 : 0][static_cast<std::size_t>(final)];
+}
+
+static_assert([] {
+    for (int second = 0; second < 256; ++second)
+        for (int final = 0; final < 256; ++final) {
+            const std::optional<JisEffect> known = knownEscape(second, final);
+            const JisEffect e = escapeEffect(second, final);
+            if (known ? (e.mode != known->mode || e.flag != known->flag) : e.mode != JisMode{}) return false;
+        }
+    return true;
+}());
+
 // The known escape sequences but ESC $ ( D, and the shifts, as decodeByte
 // reads them from a fresh ESC, SO or SI.
 [[gnu::always_inline]] inline Quick quickEscape(const std::uint8_t* p, const std::uint8_t* end) {
@@ -155,7 +202,7 @@ struct Quick {
     if (end - p < 2) return {};
     if (isNecEscape(p[1])) return take(2, necEscape(p[1]));
     if (end - p < 3) return {};
-    if (const std::optional<JisEffect> known = knownEscape(p[1], p[2])) return take(3, *known);
+    if (const JisEffect known = escapeEffect(p[1], p[2]); known.mode != JisMode{}) return take(3, known);
     return {};
 }
 
