@@ -286,9 +286,10 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
                 seen |= eucPairFlags(b0, b1);
                 out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
             } else {
-                if (!isQuickSjisLead(b0) || !isSjisTrail(b1)) break;
+                const int row = quickSjisRow[b0], cell = quickSjisCell[b1];
+                if (row == 0 || cell == 0) break;
                 seen |= sjisPairFlagsNoBranch(b0, b1);
-                out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
+                out = encodeKanji<Out>(conv, out, (row << 8) + cell, shift);
             }
             p += 2;
         }

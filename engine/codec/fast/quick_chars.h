@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "byte_classes.h"
+#include "code_arithmetic.h"
 #include "fast/block_shortcuts.h"
 #include "jis_sequences.h"
 
@@ -45,6 +46,26 @@ inline constexpr bool isPrintable(int b) { return in(b, 0x20, 0x7E); }
 // The Shift-JIS leads of JIS X 0208's rows, which the EUC arithmetic
 // takes; those above are code page 932's.
 inline constexpr bool isQuickSjisLead(int b) { return in(b, 0x81, 0x9F) || in(b, 0xE0, 0xEF); }
+
+// sjisPairToEuc's tables, 0 for a byte that is no quick lead or no trail,
+// so that one test of each checks the pair.
+inline constexpr std::array<std::uint8_t, 256> quickSjisRow = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[b] = isQuickSjisLead(b) ? sjisLeadRow[b] : 0;
+    return t;
+}();
+inline constexpr std::array<std::uint16_t, 256> quickSjisCell = [] {
+    std::array<std::uint16_t, 256> t{};
+    for (int b = 0; b < 256; ++b) t[b] = isSjisTrail(b) ? sjisTrailCell[b] : 0;
+    return t;
+}();
+
+static_assert([] {
+    for (int b = 0; b < 256; ++b)
+        if ((quickSjisRow[b] != 0) != isQuickSjisLead(b) || (quickSjisCell[b] != 0) != isSjisTrail(b))
+            return false;
+    return true;
+}());
 
 // The report flags a shortcut sets are gathered as bits and put into the
 // report once per block. Two more bits, above the report's, mark a byte
