@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fast/quick_chars.h"
+#include "fast/unicode_sjis.h"
 #include "input_decoder.h"
 #include "output_encoders.h"
 
@@ -131,6 +132,10 @@ template <CodeKind Out>
         return out + q.length;
     } else if constexpr (isUtf16(Out)) {
         return putUtf16<Out == CodeKind::UTF16BE>(out, static_cast<char32_t>(q.raw - utf8Char));
+    } else if constexpr (Out == CodeKind::SJIS) {
+        if (const int sjis = conv.windowsUnicode ? 0 : quickSjisOf(static_cast<char32_t>(q.raw - utf8Char)))
+            return putTwo(out, sjis);
+        return EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
     } else {
         const CharCode kanji = conv.windowsUnicode ? 0 : unicodeToKanji(q.raw - utf8Char);
         if (kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement))
