@@ -199,8 +199,8 @@ const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const s
 // The codes whose text the mixed loop below reads and writes: printable
 // ASCII means itself on both sides, whatever came before it.
 template <CodeKind In, CodeKind Out>
-inline constexpr bool mixesAscii = (In == CodeKind::EUC || In == CodeKind::SJIS || In == CodeKind::UTF8) &&
-                                   (Out == CodeKind::EUC || Out == CodeKind::SJIS || isUnicode(Out));
+inline constexpr bool mixesAscii =
+    (In == CodeKind::EUC || In == CodeKind::SJIS || In == CodeKind::UTF8) && Out != CodeKind::AS_READ;
 
 #if defined(__SSE2__)
 // The printable ASCII that starts at p, written; sixteen bytes are stored at
@@ -245,7 +245,7 @@ template <CodeKind Out>
 // so that the turns cost nothing. Returns where it stopped: a byte neither
 // takes, or near the end of the block or of the room.
 template <CodeKind In, CodeKind Out>
-const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+const std::uint8_t* convertMixedRun(Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
                                     const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags,
                                     ReturnKind& returnKind) {
 #if defined(__SSE2__)
@@ -273,6 +273,11 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
             }
         }
         if (*p < 0x80) {
+            // JIS output returns to its single-byte set with the first byte.
+            if (Out == CodeKind::JIS && isPrintable(*p) && !asciiPassesThrough<Out>(conv, shift)) {
+                out = conv.writeCharAt(out, *p++, shift);
+                continue;
+            }
             const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
             if (run == p) break;
             p = run;
@@ -311,7 +316,7 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
 // characters; here the sequences are taken in the same loop as the text
 // they select. Returns where it stopped, as convertMixedRun does.
 template <CodeKind Out>
-const std::uint8_t* convertJisRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+const std::uint8_t* convertJisRun(Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
                                   const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
 #if defined(__SSE2__)
     std::uint8_t* out = outRef;
@@ -333,6 +338,10 @@ const std::uint8_t* convertJisRun(const Codec& conv, std::uint8_t*& outRef, cons
             out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
             p += 2;
         } else if (!isKanjiMode(mode) && !isKanaShift(mode)) {
+            if (Out == CodeKind::JIS && isPrintable(b0) && !asciiPassesThrough<Out>(conv, shift)) {
+                out = conv.writeCharAt(out, *p++, shift);
+                continue;
+            }
             const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
             if (run == p) break;
             p = run;
