@@ -109,7 +109,8 @@ const std::uint8_t* passCutStart(const std::uint8_t* p, const std::uint8_t* end,
 // ASCII between sequences is passed over; the plain path reads every byte,
 // and so does the block path while wide sequences are still counted. A
 // sequence left open by the end of the input breaks nothing.
-void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report, bool shortcuts) {
+void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report, bool shortcuts,
+               VectorLevel level) {
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
     if (!check.startRead) p = passCutStart(p, end, check);
@@ -122,7 +123,7 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
         if (shortcuts && state == IDLE && counted()) {
             bool wide = false;
             int open = 0;
-            p = skipUtf8Vectors(p, end, open, wide);
+            p = skipUtf8Vectors(p, end, open, wide, level);
             if (wide) seen |= WIDE;
             if (open != 0) {
                 state = open == 1 ? CONT1 : SECOND_E;
@@ -277,11 +278,11 @@ CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffe
 void Codec::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
                       ReturnKind& returnKind, DetectReport& report) {
     const bool open = kind == CodeKind::ASCII;
-    if (open) checkUtf8(buffer, forms, report, !perByte);
+    if (open) checkUtf8(buffer, forms, report, !perByte, vectorLevel);
     if (perByte)
         scanPlain(buffer, kind, state, returnKind, report);
     else
-        scanQuick(buffer, kind, state, returnKind, report);
+        scanQuick(buffer, kind, state, returnKind, report, vectorLevel);
     // Up to the first 8-bit byte the legacy forms hold nothing.
     if (open && report.has(detect::EIGHT_BIT)) checkLegacyForms(buffer, forms, report);
     if (open) kind = verdict(report, forms, buffer, state);

@@ -299,7 +299,7 @@ private:
         const bool alike =
             scanState_ == convertState_ ||
             (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) && holdsAtMostJisByte(convertState_));
-        return alike && !(conv_.binaryCheck && mayMarkBinary(block));
+        return alike && !(conv_.binaryCheck && mayMarkBinary(block, conv_.vectorLevel));
     }
 
     static bool holdsAtMostJisByte(const DecodeState& state) {

@@ -3,6 +3,7 @@
 // writeChar would have byte by byte.
 #pragma once
 
+#include "fast/vector_level.h"
 #include "input_converters.h"
 
 namespace zekt {
@@ -18,7 +19,8 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
 // byte of a three-byte sequence; stops where the table must decide. open
 // says what the last chunk left open: 0 nothing, 1 one continuation, 3 the
 // second byte of a three-byte sequence and one more.
-const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide);
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide,
+                                    VectorLevel level);
 
 // From a point where no UTF-8 sequence is open: passes over chunks of
 // sixteen bytes of printable ASCII (and LF if lineFeeds) and well-formed
@@ -33,11 +35,11 @@ const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end,
                                  Utf8Text& seen);
 
 // Whether any byte of the block could mark the input binary.
-bool mayMarkBinary(const InputBuffer& buffer);
+bool mayMarkBinary(const InputBuffer& buffer, VectorLevel level);
 
 // scanBlock's quiet decoding of one block in the given input code.
 void scanQuick(const InputBuffer& buffer, CodeKind kind, DecodeState& state, ReturnKind& returnKind,
-               DetectReport& report);
+               DetectReport& report, VectorLevel level);
 
 // The block converter from input code in to the converter's output code.
 InputConverter quickConverter(CodeKind in, CodeKind out);

@@ -2,6 +2,7 @@
 // SSE2: ASCII, printable ASCII, well-formed UTF-8 of the common kinds, and
 // the bytes that mark binary input.
 #include "fast/quick_chars.h"
+#include "fast/wide_scans.h"
 
 namespace zekt {
 using namespace fast;
@@ -87,10 +88,12 @@ struct Utf8Chunk {
 }  // namespace
 #endif
 
-const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide) {
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide,
+                                    VectorLevel level) {
     open = 0;
 #if defined(__SSE2__)
     unsigned carry = 0;  // continuations the chunk before still expects, as bits from this one's first byte
+    if (level >= VectorLevel::AVX2) p = wide::skipUtf8(p, end, carry, wide);
     unsigned wideBits = 0;
     while (end - p >= 16) {
         const Utf8Chunk chunk(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
@@ -142,6 +145,11 @@ const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end,
     return p;
 }
 
-bool mayMarkBinary(const InputBuffer& buffer) { return anyBinary(buffer.data, buffer.data + buffer.count); }
+bool mayMarkBinary(const InputBuffer& buffer, VectorLevel level) {
+    const std::uint8_t* p = buffer.data;
+    const std::uint8_t* const end = p + buffer.count;
+    if (level >= VectorLevel::AVX2 && wide::anyBinary(p, end)) return true;
+    return anyBinary(p, end);
+}
 
 }  // namespace zekt
