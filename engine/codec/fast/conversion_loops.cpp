@@ -245,7 +245,7 @@ template <CodeKind Out>
 // so that the turns cost nothing. Returns where it stopped: a byte neither
 // takes, or near the end of the block or of the room.
 template <CodeKind In, CodeKind Out>
-const std::uint8_t* convertMixedRun(Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
                                     const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags,
                                     ReturnKind& returnKind) {
 #if defined(__SSE2__)
@@ -273,11 +273,8 @@ const std::uint8_t* convertMixedRun(Codec& conv, std::uint8_t*& outRef, const st
             }
         }
         if (*p < 0x80) {
-            // JIS output returns to its single-byte set with the first byte.
-            if (Out == CodeKind::JIS && isPrintable(*p) && !asciiPassesThrough<Out>(conv, shift)) {
-                out = conv.writeCharAt(out, *p++, shift);
-                continue;
-            }
+            // JIS output returns to its single-byte set before the first byte.
+            if (Out == CodeKind::JIS && isPrintable(*p)) out = returnToSingleByte(conv, out, shift);
             const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
             if (run == p) break;
             p = run;
@@ -316,7 +313,7 @@ const std::uint8_t* convertMixedRun(Codec& conv, std::uint8_t*& outRef, const st
 // characters; here the sequences are taken in the same loop as the text
 // they select. Returns where it stopped, as convertMixedRun does.
 template <CodeKind Out>
-const std::uint8_t* convertJisRun(Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
+const std::uint8_t* convertJisRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
                                   const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
 #if defined(__SSE2__)
     std::uint8_t* out = outRef;
@@ -338,10 +335,7 @@ const std::uint8_t* convertJisRun(Codec& conv, std::uint8_t*& outRef, const std:
             out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
             p += 2;
         } else if (!isKanjiMode(mode) && !isKanaShift(mode)) {
-            if (Out == CodeKind::JIS && isPrintable(b0) && !asciiPassesThrough<Out>(conv, shift)) {
-                out = conv.writeCharAt(out, *p++, shift);
-                continue;
-            }
+            if (Out == CodeKind::JIS && isPrintable(b0)) out = returnToSingleByte(conv, out, shift);
             const std::uint8_t* const run = copyPrintable<Out>(out, p, end, limit);
             if (run == p) break;
             p = run;

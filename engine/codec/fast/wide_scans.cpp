@@ -30,9 +30,13 @@ ZEKT_AVX2 inline __m256i binaryBytes(__m256i v) {
     return _mm256_or_si256(_mm256_or_si256(between(v, -1, 0x08), between(v, 0x0F, 0x1A)), is(v, DEL));
 }
 
-ZEKT_AVX2 inline __m256i load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+ZEKT_AVX2 inline __m256i load(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
 
-ZEKT_AVX2 inline std::uint32_t maskOf(__m256i m) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(m)); }
+ZEKT_AVX2 inline std::uint32_t maskOf(__m256i m) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(m));
+}
 
 }  // namespace
 
@@ -54,8 +58,8 @@ ZEKT_AVX2 bool anyRareByte(const std::uint8_t*& p, const std::uint8_t* end, bool
         // 0x81-0x9F is -128 < b < -96.
         const __m256i leads = between(v, -128, -96);
         found = _mm256_or_si256(found, _mm256_or_si256(escape, _mm256_and_si256(binaryBytes(v), binaryMask)));
-        found = _mm256_or_si256(found,
-                                _mm256_or_si256(_mm256_and_si256(euc, eucMask), _mm256_and_si256(leads, leadMask)));
+        found = _mm256_or_si256(
+            found, _mm256_or_si256(_mm256_and_si256(euc, eucMask), _mm256_and_si256(leads, leadMask)));
     }
     return maskOf(found) != 0;
 }

@@ -13,7 +13,8 @@ bool anyBinary(const std::uint8_t*& p, const std::uint8_t* end);
 
 // As anyRareByte: the bytes that may set a flag missing from the report;
 // wantBinary, wantEuc and wantLeads say which of them are missing.
-bool anyRareByte(const std::uint8_t*& p, const std::uint8_t* end, bool wantBinary, bool wantEuc, bool wantLeads);
+bool anyRareByte(const std::uint8_t*& p, const std::uint8_t* end, bool wantBinary, bool wantEuc,
+                 bool wantLeads);
 
 // As skipUtf8Vectors, carrying the continuations still expected (bits 0-1
 // of the next chunk) and whether a three-byte sequence was read whole.
