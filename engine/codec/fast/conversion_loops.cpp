@@ -144,52 +144,70 @@ template <CodeKind Out>
     }
 }
 
-// A run of the characters that make up most Japanese text, read and
-// written in one tight loop while no exchange is on: EUC and Shift-JIS
-// kanji pairs, JIS pairs in a JIS X 0208 mode, and UTF-8 sequences of two
-// and three bytes (but the mark). Returns where the run ends.
+// One of the characters that make up most Japanese text, at p with nothing
+// held before it: EUC and Shift-JIS kanji pairs, JIS pairs in a JIS X 0208
+// mode, and UTF-8 sequences of two and three bytes (but the mark). Written,
+// its flags gathered and p moved past it; false, and nothing done, for any
+// other. NearEnd: fewer than four bytes may be left after p.
+template <CodeKind In, CodeKind Out, bool NearEnd = true>
+[[gnu::always_inline]] inline bool takeKanji(const Codec& conv, std::uint8_t*& out, const std::uint8_t*& p,
+                                             const std::uint8_t* end, ShiftState& shift,
+                                             std::uint32_t& seen) {
+    if constexpr (In == CodeKind::UTF8) {
+        const Quick q = quickUtf8(p, end);
+        if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) return false;
+        if (Out == CodeKind::UTF8 && NearEnd && end - p < 4) {
+            std::memcpy(out, p, static_cast<std::size_t>(q.length));
+            out += q.length;
+        } else {
+            out = encodeQuickUtf8<Out>(conv, out, p, q, shift);
+        }
+        seen |= EIGHT_BIT;
+        p += q.length;
+        return true;
+    } else {
+        if (end - p < 2) return false;
+        const int b0 = p[0], b1 = p[1];
+        if constexpr (In == CodeKind::EUC) {
+            if (!isEucByte(b0) || !isEucByte(b1)) return false;
+            seen |= eucPairFlags(b0, b1);
+            out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
+        } else if constexpr (In == CodeKind::SJIS) {
+            // Table entries of 0 mark a byte that is no quick lead or no trail.
+            const int row = quickSjisRow[b0], cell = quickSjisCell[b1];
+            if (row == 0 || cell == 0) return false;
+            seen |= sjisPairFlagsNoBranch(b0, b1);
+            out = encodeKanji<Out>(conv, out, (row << 8) + cell, shift);
+        } else if constexpr (In == CodeKind::JIS) {
+            const JisMode mode = shift.input.mode;
+            if (mode < JisMode::KANJI1978 || mode > JisMode::NEC || !isJisByte(b0) || !isJisByte(b1))
+                return false;
+            out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
+        } else {
+            return false;
+        }
+        p += 2;
+        return true;
+    }
+}
+
+// The mark still to come, and the Windows mapping, take the encoder's way
+// (Unicode to Unicode maps nothing).
+template <CodeKind In, CodeKind Out>
+bool encoderDecides(const Codec& conv, const ShiftState& shift) {
+    return isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode));
+}
+
+// A run of those characters, read and written in one tight loop while no
+// exchange is on. Returns where the run ends.
 template <CodeKind In, CodeKind Out>
 const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
                                const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+    if (encoderDecides<In, Out>(conv, shift)) return p;
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = conv.sink().limit;
-    const bool kanjiMode = shift.input.mode >= JisMode::KANJI1978 && shift.input.mode <= JisMode::NEC;
-    // The mark still to come, and the Windows mapping, take the encoder's way
-    // (Unicode to Unicode maps nothing).
-    if (isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
-        return p;
-    while (out <= limit) {
-        if constexpr (In == CodeKind::UTF8) {
-            const Quick q = quickUtf8(p, end);
-            if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
-            if (Out == CodeKind::UTF8 && end - p < 4) {
-                std::memcpy(out, p, static_cast<std::size_t>(q.length));
-                out += q.length;
-            } else {
-                out = encodeQuickUtf8<Out>(conv, out, p, q, shift);
-            }
-            seen |= EIGHT_BIT;
-            p += q.length;
-        } else {
-            if (end - p < 2) break;
-            const int b0 = p[0], b1 = p[1];
-            if constexpr (In == CodeKind::EUC) {
-                if (!isEucByte(b0) || !isEucByte(b1)) break;
-                seen |= eucPairFlags(b0, b1);
-                out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
-            } else if constexpr (In == CodeKind::SJIS) {
-                if (!isQuickSjisLead(b0) || !isSjisTrail(b1)) break;
-                seen |= sjisPairFlags(b0, b1);
-                out = encodeKanji<Out>(conv, out, sjisPairToEuc(b0, b1), shift);
-            } else if constexpr (In == CodeKind::JIS) {
-                if (!kanjiMode || !isJisByte(b0) || !isJisByte(b1)) break;
-                out = encodeKanji<Out>(conv, out, (b0 << 8 | b1) | 0x8080, shift);
-            } else {
-                break;
-            }
-            p += 2;
-        }
+    while (out <= limit && takeKanji<In, Out>(conv, out, p, end, shift, seen)) {
     }
     flags |= seen;
     outRef = out;
@@ -252,8 +270,7 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = conv.sink().limit;
-    if (isUnicode(Out) && (shift.writer.markPending || (In != CodeKind::UTF8 && conv.windowsUnicode)))
-        return p;
+    if (encoderDecides<In, Out>(conv, shift)) return p;
     // A LF that the output keeps as it is.
     [[maybe_unused]] const bool lineFeedsKept =
         conv.outputReturn == ReturnKind::NONE || conv.outputReturn == ReturnKind::LF;
@@ -280,31 +297,12 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
             p = run;
             continue;
         }
-        if constexpr (In == CodeKind::UTF8) {
-            const Quick q = quickUtf8(p, end);
-            if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) break;
-            out = encodeQuickUtf8<Out>(conv, out, p, q, shift);
-            seen |= EIGHT_BIT;
-            p += q.length;
-        } else {
-            const int b0 = p[0], b1 = p[1];
-            if constexpr (In == CodeKind::EUC) {
-                if (!isEucByte(b0) || !isEucByte(b1)) break;
-                seen |= eucPairFlags(b0, b1);
-                out = encodeKanji<Out>(conv, out, b0 << 8 | b1, shift);
-            } else {
-                const int row = quickSjisRow[b0], cell = quickSjisCell[b1];
-                if (row == 0 || cell == 0) break;
-                seen |= sjisPairFlagsNoBranch(b0, b1);
-                out = encodeKanji<Out>(conv, out, (row << 8) + cell, shift);
-            }
-            p += 2;
-        }
+        if (!takeKanji<In, Out, false>(conv, out, p, end, shift, seen)) break;
     }
     flags |= seen;
     outRef = out;
 #else
-    (void)conv, (void)outRef, (void)end, (void)shift, (void)flags;
+    (void)conv, (void)outRef, (void)end, (void)shift, (void)flags, (void)returnKind;
 #endif
     return p;
 }
@@ -319,7 +317,7 @@ const std::uint8_t* convertJisRun(const Codec& conv, std::uint8_t*& outRef, cons
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = conv.sink().limit;
-    if (isUnicode(Out) && (shift.writer.markPending || conv.windowsUnicode)) return p;
+    if (encoderDecides<CodeKind::JIS, Out>(conv, shift)) return p;
     JisMode mode = shift.input.mode;
     while (end - p >= 20 && out <= limit) {
         const int b0 = p[0];
@@ -375,12 +373,16 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
             const bool asciiReads =
                 In == CodeKind::UTF8 ||
                 (!isKanjiMode(shift.input.mode) && (In != CodeKind::JIS || !isKanaShift(shift.input.mode)));
+            // Where the mixed loops had room to look and took nothing, neither
+            // would the run loops below.
+            bool looked = false;
             if (In == CodeKind::JIS && mixesAscii<CodeKind::EUC, Out> && direct) {
                 const std::uint8_t* const run = convertJisRun<Out>(conv, out, p, end, shift, flags);
                 if (run != p) {
                     p = run;
                     continue;
                 }
+                looked = end - p >= 20 && !encoderDecides<In, Out>(conv, shift);
             }
             // (The mark at the very start of UTF-8 input is dropped on the way below.)
             if (mixesAscii<In, Out> && direct && asciiReads &&
@@ -391,12 +393,13 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
                     p = run;
                     continue;
                 }
+                looked = end - p >= 20 && !encoderDecides<In, Out>(conv, shift);
             }
-            if (asciiReads && isPrintable(*p)) {
+            if (!looked && asciiReads && isPrintable(*p)) {
                 out = writeAsciiRun<Out>(conv, out, p, end, shift);
                 continue;
             }
-            if (direct) {
+            if (direct && !looked) {
                 const std::uint8_t* const run = convertRun<In, Out>(conv, out, p, end, shift, flags);
                 if (run != p) {
                     p = run;
