@@ -114,11 +114,10 @@ const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end,
 #if defined(__SSE2__)
     const std::uint8_t* const start = p;
     unsigned carry = 0, lastHigh = 0;
-    const __m128i lineFeed = _mm_set1_epi8(lineFeeds ? LF : 0x20);  // 0x20: a LF is a control like any other
     while (end - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const Utf8Chunk chunk(v);
-        const unsigned lineFeedBits = maskOf(_mm_cmpeq_epi8(v, lineFeed));
+        const unsigned lineFeedBits = lineFeeds ? maskOf(_mm_cmpeq_epi8(v, _mm_set1_epi8(LF))) : 0;
         // As signed bytes, the controls are -1 < b < 0x20, and DEL.
         const unsigned controls = maskOf(_mm_or_si128(
             _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-1)), _mm_cmplt_epi8(v, _mm_set1_epi8(0x20))),
