@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Benchmarks zekt against GNU iconv and nkf on two corpora (edict, and the
-# kanji-dense mecab-ipadic sources) and writes docs/benchmarks.md. `make bench`
-# builds build/ in Release first; run alone without build/bin/zekt, this
-# script builds a zekt of its own in bench/out/.
+# kanji-dense mecab-ipadic sources) and in place on a tree of small files,
+# and writes docs/benchmarks.md. `make bench` builds build/ in Release first;
+# run alone without build/bin/zekt, this script builds a zekt of its own in
+# bench/out/.
 #   BENCH_ROUNDS      rounds of interleaved runs (default 5)
 #   BENCH_NKF_ROUNDS  rounds in which nkf runs, the first ones (default 2)
 #   BENCH_SIZE        edict corpus size in MB (default 100)
 #   BENCH_CALLGRIND   0 skips the instruction counts under callgrind (default 1)
 #   ZEKT              the zekt binary to time (default build/bin/zekt)
+#   BENCH_BASELINE    an older zekt binary whose instructions per byte and
+#                     in-place time are reported beside ZEKT's (default none)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,4 +38,5 @@ fi
 
 exec python3 bench/bench.py --zekt "$zekt" --floor "$floor" \
   --rounds "${BENCH_ROUNDS:-5}" --nkf-rounds "${BENCH_NKF_ROUNDS:-2}" \
-  --size "${BENCH_SIZE:-100}" --callgrind "${BENCH_CALLGRIND:-1}"
+  --size "${BENCH_SIZE:-100}" --callgrind "${BENCH_CALLGRIND:-1}" \
+  --baseline "${BENCH_BASELINE:-}"
