@@ -37,11 +37,12 @@ constexpr Form forms[] = {
     {"UTF-8", "-U8", "-u8"}, {"UTF-16LE", "-U16LE", "-u16le"}, {"UTF-16BE", "-U16BE", "-u16be"},
 };
 
+// What a run wrote: the output, or what check mode printed.
 std::string plainPath(const std::vector<std::string>& options, const std::string& input) {
     MemoryConverter conv(input);
     conv.perByte = true;
     runOptions(conv, options);
-    return conv.outputBytes;
+    return conv.outputBytes + conv.printed;
 }
 
 // The block path with vectors no wider than level.
@@ -49,10 +50,20 @@ std::string blockPath(const std::vector<std::string>& options, const std::string
     MemoryConverter conv(input);
     conv.vectorLevel = level;
     runOptions(conv, options);
-    return conv.outputBytes;
+    return conv.outputBytes + conv.printed;
 }
 
-constexpr VectorLevel levels[] = {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2};
+// The block path at every vector width the machine has gives what the
+// plain path gives.
+void expectEveryWidthAsPlain(const std::vector<std::string>& options, const std::string& input) {
+    SCOPED_TRACE(::testing::PrintToString(options));
+    const std::string plain = plainPath(options, input);
+    ASSERT_FALSE(plain.empty());  // or the comparison proves nothing
+    for (const VectorLevel level : {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2}) {
+        if (level > machineVectorLevel()) continue;
+        EXPECT_TRUE(blockPath(options, input, level) == plain) << "vector level " << static_cast<int>(level);
+    }
+}
 
 TEST(LongText, EveryDirectionAsGlibcAndThePlainPath) {
     const std::string text = longText();
@@ -71,16 +82,14 @@ TEST(LongText, EveryDirectionAsGlibcAndThePlainPath) {
                 EXPECT_TRUE(block == *expected);  // not printed: 200 KB
             }
             EXPECT_TRUE(block == plainPath(options, *input));
-            for (const VectorLevel level : levels) {
-                if (level > machineVectorLevel()) continue;
-                EXPECT_TRUE(blockPath(options, *input, level) == block);
-            }
+            expectEveryWidthAsPlain(options, *input);
             // Detected, and with the line ends rewritten.
-            if (!std::string_view(from.inputOption).starts_with("-U16")) {
-                const std::vector<std::string> detected = {to.outputOption, "-cl"};
-                EXPECT_TRUE(convertWith(detected, *input) == plainPath(detected, *input));
-            }
+            if (!std::string_view(from.inputOption).starts_with("-U16"))
+                expectEveryWidthAsPlain({to.outputOption, "-cl"}, *input);
         }
+        // Check mode: detected (the settled scans) and forced.
+        expectEveryWidthAsPlain({"-c"}, *input);
+        expectEveryWidthAsPlain({from.inputOption, "-c"}, *input);
     }
 }
 
