@@ -59,9 +59,10 @@ public:
     virtual ~Codec() = default;
 
     // Detection and the line ends of one block. forms carries the checks of
-    // the raw bytes across blocks.
+    // the raw bytes across blocks. refuseBinary: binary evidence makes the
+    // kind NOT_TEXT.
     void scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
-                   ReturnKind& returnKind, DetectReport& report);
+                   ReturnKind& returnKind, DetectReport& report, bool refuseBinary);
 
     // The single way a character reaches the output.
     void writeChar(CharCode c, ShiftState& shift) { sink_.next = writeCharAt(room(sink_.next), c, shift); }

@@ -93,6 +93,31 @@ const std::uint8_t* skipCommonUtf8(const std::uint8_t* p, const std::uint8_t* en
     return p;
 }
 
+// Latin text in UTF-8 (German, French, a table's no-break spaces, ×): a
+// two-byte sequence of the Latin-1 supplement's text (C2 A0 to C3 BF).
+// From C2 A1 and C3 A1 up it could also be an EUC kanji (and C3 a
+// half-width kana of Shift-JIS): then it counts only beside an ASCII
+// letter, as an accented letter stands in a word, or before a space, as a
+// sign does (© 2026).
+constexpr bool isAsciiLetter(int b) { return in(b | 0x20, 'a', 'z'); }
+
+constexpr LatinPair stepLatin(LatinPair s, int b) {
+    if (s == LATIN_FOUND) return LATIN_FOUND;
+    if (b < 0x80) {
+        if (s == LATIN_PAIR_READ && (isAsciiLetter(b) || b == ' ')) return LATIN_FOUND;
+        return isAsciiLetter(b) ? LATIN_AFTER_LETTER : LATIN_AFTER_OTHER;
+    }
+    const bool afterLetter = s == LATIN_AFTER_LETTER;
+    if (b == 0xC2) return afterLetter ? LATIN_C2_AFTER_LETTER : LATIN_C2;
+    if (b == 0xC3) return afterLetter ? LATIN_C3_AFTER_LETTER : LATIN_C3;
+    const bool c2 = s == LATIN_C2 || s == LATIN_C2_AFTER_LETTER,
+               c3 = s == LATIN_C3 || s == LATIN_C3_AFTER_LETTER;
+    if ((c2 && !in(b, 0xA0, 0xBF)) || (c3 && !isUtf8Continuation(b)) || (!c2 && !c3))
+        return LATIN_AFTER_OTHER;
+    if (b <= 0xA0) return LATIN_FOUND;  // no EUC byte
+    return s == LATIN_C2_AFTER_LETTER || s == LATIN_C3_AFTER_LETTER ? LATIN_FOUND : LATIN_PAIR_READ;
+}
+
 // Up to three continuation bytes at the start of the input are the end of
 // a character cut off before it: they break nothing, but such a start needs
 // three wide sequences, not one, for the verdict.
@@ -119,8 +144,19 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
     int state = check.utf8;
     std::uint8_t seen = 0;
     if (shortcuts && report.has(detect::BROKEN) && report.has(detect::WIDE)) p = end;
+    // The shortcuts pass over two-byte sequences unseen: until a Latin one
+    // has been found (or a wide sequence makes it moot), they pass over
+    // ASCII alone.
+    LatinPair latin = check.latin;
+    const auto latinMoot = [&] {
+        return latin == LATIN_FOUND || report.has(detect::WIDE) || ((seen & WIDE) && counted());
+    };
     while (p < end) {
-        if (shortcuts && state == IDLE && counted()) {
+        if (shortcuts && state == IDLE && counted() && !latinMoot()) {
+            const std::uint8_t* const next = skipAscii(p, end);
+            if (next != p) latin = stepLatin(stepLatin(latin, *p), next[-1]);
+            if ((p = next) == end) break;
+        } else if (shortcuts && state == IDLE && counted()) {
             bool wide = false;
             int open = 0;
             p = skipUtf8Vectors(p, end, open, wide, level);
@@ -133,6 +169,7 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
             p = skipCommonUtf8(p, end, seen);
             if (p == end) break;
         }
+        latin = stepLatin(latin, *p);
         const std::uint8_t step = utf8Steps[static_cast<std::size_t>(state)][*p++];
         check.wideSequences += (step & WIDE) != 0;
         seen |= step;
@@ -140,6 +177,7 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
     }
     if ((seen & WIDE) && counted()) report.set(detect::WIDE);
     if (seen & BROKEN) report.set(detect::BROKEN);
+    check.latin = latin;
     check.utf8 = state;
 }
 
@@ -258,6 +296,15 @@ bool utf8Undecided(const DetectReport& r, const FormCheck& check, const InputBuf
            buffer.start + buffer.count - check.firstEightBit < utf8Window;
 }
 
+// Once the wait for a wide sequence is over, text that stayed well-formed
+// UTF-8 through it with Latin text in it is UTF-8, unless the input ends
+// inside a sequence or begins inside one (as Shift-JIS kanji whose lead
+// and ASCII trail surround a kana pair would).
+bool utf8AtEndOfWait(const DetectReport& r, const FormCheck& check, const InputBuffer& buffer) {
+    return !r.has(detect::BROKEN) && check.latin == LATIN_FOUND && check.startTrails == 0 &&
+           (!buffer.last || check.utf8 == IDLE);
+}
+
 // Evidence ranks the byte order mark and JIS over UTF-8 over Shift-JIS over
 // EUC. Without any the code stays open, and so it does for 8-bit text that
 // the next block may still show in another light, until the input ends.
@@ -269,6 +316,7 @@ CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffe
     if (!r.has(detect::EIGHT_BIT)) return CodeKind::ASCII;
     if (!buffer.last && (cutAtBlockEnd(check, scanned) || utf8Undecided(r, check, buffer)))
         return CodeKind::ASCII;
+    if (utf8AtEndOfWait(r, check, buffer)) return CodeKind::UTF8;
     if (r.has(detect::SJIS_LEAD) || r.has(detect::SJIS_ONLY)) return CodeKind::SJIS;
     return CodeKind::EUC;
 }
@@ -276,7 +324,7 @@ CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffe
 }  // namespace
 
 void Codec::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
-                      ReturnKind& returnKind, DetectReport& report) {
+                      ReturnKind& returnKind, DetectReport& report, bool refuseBinary) {
     const bool open = kind == CodeKind::ASCII;
     if (open) checkUtf8(buffer, forms, report, !perByte, vectorLevel);
     if (perByte)
@@ -286,7 +334,7 @@ void Codec::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& 
     // Up to the first 8-bit byte the legacy forms hold nothing.
     if (open && report.has(detect::EIGHT_BIT)) checkLegacyForms(buffer, forms, report);
     if (open) kind = verdict(report, forms, buffer, state);
-    if (binaryCheck && report.has(detect::BINARY)) kind = CodeKind::NOT_TEXT;
+    if (refuseBinary && report.has(detect::BINARY)) kind = CodeKind::NOT_TEXT;
 }
 
 }  // namespace zekt

@@ -60,10 +60,12 @@ using CharCode = std::int32_t;
 // a pair/triple exactly as read, or a UTF-8 character (utf8Char).
 using RawCode = std::int32_t;
 
-// UTF-8 input: a code point travels as utf8Char | cp, an ill-formed sequence
-// as utf8IllFormed; neither collides with a legacy RawCode.
+// UTF-8 input: a code point travels as utf8Char | cp. A piece of input that
+// makes no character (an ill-formed UTF-8 sequence, a lead byte or a single
+// shift that nothing completed) travels as illFormed, which every input
+// converter writes as the substitute; neither collides with a legacy RawCode.
 inline constexpr RawCode utf8Char = 0x1000000;
-inline constexpr RawCode utf8IllFormed = 0x2000000;
+inline constexpr RawCode illFormed = 0x2000000;
 
 // Characters that no EUC form carries into every output travel as
 // themselves, above every EUC form: a code point read from UTF-8
@@ -125,7 +127,7 @@ struct DecodeState {
 
 // What a byte showed to stand alone before it, to be written first: a CR
 // or an ESC that nothing completed, the bytes of an escape sequence that
-// UTF-8 does not know, or an ill-formed UTF-8 piece (utf8IllFormed).
+// UTF-8 does not know, or a piece that makes no character (illFormed).
 struct StandAlone {
     std::array<RawCode, 3> codes{};
     int count = 0;
@@ -197,6 +199,18 @@ struct DetectReport {
 // have been read.
 inline constexpr std::int64_t utf8Window = 1 << 16;
 
+// Where the bytes stand in the search for Latin text in UTF-8 (detection.cpp).
+enum LatinPair : std::uint8_t {
+    LATIN_AFTER_OTHER,   // the start, or a byte that is none of these
+    LATIN_AFTER_LETTER,  // an ASCII letter
+    LATIN_C2,            // C2 or C3, and whether a letter came before it
+    LATIN_C2_AFTER_LETTER,
+    LATIN_C3,
+    LATIN_C3_AFTER_LETTER,
+    LATIN_PAIR_READ,  // a pair EUC could also read, waiting for a letter after it
+    LATIN_FOUND,
+};
+
 // The checks of the raw bytes against the encoding forms, carried across
 // blocks while the input code is open; detection.cpp reads the states.
 struct FormCheck {
@@ -204,6 +218,7 @@ struct FormCheck {
     int startTrails = 0;                   // continuation bytes passed over at the start of the input
     bool startRead = false;                // past them
     int wideSequences = 0;                 // 3- and 4-byte sequences counted after such a start
+    LatinPair latin = LATIN_AFTER_OTHER;   // how far Latin text in UTF-8 has been seen
     std::array<std::uint8_t, 2> legacy{};  // EUC and Shift-JIS, read from the first byte and the second
     bool legacyDone = false;               // nothing the legacy forms show can change any more
     std::int64_t firstEightBit = -1;       // input offset of the first byte from 0x80 up

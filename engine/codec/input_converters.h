@@ -63,7 +63,7 @@ inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 // sequence, become the substitute.
 inline CharCode utf8CharCode(const Codec& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
-    if (r == utf8IllFormed) return substitute(shift);
+    if (r == illFormed) return substitute(shift);
     if (isUnicode(conv.outputCode) && !anyExchange(conv)) return r;
     const CharCode c = unicodeToEuc(static_cast<char32_t>(r - utf8Char), conv.windowsUnicode);
     switch (conv.outputCode) {
@@ -96,6 +96,9 @@ std::uint8_t* emitSjis(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& sh
 template <CodeKind In, typename Write>
 std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
                      Write write) {
+    if constexpr (In != CodeKind::UTF8) {
+        if (r == illFormed) return write(out, substitute(shift), shift);
+    }
     if constexpr (In == CodeKind::JIS) {
         return write(out, jisCharCode(r, shift.input.mode), shift);
     } else if constexpr (In == CodeKind::SJIS) {

@@ -82,7 +82,7 @@ RawCode decodeFreshUtf8(int c, ReturnKind& returnKind, DecodeState& state, Detec
     if (c >= 0x80) {
         report.set(detect::EIGHT_BIT);
         const Utf8Lead lead = utf8Lead(c);
-        if (lead.needed == 0) return utf8IllFormed;
+        if (lead.needed == 0) return illFormed;
         state = DecodeState::utf8(c & (0x7F >> (lead.needed + 1)), lead.needed, lead.low, lead.high);
         return 0;
     }
@@ -106,11 +106,14 @@ RawCode continueUtf8(int c, DecodeState& state) {
     return needed == 0 ? utf8Char | bits : 0;
 }
 
-// What an undecided block left held, as UTF-8 reads it: a lone CR, or the
-// bytes of an escape sequence that UTF-8 does not know.
+// What an undecided block left held, as UTF-8 reads it: a lone CR, the
+// bytes of an escape sequence that UTF-8 does not know, or a first byte
+// that is no character of its own.
 void addCarried(StandAlone& alone, const DecodeState& carried) {
     if (carried.holdsLoneCr() || carried.holdsLoneEsc()) {
         alone.add(carried.held);
+    } else if (carried.holdsByte() || carried.inTriple()) {
+        alone.add(illFormed);
     } else if (carried.inEscape()) {
         alone.add(ESC);
         alone.add(carried.held);
@@ -126,7 +129,7 @@ RawCode decodeUtf8Byte(int c, ReturnKind& returnKind, DecodeState& state, Detect
             if (state.utf8Allows(c)) return continueUtf8(c, state);
             // The sequence so far is one ill-formed piece; c starts afresh.
             state = DecodeState{};
-            if (alone != nullptr) alone->add(utf8IllFormed);
+            if (alone != nullptr) alone->add(illFormed);
         } else {
             const DecodeState carried = state;
             state = DecodeState{};
@@ -179,8 +182,10 @@ RawCode decodeByte(int c, CodeKind inputKind, ReturnKind& returnKind, DecodeStat
             if (isJisByte(held) && isJisByte(c)) return held * 0x100 + c;
             if (isSjisLead(held) && isSjisTrail(c)) return held * 0x100 + c;
             if (isEucByte(held) && isEucByte(c)) return held * 0x100 + c;
+            // No partner: the held byte is written as the substitute (so
+            // that nothing vanishes unreported) and c starts afresh.
+            if (alone != nullptr) alone->add(illFormed);
         }
-        // No partner: the held byte is dropped and c starts afresh.
     }
     return decodeFreshByte(c, inputKind, returnKind, state, report, shift);
 }

@@ -13,7 +13,7 @@
 namespace zekt {
 namespace {
 
-constexpr std::uint8_t illFormed = 0xFF;
+constexpr std::uint8_t illFormedByte = 0xFF;
 
 constexpr bool isHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool isLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -143,14 +143,14 @@ std::uint8_t* Utf16Transcoder::unit(char32_t u, std::uint8_t* out) {
             return putUtf8(out, cp);
         }
         highSurrogate_ = 0;
-        *out++ = illFormed;
+        *out++ = illFormedByte;
     }
     if (isHighSurrogate(u)) {
         highSurrogate_ = u;
         return out;
     }
     if (isLowSurrogate(u)) {
-        *out++ = illFormed;
+        *out++ = illFormedByte;
         return out;
     }
     return putUtf8(out, u);
@@ -199,8 +199,8 @@ int Utf16Transcoder::transcode(std::span<const std::uint8_t> in, std::uint8_t* o
     for (; i + 1 < in.size(); i += 2) out = unit(unitAt(i), out);
     if (i < in.size()) heldByte_ = in[i];
     if (last) {
-        if (highSurrogate_ != 0) *out++ = illFormed;
-        if (heldByte_ >= 0) *out++ = illFormed;
+        if (highSurrogate_ != 0) *out++ = illFormedByte;
+        if (heldByte_ >= 0) *out++ = illFormedByte;
         highSurrogate_ = 0;
         heldByte_ = -1;
     }

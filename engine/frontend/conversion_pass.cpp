@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "as_read.h"
 #include "converter.h"
 #include "fast/block_shortcuts.h"
 #include "input_converters.h"
@@ -192,13 +193,17 @@ private:
         return Storage(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size))));
     }
 
-    bool scans() const { return conv_.checkOnly || conv_.outputCode != CodeKind::AS_READ; }
+    // Written as read (-nk): only an exchange needs the code known.
+    bool asRead() const { return conv_.outputCode == CodeKind::AS_READ && !conv_.checkOnly; }
+    bool scans() const { return !asRead() || anyExchange(conv_); }
+    // Text written as read is never refused.
+    bool refusesBinary() const { return conv_.binaryCheck && !asRead(); }
 
     // UTF-16 is read when forced, and told by its byte order mark at the
     // very start when detected (or when the mark is to pick the order);
     // it is then read as UTF-8, its code settled.
     void settleUtf16() {
-        const bool detects = conv_.inputCode == CodeKind::DETECT && scans();
+        const bool detects = conv_.inputCode == CodeKind::DETECT && (scans() || asRead());
         if (!isUtf16(conv_.inputCode) && !detects) return;
         CodeKind order = conv_.inputCode;
         if (detects || conv_.inputMarkDecides) {
@@ -208,6 +213,10 @@ private:
         }
         if (order == CodeKind::ASCII) return;
         utf16Order_ = order;
+        if (asRead()) {
+            inputCode_ = kind_ = order;  // its code units as read
+            return;
+        }
         inputCode_ = kind_ = CodeKind::UTF8;
         blocks_.readUtf16(order, conv_.vectorLevel, conv_.perByte);
     }
@@ -219,7 +228,7 @@ private:
             if (scans && block.start < static_cast<int>(utf8Bom.size())) noteByteOrderMark(block);
             if (conv_.checkOnly) {
                 withdrawProvisionalVerdict();
-                conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
+                conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_, refusesBinary());
                 if (kind_ == CodeKind::NOT_TEXT) return NOT_TEXT;
                 continue;
             }
@@ -245,22 +254,29 @@ private:
 
     // false if the block was refused as not text.
     bool convertBlock(const InputBuffer& block) {
-        if (conv_.outputCode == CodeKind::AS_READ) {
-            converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+        if (!scans()) {
+            asRead_.convert(conv_, block, kind_);
             return true;
         }
         if (canFuse(block)) {
-            converterOf(kind_)(conv_, block, convertState_, shift_, report_, returnKind_);
+            convertWith(block, report_, returnKind_);
             scanState_ = convertState_;
             return true;
         }
-        conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_);
+        conv_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_, refusesBinary());
         if (kind_ == CodeKind::NOT_TEXT) return false;
         // 8-bit text with the code still open waits, kept, for the verdict.
         if (kind_ == CodeKind::ASCII && report_.has(detect::EIGHT_BIT) && keep(block)) return true;
         convertKept();
-        converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+        convertWith(block, scratchReport_, scratchReturn_);
         return true;
+    }
+
+    void convertWith(const InputBuffer& block, DetectReport& report, ReturnKind& returnKind) {
+        if (asRead())
+            asRead_.convert(conv_, block, kind_);
+        else
+            converterOf(kind_)(conv_, block, convertState_, shift_, report, returnKind);
     }
 
     // false if there is no room, which the detection's window rules out.
@@ -279,7 +295,7 @@ private:
                                     .count = std::min(blockSize_, keptCount_ - done),
                                     .capacity = blockSize_,
                                     .start = keptStart_ + done};
-            converterOf(kind_)(conv_, block, convertState_, shift_, scratchReport_, scratchReturn_);
+            convertWith(block, scratchReport_, scratchReturn_);
         }
         keptCount_ = 0;
     }
@@ -295,11 +311,12 @@ private:
     // block that might be refused is scanned first, so that none of it is
     // written.
     bool canFuse(const InputBuffer& block) const {
-        if (conv_.perByte || kind_ == CodeKind::ASCII) return false;
+        if (conv_.perByte || kind_ == CodeKind::ASCII || asRead())
+            return false;  // -nk's writer reads no report
         const bool alike =
             scanState_ == convertState_ ||
             (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) && holdsAtMostJisByte(convertState_));
-        return alike && !(conv_.binaryCheck && mayMarkBinary(block, conv_.vectorLevel));
+        return alike && !(refusesBinary() && mayMarkBinary(block, conv_.vectorLevel));
     }
 
     static bool holdsAtMostJisByte(const DecodeState& state) {
@@ -321,13 +338,28 @@ private:
     // What the input left held, the kana held back, and the return to ASCII
     // that JIS output always ends with (ESC ( B, whatever the ASCII mode).
     void finishOutput() {
-        if (convertState_.holdsLoneCr()) conv_.writeChar(CR, shift_);
-        if (convertState_.holdsLoneEsc()) conv_.writeChar(ESC, shift_);
-        if (convertState_.inUtf8Sequence()) conv_.writeChar(substitute(shift_), shift_);
+        if (asRead()) return asRead_.finish(conv_, kind_);
+        writeLeftHeld(convertState_);
         if (shift_.writer.heldKana != 0) conv_.writeChar(0, shift_);
         if (conv_.outputCode == CodeKind::JIS && shift_.output.mode != JisMode::ASCII) {
             OutputSink& sink = conv_.sink();
             sink.next = putCodeBytes(conv_.room(sink.next), ESC_PAREN_B);
+        }
+    }
+
+    // What the end of the input left unfinished: a lone CR or ESC, or an
+    // escape sequence cut short, as read; a character begun, as the
+    // substitute, so that no byte vanishes unreported.
+    void writeLeftHeld(const DecodeState& held) {
+        if (held.holdsLoneCr() || held.holdsLoneEsc()) {
+            conv_.writeChar(held.held, shift_);
+        } else if (held.holdsByte() || held.inTriple() || held.inUtf8Sequence()) {
+            conv_.writeChar(substitute(shift_), shift_);
+        } else if (held.inEscape()) {
+            conv_.writeChar(ESC, shift_);
+            conv_.writeChar(held.held, shift_);
+        } else if (held.inFourByteEscape()) {
+            for (const CharCode c : {ESC, CharCode{'$'}, CharCode{'('}}) conv_.writeChar(c, shift_);
         }
     }
 
@@ -348,6 +380,7 @@ private:
     int bomMatched_ = 0;
     int keptCount_ = 0;
     std::int64_t keptStart_ = 0;
+    AsReadWriter asRead_;
     DetectReport scratchReport_;  // what the conversion's own reading saw: dropped
     ReturnKind scratchReturn_ = ReturnKind::NONE;
 };

@@ -121,9 +121,76 @@ TEST(Detection, Utf8Window) {
         EXPECT_EQ(beyond.checked, UTF8);  // the check withdraws provisional EUC
         EXPECT_EQ(beyond.output.substr(0, 3), iconvText("UTF-8", "EUC-JP", "\xC3\xA9"));
     }
-    // To the end of the input, then settled from all it showed.
-    EXPECT_EQ(detect("Café").converted, EUC);
+    // To the end of the input, then settled from all it showed: Latin text
+    // that stayed well-formed is UTF-8.
+    EXPECT_EQ(detect("Café").converted, UTF8);
     EXPECT_EQ(detect("Café, " + encoded(SJIS, "漢字")).converted, SJIS);
+}
+
+// Latin text in UTF-8 that never shows a wide sequence: once the wait is
+// over (the end of the input, or 64 KiB past its first 8-bit byte) it is
+// UTF-8, checked and converted. What EUC and Shift-JIS can also be, with
+// no ASCII beside it, or a sequence the end cuts, stays as it was.
+TEST(Detection, LatinTextAtTheEndOfTheWait) {
+    const std::string far(65537, 'x');
+    const std::vector<std::tuple<const char*, std::string, CodeKind>> cases = {
+        {"German", "Größe und Maße\n", UTF8},
+        {"French", "un café, s'il vous plaît\n", UTF8},
+        {"no-break spaces", "<td>\xC2\xA0</td><td>\xC2\xA0</td>\n", UTF8},
+        {"copyright", "© 2026 zekt\n", UTF8},
+        {"times at the start", "×3\n", UTF8},
+        {"Japanese after the window", "Café " + far + "日本語\n", UTF8},
+        {"lead after the window", "naïve" + far + "\xC3\xA9", UTF8},
+        // Not Latin text: a C1 control, no ASCII beside the pair, a cut end.
+        {"C1 control", "abc\xC2\x80", EUC},
+        {"EUC kanji alone", "\xC4\xB9", EUC},
+        {"half-width kana alone", "\xC3\xBD", EUC},
+        {"cut at the end", "a\xC3\xBD\xC4", EUC},
+        {"Latin-1 é", "caf\xE9 ", EUC},
+        {"broken later", "café, " + encoded(SJIS, "漢字"), SJIS},
+    };
+    for (const auto& [name, input, code] : cases) {
+        SCOPED_TRACE(name);
+        for (const bool perByte : {false, true}) {
+            const Detected d = detect(input, 1024, perByte);
+            EXPECT_EQ(d.checked, code);
+            EXPECT_EQ(d.converted, code);
+            if (code == UTF8) {
+                EXPECT_TRUE(d.output == input);
+            }
+        }
+    }
+}
+
+// A start cut inside a character needs three wide sequences for UTF-8; two
+// leave the code to the other evidence.
+TEST(Detection, CutStartNeedsThreeWideSequences) {
+    for (const bool perByte : {false, true}) {
+        EXPECT_EQ(detect("\x97\xA5本語の", 1024, perByte).converted, UTF8);
+        EXPECT_EQ(detect("\x97\xA5本語の", 1024, perByte).checked, UTF8);
+        EXPECT_EQ(detect("\x97\xA5本語", 1024, perByte).checked, SJIS);
+        EXPECT_EQ(detect("\x97\xA5本語", 1024, perByte).converted, SJIS);
+    }
+}
+
+// A lone wide character at every offset of the 16- and 32-byte chunks, with
+// ASCII on both sides: UTF-8 on every vector width.
+TEST(Detection, LoneWideCharacterAtEveryChunkOffset) {
+    for (std::size_t before = 0; before <= 70; ++before) {
+        const std::string text = std::string(before, 'a') + "円" + std::string(40, 'b');
+        for (const VectorLevel level : {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2}) {
+            if (level > machineVectorLevel()) continue;
+            for (const char* option : {"-c", "-e"}) {
+                MemoryConverter conv(text);
+                conv.vectorLevel = level;
+                runOptions(conv, {option, "-nr"});
+                EXPECT_EQ(conv.detectedCode, UTF8) << before << " " << option;
+                if (option[1] == 'e') {
+                    EXPECT_EQ(conv.outputBytes, encoded(EUC, text)) << before;
+                }
+            }
+        }
+    }
 }
 
 // A binary byte while blocks are kept refuses the input: the blocks before

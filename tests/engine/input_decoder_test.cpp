@@ -61,22 +61,24 @@ TEST(InputDecoder, EverySplitDecodesAsUnsplit) {
         {{"-lf"}, "61 0D 0A 62 0A 63 0D", "61 0A 62 0A 63 0A", ASCII, RK::CR},
         {{"-unix"}, "82 A0 88 9F 0A", "A4 A2 B0 A1 0A", SJIS, RK::LF},
         {{"-j"}, "B0A1 8FB0A1 8EB1", "1B2442 3021 1B242844 3021 1B2849 31 1B2842", EUC, RK::NONE},
-        // The CR after SS3 belongs to the unfinished triple and is dropped with it.
-        {{"-E", "-e"}, "B0 A1 8F 0D", "B0 A1", EUC, RK::NONE},
+        // The CR after SS3 belongs to the unfinished triple, written as the substitute.
+        {{"-E", "-e"}, "B0 A1 8F 0D", "B0 A1 A2 AE", EUC, RK::NONE},
         {{"-e"}, "1B2440 3021 1B2442 3021 1B242844 3021", "B0A1 B0A1 8FB0A1", JIS, RK::NONE},
         {{"-e"}, "1B4B 3021 1B48 61 1B2849 31 1B284A 61 1B2842 62", "B0A1 61 8EB1 61 62", JIS, RK::NONE},
         {{"-e"}, "0E 32 0F 41", "8EB2 41", JIS, RK::NONE},
         {{"-e"}, "1B2640 1B285A 61 1B245A 3021 1B242851 3021", "1B2640 61 B0A1 8FB0A1", JIS, RK::NONE},
         {{"-J", "-e"}, "1B2849 31 20 60 B1 1B2442 3021", "8EB1 20 60 8EB1 B0A1", JIS, RK::NONE},
         {{"-S", "-e"}, "88 9F 87 40 B1 ED 40", "B0 A1 AD A1 8E B1 F9 A1", SJIS, RK::NONE},
-        // Without output conversion nothing is scanned, but forced JIS still reads its kana.
-        {{"-nk", "-J"}, "1B2849 31 0E 32", "8EB1 8EB2", JIS, RK::NONE},
+        // Without output conversion nothing is scanned: forced JIS is written as read.
+        {{"-nk", "-J"}, "1B2849 31 0E 32", "1B2849 31 0E 32", JIS, RK::NONE},
         {{"-e", "-lf"}, "82 A0", "A4 A2", SJIS, RK::NONE, 1022},
         {{"-e", "-lf"}, "0D 0A 82 A0", "0A A4 A2", SJIS, RK::CRLF, 1023, 1021},
-        // A lone ESC at the end goes out like a lone CR; an unfinished
-        // sequence is consumed.
+        // A lone ESC at the end goes out like a lone CR, and so does an
+        // unfinished sequence.
         {{"-e"}, "61 62 63 1B", "61 62 63 1B", ASCII, RK::NONE},
-        {{"-e"}, "61 1B 24", "61", ASCII, RK::NONE},
+        {{"-e"}, "61 1B 24", "61 1B 24", ASCII, RK::NONE},
+        {{"-e"}, "61 1B 28", "61 1B 28", ASCII, RK::NONE},
+        {{"-e"}, "61 1B 24 28", "61 1B 24 28", ASCII, RK::NONE},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.input);
@@ -107,12 +109,12 @@ TEST(InputDecoder, HeldBytesAndEscapes) {
         {{}, "1B 24 42 1B 28 5A", "", "jis jis1983 jisUnknown"},
         {{}, "1B 24 5A", "", "jis jisUnknown"},
         {{}, "1B 4B 30 21 1B 48 30", "B0 A1 30", "jis nec"},
-        // Space is never paired; a first byte before LF is dropped.
-        {{}, "1B 24 40 20 30 21 30 0A", "20 B0 A1 0A", "jis jis1978"},
-        {{"-S"}, "82 0D 41", "0D 41", "eightBit sjisLead"},
+        // Space is never paired; a first byte before LF is the substitute.
+        {{}, "1B 24 40 20 30 21 30 0A", "20 B0 A1 A2 AE 0A", "jis jis1978"},
+        {{"-S"}, "82 0D 41", "A2 AE 0D 41", "eightBit sjisLead"},
         {{"-E"}, "8F 0A 0D", "8F 0A 0D", "eightBit ss3Kanji"},
         {{"-S"}, "8F 40 A1", "BD A1 8E A1", "eightBit sjisLead kana8 ss3Kanji"},
-        {{"-E"}, "A1 A1 A1", "A1 A1", "eightBit kana8"},
+        {{"-E"}, "A1 A1 A1", "A1 A1 A2 AE", "eightBit kana8"},
         {{"-nb"}, "00 41 7F 80 A0", "41 7F 80 A0", "eightBit binary broken"},
     };
     for (const auto& [options, input, output, set] : cases) {

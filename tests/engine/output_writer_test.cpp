@@ -55,7 +55,7 @@ TEST(OutputWriter, LineEndsAndNoConversion) {
     }
     expectVectors({
         {{"-nk"}, "88 9F B0 A1", "88 9F B0 A1"},
-        {{"-nk"}, "1B 24 42 30 21 1B 28 42", "30 21"},
+        {{"-nk"}, "1B 24 42 30 21 1B 28 42", "1B 24 42 30 21 1B 28 42"},
         {{"-nk"}, "61 0A 62 0D", "61 0D0A 62 0D0A"},
         {{"-nk", "-lf"}, "88 9F 0D 0A B0 A1", "88 9F 0A B0 A1"},
     });
