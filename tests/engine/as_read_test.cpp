@@ -95,6 +95,7 @@ TEST(AsRead, ExchangesInTheInputsCode) {
         {{"-nk", "-Z", "-X", "-nr"}, "EF BC A1 EF BD B6 EF BE 9E E4 BA 9C", "41 E3 82 AC E4 BA 9C"},
         {{"-nk", "-Z", "-lf"}, "FF FE 21 FF 0D 00 0A 00", "FF FE 41 00 0A 00"},
         {{"-nk", "-S", "-X", "-nr"}, "B6 B7", "83 4A 83 4C"},
+        {{"-nk", "-S", "-xNOWIN", "-nr"}, "FA 58 87 8D", "8A 94 96 BE 8E A1"},  // ㈱㍾ as 株明治
         {{"-nk", "-Z", "-X", "-nr"},
          "61 1B 24 42 23 41 24 22 1B 28 42 62",
          "61 1B 24 42 1B 28 42 41 1B 24 42 24 22 1B 28 42 62"},

@@ -1,0 +1,53 @@
+// Converting in place loses nothing: a character the input began and never
+// finished refuses the file like one the output cannot carry, and -nk with
+// a line-end option changes the line ends and nothing else.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "scratch_dir.h"
+
+namespace zekt::testing {
+namespace {
+
+int zekt(const ScratchDir& dir, const std::string& arguments) {
+    const std::string command =
+        "cd '" + dir.path().string() + "' && '" ZEKT_BINARY "' " + arguments + " >out 2>err";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(InPlaceLosses, UnfinishedCharacterRefusesTheFile) {
+    const ScratchDir dir;
+    const std::string sjis = "\x93\xFA\x96\x7B\x93";  // 日本 and a lone lead
+    writeFile(dir.path() / "a.txt", sjis);
+    EXPECT_EQ(zekt(dir, "-overwrite -u8 a.txt"), 255);
+    EXPECT_EQ(readFile(dir.path() / "a.txt"), sjis);
+    EXPECT_EQ(readFile(dir.path() / "err"),
+              "a.txt: 1 character has no code in the output; the file is left as it was.\n");
+    EXPECT_EQ(zekt(dir, "-S -u8 a.txt"), 0);
+    EXPECT_EQ(readFile(dir.path() / "out"), "日本〓");
+    EXPECT_EQ(readFile(dir.path() / "err"), "a.txt: 1 character replaced with the substitute mark.\n");
+}
+
+TEST(InPlaceLosses, LineEndsOnlyWithNoKanjiConversion) {
+    const ScratchDir dir;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"euc.txt", "\xA4\xF3\r\n\xA4\xA2\r\n"},                                  // ん あ
+        {"jis.txt", "a\x1B$B$\"\x1B(Bb\r\n"},                                    // escapes kept
+        {"utf16.txt", std::string("\xFF\xFE" "a\0\r\0\n\0\xE5\x65\r\0\n\0", 14)},  // as code units
+        {"latin1.txt", "caf\xE9\r\n"},
+    };
+    const std::vector<std::string> lineFeeds = {
+        "\xA4\xF3\n\xA4\xA2\n", "a\x1B$B$\"\x1B(Bb\n", std::string("\xFF\xFE" "a\0\n\0\xE5\x65\n\0", 10),
+        "caf\xE9\n"};
+    for (const auto& [name, text] : files) writeFile(dir.path() / name, text);
+    EXPECT_EQ(zekt(dir, "-overwrite -nk -lf euc.txt jis.txt utf16.txt latin1.txt"), 0);
+    EXPECT_EQ(readFile(dir.path() / "err"), "");
+    for (std::size_t i = 0; i < files.size(); ++i)
+        EXPECT_EQ(readFile(dir.path() / files[i].first), lineFeeds[i]) << files[i].first;
+}
+
+}  // namespace
+}  // namespace zekt::testing
