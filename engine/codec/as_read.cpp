@@ -133,9 +133,8 @@ void AsReadWriter::convertUnits(Codec& conv, const InputBuffer& block, CodeKind 
         }
         const int unit = bigEndian ? halfUnit_ << 8 | block.data[i] : block.data[i] << 8 | halfUnit_;
         halfUnit_ = -1;
-        const bool surrogate = unit >= 0xD800 && unit <= 0xDFFF;
-        const CharCode c =
-            surrogate || unit < 0x80 ? 0 : unicodeToEuc(static_cast<char32_t>(unit), conv.windowsUnicode);
+        // A surrogate has no character of its own: as read.
+        const CharCode c = unicodeToEuc(static_cast<char32_t>(unit), conv.windowsUnicode);
         if (!anyExchange(conv) || !rewrites(conv, c)) {
             writeRaw(conv, unit, kind);
         } else if (conv.exchangeKana && isHalfWidthKana(c)) {

@@ -145,11 +145,12 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
     std::uint8_t seen = 0;
     if (shortcuts && report.has(detect::BROKEN) && report.has(detect::WIDE)) p = end;
     // The shortcuts pass over two-byte sequences unseen: until a Latin one
-    // has been found (or a wide sequence makes it moot), they pass over
-    // ASCII alone.
+    // has been found (or a wide sequence or a broken form makes it moot),
+    // they pass over ASCII alone.
     LatinPair latin = check.latin;
     const auto latinMoot = [&] {
-        return latin == LATIN_FOUND || report.has(detect::WIDE) || ((seen & WIDE) && counted());
+        return latin == LATIN_FOUND || report.has(detect::WIDE) || report.has(detect::BROKEN) ||
+               ((seen & WIDE) && counted());
     };
     while (p < end) {
         if (shortcuts && state == IDLE && counted() && !latinMoot()) {

@@ -106,14 +106,12 @@ RawCode continueUtf8(int c, DecodeState& state) {
     return needed == 0 ? utf8Char | bits : 0;
 }
 
-// What an undecided block left held, as UTF-8 reads it: a lone CR, the
-// bytes of an escape sequence that UTF-8 does not know, or a first byte
-// that is no character of its own.
+// What an undecided block left held, as UTF-8 reads it: a lone CR, or the
+// bytes of an escape sequence that UTF-8 does not know. (Such a block holds
+// no 8-bit byte: those wait, kept, for the verdict.)
 void addCarried(StandAlone& alone, const DecodeState& carried) {
     if (carried.holdsLoneCr() || carried.holdsLoneEsc()) {
         alone.add(carried.held);
-    } else if (carried.holdsByte() || carried.inTriple()) {
-        alone.add(illFormed);
     } else if (carried.inEscape()) {
         alone.add(ESC);
         alone.add(carried.held);

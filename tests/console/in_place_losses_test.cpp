@@ -34,14 +34,18 @@ TEST(InPlaceLosses, UnfinishedCharacterRefusesTheFile) {
 TEST(InPlaceLosses, LineEndsOnlyWithNoKanjiConversion) {
     const ScratchDir dir;
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"euc.txt", "\xA4\xF3\r\n\xA4\xA2\r\n"},                                  // ん あ
-        {"jis.txt", "a\x1B$B$\"\x1B(Bb\r\n"},                                    // escapes kept
-        {"utf16.txt", std::string("\xFF\xFE" "a\0\r\0\n\0\xE5\x65\r\0\n\0", 14)},  // as code units
+        {"euc.txt", "\xA4\xF3\r\n\xA4\xA2\r\n"},  // ん あ
+        {"jis.txt", "a\x1B$B$\"\x1B(Bb\r\n"},     // escapes kept
+        {"utf16.txt", std::string("\xFF\xFE"
+                                  "a\0\r\0\n\0\xE5\x65\r\0\n\0",
+                                  14)},  // as code units
         {"latin1.txt", "caf\xE9\r\n"},
     };
-    const std::vector<std::string> lineFeeds = {
-        "\xA4\xF3\n\xA4\xA2\n", "a\x1B$B$\"\x1B(Bb\n", std::string("\xFF\xFE" "a\0\n\0\xE5\x65\n\0", 10),
-        "caf\xE9\n"};
+    const std::vector<std::string> lineFeeds = {"\xA4\xF3\n\xA4\xA2\n", "a\x1B$B$\"\x1B(Bb\n",
+                                                std::string("\xFF\xFE"
+                                                            "a\0\n\0\xE5\x65\n\0",
+                                                            10),
+                                                "caf\xE9\n"};
     for (const auto& [name, text] : files) writeFile(dir.path() / name, text);
     EXPECT_EQ(zekt(dir, "-overwrite -nk -lf euc.txt jis.txt utf16.txt latin1.txt"), 0);
     EXPECT_EQ(readFile(dir.path() / "err"), "");

@@ -138,6 +138,7 @@ TEST(Detection, LatinTextAtTheEndOfTheWait) {
         {"French", "un café, s'il vous plaît\n", UTF8},
         {"no-break spaces", "<td>\xC2\xA0</td><td>\xC2\xA0</td>\n", UTF8},
         {"copyright", "© 2026 zekt\n", UTF8},
+        {"sign after a letter at the end", "abc©", UTF8},
         {"times at the start", "×3\n", UTF8},
         {"Japanese after the window", "Café " + far + "日本語\n", UTF8},
         {"lead after the window", "naïve" + far + "\xC3\xA9", UTF8},
@@ -146,6 +147,7 @@ TEST(Detection, LatinTextAtTheEndOfTheWait) {
         {"EUC kanji alone", "\xC4\xB9", EUC},
         {"half-width kana alone", "\xC3\xBD", EUC},
         {"cut at the end", "a\xC3\xBD\xC4", EUC},
+        {"cut at the start", encoded(SJIS, "静海"), SJIS},  // 90 C3 8A 43: a Latin pair inside
         {"Latin-1 é", "caf\xE9 ", EUC},
         {"broken later", "café, " + encoded(SJIS, "漢字"), SJIS},
     };
