@@ -242,7 +242,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
         if (code == OUT_OF_MEMORY) fatalError_ = true;
         if (code == NOT_REGULAR && inPlace) runFailed_ = true;
-        if (code == NO_SUCH_FILE || code == CANNOT_OPEN) inputSkipped_ = true;
+        inputSkipped_ = true;  // status 1, unless the above makes it -1
         return;
     }
     // Appended to itself, a file would grow until the disk is full.
@@ -259,7 +259,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
               messageFor(fileErrors, inPlace && !noMemory ? CANNOT_WRITE : code));
         if (inPlace) runFailed_ = true;
         if (noMemory) fatalError_ = true;
-        if (!inPlace) inputSkipped_ = true;
+        inputSkipped_ = true;
         closeInput();
         return;
     }

@@ -279,6 +279,13 @@ TEST_F(FileProcessing, NamesAndOptionErrorsAsTheFrontEndShowsThem) {
     EXPECT_EQ(masked.printed, (dir_ / "t?ab.txt").string() + ": EUC [LF] \n");
     EXPECT_EQ(masked.errors, "zekt: unknown option: -w\nzekt: for that, use -u8\n" + errorText);
 
+    // Also the name of an output that could not be written.
+    const fs::path big = file("b\tig.txt", large);
+    FileConverter failing;
+    failing.writeLimit = 1000;
+    EXPECT_EQ(run(failing, {"-overwrite", big}), -1);
+    EXPECT_EQ(failing.errors, (dir_ / "b?ig.txt").string() + ": Cannot write a file.\n");
+
     // Also where memory ran out.
     FileConverter starved;
     starved.duringRead = [] { throw std::bad_alloc(); };
