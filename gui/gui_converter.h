@@ -30,6 +30,10 @@ public:
         : m_outputPath(std::move(outputPath)), m_cancel(cancel) {
         regularInputsOnly = true;
         freshOutputs = true;
+        // The log shows a name as dropped, as each file's head line does,
+        // and an option error as the dialog has always shown it.
+        maskNames = false;
+        explainOptionErrors = false;
     }
 
     void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);

@@ -1,11 +1,20 @@
 // run, the command-line walk, and matchOption, the value options.
 #include <cstring>
+#include <string_view>
 
 #include "converter.h"
 #include "option_tables.h"
 
 namespace zekt {
 namespace {
+
+// What zekt calls an option that nkf or iconv spells so; nullptr if none.
+const char* hintFor(std::string_view option) {
+    const std::string_view spelling = option.substr(0, option.find('='));
+    for (const OptionHint& hint : optionHints)
+        if (hint.spelling == spelling) return hint.use;
+    return nullptr;
+}
 
 // The entry whose name equals name, or nullptr; a table ends at a null name.
 const OptionEntry* findOption(const OptionEntry* table, const char* name) {
@@ -69,22 +78,25 @@ int Converter::run(int argc, const char* const* argv) {
     int lastFile = 0;
     bool check = false;
     bool nextIsFile = false;
+    bool restAreFiles = false;
     bool overwrite = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        const bool standardInput = !nextIsFile && std::strcmp(arg, "-") == 0;
-        if (arg[0] == '-' && !nextIsFile && !standardInput) {
+        const bool fileName = nextIsFile || restAreFiles;
+        const bool standardInput = !fileName && std::strcmp(arg, "-") == 0;
+        if (arg[0] == '-' && !fileName && !standardInput) {
             const char* name = arg + 1;
             const OptionEntry* special = findOption(specialOptions, name);
             if (special == nullptr) {
                 if (!matchOption(name)) {
-                    print(1, "%s", optionErrorText);
+                    reportOptionError(arg);
                     return -1;
                 }
                 continue;
             }
             switch (special->value) {
                 case action::NEXT_IS_FILE: nextIsFile = true; break;
+                case action::REST_ARE_FILES: restAreFiles = true; break;
                 case action::CHECK: checkOnly = check = true; break;
                 case action::NO_BINARY_CHECK: binaryCheck = false; break;
                 case action::EXCHANGE_ASCII: exchangeAscii = true; break;
@@ -97,9 +109,9 @@ int Converter::run(int argc, const char* const* argv) {
                 case action::HELP:
                     print(0, "%s\n", bannerText);
                     print(0, "%s", usageText);
-                    return 0;
-                case action::VERSION: print(0, "%s", bannerText); return 0;
-                case action::VERSION_LINE: print(0, "%s\n", bannerText); return 0;
+                    return status();
+                case action::VERSION: print(0, "%s", bannerText); return status();
+                case action::VERSION_LINE: print(0, "%s\n", bannerText); return status();
                 case action::OVERWRITE: overwrite = true; break;
                 case action::WINDOWS_UNICODE: windowsUnicode = true; break;
                 default: break;  // action::IGNORE
@@ -119,7 +131,20 @@ int Converter::run(int argc, const char* const* argv) {
     // otherwise go unnoticed.
     else if (lastFile < argc - 1)
         warnUnusedOptions({argv + lastFile + 1, argv + argc});
-    return fatalError_ || runFailed_ ? -1 : 0;
+    return status();
+}
+
+int Converter::status() const {
+    if (fatalError_ || runFailed_) return -1;
+    return inputSkipped_ ? 1 : 0;
+}
+
+void Converter::reportOptionError(const char* option) {
+    if (explainOptionErrors) {
+        print(1, "%s %s\n", unknownOptionText, option);
+        if (const char* use = hintFor(option)) print(1, "%s %s\n", optionHintText, use);
+    }
+    print(1, "%s", optionErrorText);
 }
 
 void Converter::warnUnusedOptions(std::span<const char* const> options) {

@@ -33,6 +33,7 @@ enum FileError : int {
     NOT_REGULAR = 8,
     CHANGED_MEANWHILE = 9,
     OUT_OF_MEMORY = 10,
+    INPUT_IS_OUTPUT = 11,
 };
 struct ErrorEntry {
     std::int32_t code;  // 0 ends a table
@@ -75,11 +76,16 @@ public:
     // Whether a byte read has failed (not just ended): a pass stops at the
     // first block after which it has (Codec::outputFailed, the output).
     virtual bool inputFailed() { return false; }
+    // Whether the standard output is the regular file with this device and
+    // inode. A front end without a standard output has none.
+    virtual bool standardOutputIs(dev_t, ino_t) { return false; }
 
     virtual ~Converter();
 
-    // Walks a command line (element 0 is skipped). 0, or -1 after an option
-    // error, a failure that ended the run, or an input not read to its end.
+    // Walks a command line (element 0 is skipped). -1 after an option
+    // error, a failure that ended the run, an input not read to its end or
+    // fed back by the output, or a file not written in place; otherwise 1
+    // when an input was missing, could not be opened or was not text; 0.
     int run(int argc, const char* const* argv);
     // Applies an option of the value groups; false if none holds it.
     bool matchOption(const char* name);
@@ -100,6 +106,11 @@ public:
     // instead of writing through it.
     bool regularInputsOnly = false;
     bool freshOutputs = false;
+    // How a front end reports: control characters in a name (which would
+    // break or forge a line) shown as "?"; an option error preceded by the
+    // option and, for a spelling of nkf or iconv, zekt's own.
+    bool maskNames = true;
+    bool explainOptionErrors = true;
 
     // Streams of one file. Results are fileErrors codes, 0 on success.
     // regularOnly refuses with NOT_REGULAR anything but a regular file or
@@ -126,6 +137,11 @@ private:
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
     void warnUnusedOptions(std::span<const char* const> options);
+    void reportOptionError(const char* option);
+    // What run returns for the files so far.
+    int status() const;
+    // The input in hand is the regular file the standard output writes to.
+    bool inputIsStandardOutput();
     // The detail words of a check line, each followed by a blank.
     void printDetails(CodeKind code, const DetectReport& report);
     void printFlag(bool flag, const char* word) {
@@ -133,8 +149,9 @@ private:
     }
 
     bool fatalError_ = false;
-    bool runFailed_ = false;  // an input could not be read or an in-place file written
-    bool readError_ = false;  // readBlock reported an error during the pass
+    bool runFailed_ = false;     // an input could not be read or an in-place file written
+    bool inputSkipped_ = false;  // an input was missing, could not be opened or was not text
+    bool readError_ = false;     // readBlock reported an error during the pass
     std::int64_t substitutes_ = 0;
 
     friend class ConversionPass;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "converter.h"
 
@@ -32,6 +34,7 @@ constexpr ErrorEntry fileErrors[] = {
     {NOT_REGULAR, "Not a regular file"},
     {CHANGED_MEANWHILE, "Changed while being converted; left as it was"},
     {OUT_OF_MEMORY, "No enough memory"},
+    {INPUT_IS_OUTPUT, "Input file is output file"},
     {0, nullptr},
 };
 
@@ -46,6 +49,26 @@ const char* messageFor(const ErrorEntry* table, int code) {
 }
 
 bool isNamed(const char* name) { return name != nullptr && name[0] != '\0'; }
+
+constexpr bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// A name as messages and check lines show it: with mask, a control
+// character (a line feed, a tab, ESC), which would break the line or forge
+// another, becomes "?". Other names are not copied.
+class ShownName {
+public:
+    ShownName(const char* name, bool mask) : name_(name) {
+        const std::string_view text(name);
+        if (!mask || std::ranges::none_of(text, isControl)) return;
+        masked_ = text;
+        std::ranges::replace_if(masked_, isControl, '?');
+    }
+    const char* c_str() const { return masked_.empty() ? name_ : masked_.c_str(); }
+
+private:
+    const char* name_;
+    std::string masked_;
+};
 
 // Where a named output really goes: through a symbolic link to its target,
 // so that replacing the file does not replace the link.
@@ -165,6 +188,11 @@ mode_t Converter::inputPermissions() const {
     return effectivePermissions(fileno(input), st.st_mode & 0777);
 }
 
+bool Converter::inputIsStandardOutput() {
+    struct stat st {};
+    return fstat(fileno(input), &st) == 0 && standardOutputIs(st.st_dev, st.st_ino);
+}
+
 int Converter::closeInput() {
     if (input == nullptr) return NO_STREAM;
     if (input != stdin) std::fclose(input);
@@ -196,8 +224,10 @@ int Converter::closeOutput(bool commit, bool inPlace) {
 // the pass's own failure to get its buffer does; the streams are closed and
 // a named output abandoned on the way out.
 void Converter::processFile(bool check, const char* inputName, const char* outputName) try {
-    const char* inputDisplay = inputName ? inputName : standardInputName;
-    const char* outputDisplay = isNamed(outputName) ? outputName : standardOutputName;
+    const ShownName shownInput(inputName ? inputName : standardInputName, maskNames);
+    const ShownName shownOutput(isNamed(outputName) ? outputName : standardOutputName, maskNames);
+    const char* inputDisplay = shownInput.c_str();
+    const char* outputDisplay = shownOutput.c_str();
     // A file converted onto itself (-overwrite) stays untouched when nothing
     // changes, and a failure to write it spoils that file only, not the run.
     const bool inPlace =
@@ -212,6 +242,14 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
         if (code == OUT_OF_MEMORY) fatalError_ = true;
         if (code == NOT_REGULAR && inPlace) runFailed_ = true;
+        inputSkipped_ = true;  // status 1, unless the above makes it -1
+        return;
+    }
+    // Appended to itself, a file would grow until the disk is full.
+    if (!checkOnly && !isNamed(outputName) && inputIsStandardOutput()) {
+        closeInput();
+        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, INPUT_IS_OUTPUT));
+        runFailed_ = true;
         return;
     }
     const bool writesOutput = !(checkOnly && isNamed(outputName));
@@ -221,6 +259,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
               messageFor(fileErrors, inPlace && !noMemory ? CANNOT_WRITE : code));
         if (inPlace) runFailed_ = true;
         if (noMemory) fatalError_ = true;
+        inputSkipped_ = true;
         closeInput();
         return;
     }
@@ -250,6 +289,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     if (result == NO_MEMORY || result == NOT_TEXT)
         print(1, "%s: %s.\n", inputDisplay, messageFor(convertErrors, result));
     if (result == NO_MEMORY) fatalError_ = true;
+    if (result == NOT_TEXT) inputSkipped_ = true;
     if (readFailed) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANNOT_READ));
         runFailed_ = true;
@@ -268,7 +308,8 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     closeInput();
     closeOutput(false);
     fatalError_ = true;
-    print(1, "%s: %s.\n", inputName ? inputName : standardInputName, messageFor(convertErrors, NO_MEMORY));
+    print(1, "%s: %s.\n", ShownName(inputName ? inputName : standardInputName, maskNames).c_str(),
+          messageFor(convertErrors, NO_MEMORY));
 }
 
 void Converter::reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas) {

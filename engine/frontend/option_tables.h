@@ -1,6 +1,8 @@
 // Constant option tables and the texts the command line prints.
 #pragma once
 
+#include <string_view>
+
 #include "engine_types.h"
 #include "version.h"
 
@@ -32,6 +34,7 @@ enum : std::int32_t {
     OVERWRITE = 11,
     WINDOWS_UNICODE = 12,
     VERSION_LINE = 13,
+    REST_ARE_FILES = 14,
 };
 }  // namespace action
 
@@ -40,7 +43,7 @@ enum : std::int32_t {
 inline constexpr std::int32_t withBom = 0x100;
 
 inline constexpr OptionEntry specialOptions[] = {
-    {"-", action::NEXT_IS_FILE},
+    {"-", action::REST_ARE_FILES},
     {"f", action::NEXT_IS_FILE},
     {"c", action::CHECK},
     {"nb", action::NO_BINARY_CHECK},
@@ -122,6 +125,36 @@ inline constexpr const char* bannerText =
 
 inline constexpr const char* optionErrorText = "zekt: option error! Try, \n\"zekt -h\n\"";
 
+// Lines before the option error text: the option as given, then, for a
+// spelling that users bring from nkf or iconv, what zekt calls it. Each
+// text is followed by a blank, the option or the options, and a line feed.
+inline constexpr const char* unknownOptionText = "zekt: unknown option:";
+inline constexpr const char* optionHintText = "zekt: for that, use";
+
+struct OptionHint {
+    std::string_view spelling;  // as typed, up to an "=" and its value
+    const char* use;
+};
+
+// iconv's -f and -t cannot be told from zekt's own -f (a file name next).
+inline constexpr const char* codeOptionsHint =
+    "the input and output code options (-E -S -J -U8 -U16, -e -s -j -u8 -u16)";
+
+inline constexpr OptionHint optionHints[] = {
+    {"-w", "-u8"},
+    {"--utf8", "-u8"},
+    {"-W", "-U8"},
+    {"-g", "-c"},
+    {"--guess", "-c"},
+    {"-Lu", "-lf"},
+    {"-Lw", "-crlf"},
+    {"-Lm", "-cr"},
+    {"--overwrite", "-overwrite"},
+    {"--in-place", "-overwrite"},
+    {"--from-code", codeOptionsHint},
+    {"--to-code", codeOptionsHint},
+};
+
 // Followed by the options as given, separated by blanks, and a line feed.
 inline constexpr const char* unusedOptionsText = "zekt: options after the last file name apply to no file:";
 
@@ -179,7 +212,8 @@ inline constexpr const char* usageText =
     "*special option\n"
     " -c\t\t: check file type only\n"
     " -overwrite\t: convert each file in place\n"
-    " -f or --\t: filename (use -* filename)\n"
+    " -f\t\t: the next argument is a filename (-f -name)\n"
+    " --\t\t: every later argument is a filename (or use ./*)\n"
     " -nb\t\t: no binary check\n"
     " -nk\t\t: no KANJI code convert\n"
     " -nr\t\t: no RETURN code convert\n"

@@ -1,5 +1,6 @@
 #include "stdio_converter.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,14 @@ int StdioConverter::readBlock(std::uint8_t* data, int capacity) {
 
 void StdioConverter::writeBlock(const std::uint8_t* data, int count) {
     fwrite_unlocked(data, 1, static_cast<std::size_t>(count), output);
+}
+
+// Only a regular file: a terminal or /dev/null read and written at once
+// feeds nothing back.
+bool StdioConverter::standardOutputIs(dev_t device, ino_t inode) {
+    struct stat st {};
+    return fstat(fileno(stdout), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == device &&
+           st.st_ino == inode;
 }
 
 bool StdioConverter::finishStandardOutput() {

@@ -1,6 +1,7 @@
 // The front end over the runtime library's streams that both programs
 // derive from: the bytes and blocks of the file in hand, the check words,
-// and whether a stream has failed. Each program adds its own print.
+// whether a stream has failed and where the standard output goes. Each
+// program adds its own print.
 #pragma once
 
 #include "converter.h"
@@ -17,6 +18,7 @@ public:
     void writeBlock(const std::uint8_t* data, int count) override;
     bool inputFailed() override { return input != nullptr && std::ferror(input) != 0; }
     bool outputFailed() override { return output != nullptr && std::ferror(output) != 0; }
+    bool standardOutputIs(dev_t device, ino_t inode) override;
 
     // At the end of a run: writes what is still buffered for the standard
     // output (check lines, help); false, after its message, if that failed.

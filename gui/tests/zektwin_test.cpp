@@ -171,6 +171,14 @@ private slots:
         QVERIFY(outputFolderEmpty());
     }
 
+    // The log shows a name as dropped, control characters and all, as the
+    // head line of a converted file does.
+    void checkModeKeepsNamesAsDropped() {
+        QTest::mouseClick(control(IDC_RADIO_CHECK), Qt::LeftButton);
+        drop({input("t\tab.txt", eucAiLf)});
+        QCOMPARE(log(), inPath("t\tab.txt") + ": EUC [LF] \n\n1 file checked.\n");
+    }
+
     // A refused input leaves nothing behind, and a name is never a format.
     void refusedInputLeavesNoFile() {
         drop({input("100%s%n.txt", QByteArray("a\0b\n", 4)), inPath("missing.txt")});

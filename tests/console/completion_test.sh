@@ -55,13 +55,16 @@ completion_checks() {
     expect 'zekt a' 'a.txt'
     expect 'zekt -e w' 'with space.txt'
     expect 'zekt s' 'sub'
-    # After -f and -- the next word is a file even when it starts with "-".
+    # After -f the next word is a file even when it starts with "-" ...
     expect 'zekt -f -' '-draft.txt'
-    expect 'zekt -e -- -d' '-draft.txt'
     expect 'zekt -f ' '-draft.txt a.txt b.txt sub with space.txt'
     # ... but only the next word: here the second -f is a file name.
     expect 'zekt -f -f -x' '-x -xASCII8 -xKANA16 -xMS -xNOWIN'
-    expect 'zekt -- a.txt -n' '-nb -nk -nr'
+    expect 'zekt -f -- -x' '-x -xASCII8 -xKANA16 -xMS -xNOWIN'
+    # After -- every word is a file.
+    expect 'zekt -e -- -d' '-draft.txt'
+    expect 'zekt -- a.txt -' '-draft.txt'
+    expect 'zekt -- -f -e -' '-draft.txt'
 }
 
 (mode=plain && source "$script" && completion_checks)

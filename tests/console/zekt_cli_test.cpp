@@ -129,6 +129,11 @@ const std::string banner =
     "zekt - Japanese Code Converter:                          Version  2.2\nCopyright (C) the zekt authors";
 const std::string optionError = "zekt: option error! Try, \n\"zekt -h\n\"";
 
+// What the standard error holds after an option error on option.
+std::string unknownOption(const std::string& option) {
+    return "zekt: unknown option: " + option + "\n" + optionError;
+}
+
 // あ in EUC, and what a default run (SJIS, CR+LF) or -e makes of it.
 const std::string eucA = "\xA4\xA2\n";
 const std::string sjisA = "\x82\xA0\r\n";
@@ -146,12 +151,12 @@ TEST_F(ZektCli, HelpVersionAndOptionErrors) {
         {"-version", {"-version"}, eucA, banner, ""},
         {"--help", {"--help", "-bogus"}, eucA, help, ""},
         {"--version ends its line", {"--version", "missing.txt"}, eucA, banner + "\n", ""},
-        {"no third dash", {"---help"}, eucA, "", optionError, 255},
-        {"case matters", {"-Unix"}, eucA, "", optionError, 255},
-        {"trailing blank", {"-e "}, eucA, "", optionError, 255},
-        {"trailing letters", {"-lfx"}, eucA, "", optionError, 255},
-        {"later files untouched", {"-E", "-zz", "a.txt"}, "", "", optionError, 255},
-        {"earlier files converted", {"a.txt", "-bogus", "a.txt"}, "", sjisA, optionError, 255},
+        {"no third dash", {"---help"}, eucA, "", unknownOption("---help"), 255},
+        {"case matters", {"-Unix"}, eucA, "", unknownOption("-Unix"), 255},
+        {"trailing blank", {"-e "}, eucA, "", unknownOption("-e "), 255},
+        {"trailing letters", {"-lfx"}, eucA, "", unknownOption("-lfx"), 255},
+        {"later files untouched", {"-E", "-zz", "a.txt"}, "", "", unknownOption("-zz"), 255},
+        {"earlier files converted", {"a.txt", "-bogus", "a.txt"}, "", sjisA, unknownOption("-bogus"), 255},
     });
 }
 
@@ -166,15 +171,20 @@ TEST_F(ZektCli, ArgumentsApplyLeftToRight) {
         {"JIS mode waits for -j", {"-jROMAJI", "-e", "a.txt"}, "", eucACrLf, ""},
         {"-c holds for later files", {"a.txt", "-c", "b.txt"}, "", sjisA + "b.txt: EUC [LF] \n", ""},
         {"-f names a file -c", {"-f", "-c"}, "", sjisA, ""},
-        {"-- names a file -e", {"--", "-e", "-e", "a.txt"}, "", sjisA + eucACrLf, ""},
+        {"-- names every later file", {"--", "-e", "-e", "a.txt"}, "", sjisA + sjisA + sjisA, ""},
         {"-f covers one argument", {"-f", "-c", "-c", "a.txt"}, "", sjisA + "a.txt: EUC [LF] \n", ""},
         {"-f last reads stdin", {"-c", "-f"}, eucA, "(stdin): EUC [LF] \n", ""},
         {"-- last reads stdin", {"-e", "-lf", "--"}, eucA, eucA, ""},
         {"a named file means stdin is not read", {"a.txt"}, "stdin\n", sjisA, ""},
-        {"missing file, run goes on", {"missing.txt", "a.txt"}, "", sjisA, "missing.txt: No such a file.\n"},
-        {"missing file under a file", {"a.txt/x"}, "", "", "a.txt/x: No such a file.\n"},
-        {"a directory", {"-c", "sub", "a.txt"}, "", "a.txt: EUC [LF] \n", "sub: Cannot open a file.\n"},
-        {"empty name is no stdin", {"-c", ""}, eucA, "", ": No such a file.\n"},
+        {"missing file, run goes on",
+         {"missing.txt", "a.txt"},
+         "",
+         sjisA,
+         "missing.txt: No such a file.\n",
+         1},
+        {"missing file under a file", {"a.txt/x"}, "", "", "a.txt/x: No such a file.\n", 1},
+        {"a directory", {"-c", "sub", "a.txt"}, "", "a.txt: EUC [LF] \n", "sub: Cannot open a file.\n", 1},
+        {"empty name is no stdin", {"-c", ""}, eucA, "", ": No such a file.\n", 1},
     });
 }
 
@@ -205,7 +215,12 @@ TEST_F(ZektCli, OptionsAfterTheLastFileAreNamed) {
         {"after a file", {"a.txt", "-u8", "-lf"}, "", sjisA, warning + " -u8 -lf\n"},
         {"after -", {"-", "-e"}, eucA, sjisA, warning + " -e\n"},
         {"a trailing --", {"a.txt", "--"}, "", sjisA, warning + " --\n"},
-        {"status kept", {"missing.txt", "-e"}, "", "", "missing.txt: No such a file.\n" + warning + " -e\n"},
+        {"status kept",
+         {"missing.txt", "-e"},
+         "",
+         "",
+         "missing.txt: No such a file.\n" + warning + " -e\n",
+         1},
         {"no file: they apply to stdin", {"-e", "-lf"}, eucA, eucA, ""},
         {"-f makes the last word a file", {"a.txt", "-f", "a.txt"}, "", sjisA + sjisA, ""},
         {"help ends the run first", {"a.txt", "-h"}, "", sjisA + readFile(ZEKT_HELP_TEXT), ""},
@@ -223,14 +238,16 @@ TEST_F(ZektCli, BinaryInputIsRefused) {
          {"-c", "bin.dat", "a.txt"},
          "",
          "a.txt: EUC [LF] \n",
-         "bin.dat: Not a text file.\n"},
-        {"convert writes nothing", {"bin.dat", "a.txt"}, "", sjisA, "bin.dat: Not a text file.\n"},
+         "bin.dat: Not a text file.\n",
+         1},
+        {"convert writes nothing", {"bin.dat", "a.txt"}, "", sjisA, "bin.dat: Not a text file.\n", 1},
         {"blocks before the refusal stay written",
          {"late.dat"},
          "",
          std::string(1024, 'a'),
-         "late.dat: Not a text file.\n"},
-        {"stdin", {"-c"}, "\x7F", "", "(stdin): Not a text file.\n"},
+         "late.dat: Not a text file.\n",
+         1},
+        {"stdin", {"-c"}, "\x7F", "", "(stdin): Not a text file.\n", 1},
         {"-nb lets it through", {"-nb", "-c", "late.dat"}, "", "late.dat: ASCII [No RET] \n", ""},
     });
 }
@@ -285,8 +302,8 @@ TEST_F(ZektCli, FailuresAndOrder) {
 }
 
 // -overwrite converts each file named after it where it lies, through a
-// link, leaving alone what is refused or cannot be written (there the run
-// ends with 255). Modes and times kept: FileProcessing.
+// link, leaving alone what is refused (status 1) or cannot be written (there
+// the run ends with 255). Modes and times kept: FileProcessing.
 TEST_F(ZektCli, Overwrite) {
     fs::create_directories(dir_ / "docs/sub");
     file("docs/euc.txt", eucA);
@@ -295,8 +312,8 @@ TEST_F(ZektCli, Overwrite) {
     file("docs/bin.dat", std::string("a\0b", 3));
     fs::create_symlink("euc.txt", dir_ / "docs/link.txt");
 
-    const Outcome tree = bash("find docs -type f | sort | xargs \"$ZEKT\" -overwrite; echo $?");
-    EXPECT_EQ(tree.out, "0\n");
+    const Outcome tree = bash("\"$ZEKT\" -overwrite $(find docs -type f | sort); echo $?");
+    EXPECT_EQ(tree.out, "1\n");
     EXPECT_EQ(tree.err, "docs/bin.dat: Not a text file.\n");
     EXPECT_EQ(readFile(dir_ / "docs/euc.txt"), sjisA);
     EXPECT_EQ(readFile(dir_ / "docs/sub/jis.txt"), sjisA);
@@ -409,6 +426,233 @@ TEST_F(ZektCli, ExhaustedMemory) {
         "done | grep -v '^127 ' | sort | uniq -c | sed 's/^ *[0-9]* //'");
     const std::string full = "0 \n255 (stdin): No enough memory.\n255 b.txt: No enough memory.\n";
     EXPECT_EQ(r.out, full);
+}
+
+// 0 when every input went through; 1 when one was missing, could not be
+// opened or was not text; 255 (first) for what ended or spoilt the run.
+TEST_F(ZektCli, ExitStatus) {
+    file("a.txt", eucA);
+    file("bin.dat", std::string("ab\0cd\n", 6));
+    std::string late(1501, 'a');
+    late.back() = '\x07';
+    file("late.dat", late);
+    file("emoji.txt", "\xF0\x9F\x98\x80\n");
+    fs::create_directory(dir_ / "sub");
+    fs::create_symlink("loop", dir_ / "loop");
+    const std::string lossy =
+        "emoji.txt: 1 character has no code in the output; the file is left as it was.\n";
+    expectRuns({
+        {"every input converted", {"a.txt", "a.txt"}, "", sjisA + sjisA, ""},
+        {"a missing file", {"missing.txt"}, "", "", "missing.txt: No such a file.\n", 1},
+        {"missing, then converted", {"missing.txt", "a.txt"}, "", sjisA, "missing.txt: No such a file.\n", 1},
+        {"converted, then missing", {"a.txt", "missing.txt"}, "", sjisA, "missing.txt: No such a file.\n", 1},
+        {"a directory cannot be opened", {"sub"}, "", "", "sub: Cannot open a file.\n", 1},
+        {"a link loop cannot be opened", {"loop", "a.txt"}, "", sjisA, "loop: Cannot open a file.\n", 1},
+        {"binary, the blocks before written",
+         {"late.dat"},
+         "",
+         std::string(1024, 'a'),
+         "late.dat: Not a text file.\n",
+         1},
+        {"binary in check mode", {"-c", "bin.dat"}, "", "", "bin.dat: Not a text file.\n", 1},
+        {"binary standard input", {}, "a\x07", "", "(stdin): Not a text file.\n", 1},
+        {"-nb lets binary through", {"-nb", "bin.dat"}, "", "abcd\r\n", ""},  // NUL dropped
+        {"help after a missing file",
+         {"missing.txt", "-h"},
+         "",
+         readFile(ZEKT_HELP_TEXT),
+         "missing.txt: No such a file.\n",
+         1},
+        {"missing, then an option error",
+         {"missing.txt", "-bogus"},
+         "",
+         "",
+         "missing.txt: No such a file.\n" + unknownOption("-bogus"),
+         255},
+        {"in place: missing", {"-overwrite", "missing.txt"}, "", "", "missing.txt: No such a file.\n", 1},
+        {"in place: binary", {"-overwrite", "bin.dat"}, "", "", "bin.dat: Not a text file.\n", 1},
+        {"in place: a lost character, then missing",
+         {"-overwrite", "-s", "emoji.txt", "missing.txt"},
+         "",
+         "",
+         lossy + "missing.txt: No such a file.\n",
+         255},
+        {"missing, then in place a lost character",
+         {"missing.txt", "-overwrite", "-s", "emoji.txt"},
+         "",
+         "",
+         "missing.txt: No such a file.\n" + lossy,
+         255},
+    });
+    EXPECT_EQ(readFile(dir_ / "bin.dat"), std::string("ab\0cd\n", 6));
+    EXPECT_EQ(readFile(dir_ / "emoji.txt"), "\xF0\x9F\x98\x80\n");
+
+    // The refusals of -overwrite that gave 255 keep it beside a missing file.
+    const Outcome fifo = bash("mkfifo fifo; timeout 10 \"$ZEKT\" missing.txt -overwrite fifo; echo $?");
+    EXPECT_EQ(fifo.out, "255\n");
+    EXPECT_EQ(fifo.err, "missing.txt: No such a file.\nfifo: Not a regular file.\n");
+
+    // A refused input no longer passes for success, so this leaves bin.dat.
+    const Outcome replace = bash("\"$ZEKT\" -u8 bin.dat > out && mv out bin.dat; echo $?");
+    EXPECT_EQ(replace.out, "1\n");
+    EXPECT_EQ(readFile(dir_ / "bin.dat"), std::string("ab\0cd\n", 6));
+}
+
+// The standard output appended to (or emptied into) an input: that input is
+// refused with nothing written, the run goes on, and the status is 255. The
+// file-size limit keeps a fault from filling the disk.
+TEST_F(ZektCli, OutputOntoAnInput) {
+    const std::string utf8A = "\xE3\x81\x82\n";
+    struct Case {
+        const char* name;
+        std::string command;
+        std::string err, status;
+        std::string file, content;  // what a file holds afterwards
+    };
+    const std::string refused = ": Input file is output file.\n";
+    const Case cases[] = {
+        {"appended to", "-u8 -lf a.txt b.txt >> a.txt", "a.txt" + refused, "255", "a.txt", eucA + utf8A},
+        {"emptied into", "-u8 -lf b.txt a.txt > a.txt", "a.txt" + refused, "255", "a.txt", utf8A},
+        {"through a hard link", "-u8 -lf hard.txt b.txt >> a.txt", "hard.txt" + refused, "255", "a.txt",
+         eucA + utf8A},
+        {"through a symbolic link", "-u8 -lf sym.txt >> a.txt", "sym.txt" + refused, "255", "a.txt", eucA},
+        {"the standard input", "-u8 -lf < a.txt >> a.txt", "(stdin)" + refused, "255", "a.txt", eucA},
+        {"- among the files", "-u8 -lf b.txt - < a.txt >> a.txt", "(stdin)" + refused, "255", "a.txt",
+         eucA + utf8A},
+        {"another file", "-u8 -lf a.txt >> b.txt", "", "0", "b.txt", eucA + utf8A},
+        {"a check writes nothing", "-c a.txt >> a.txt", "", "0", "a.txt", eucA + "a.txt: EUC [LF] \n"},
+        {"in place the output is the file", "-overwrite -u8 -lf a.txt >> a.txt", "", "0", "a.txt", utf8A},
+        {"a device is no file", "/dev/null a.txt > /dev/null", "", "0", "a.txt", eucA},
+    };
+    for (const Case& c : cases) {
+        file("a.txt", eucA);
+        file("b.txt", eucA);
+        fs::remove(dir_ / "hard.txt");
+        fs::remove(dir_ / "sym.txt");
+        fs::create_hard_link(dir_ / "a.txt", dir_ / "hard.txt");
+        fs::create_symlink("a.txt", dir_ / "sym.txt");
+        const Outcome r = bash("ulimit -f 100\n\"$ZEKT\" " + c.command + "; echo $?");
+        EXPECT_EQ(r.err, c.err) << c.name;
+        EXPECT_EQ(r.out, c.status + "\n") << c.name;
+        EXPECT_EQ(readFile(dir_ / c.file), c.content) << c.name;
+    }
+}
+
+// After --, every argument is a file name, so a glob in a folder holding
+// files named like options converts them all to the standard output; ./*
+// does the same. -f still covers only the next argument.
+TEST_F(ZektCli, DoubleDashEndsTheOptions) {
+    fs::create_directory(dir_ / "folder");
+    for (const char* name : {"folder/-overwrite", "folder/-e", "folder/a.txt", "-c", "-h", "a.txt"})
+        file(name, eucA);
+    const std::string utf8A = "\xE3\x81\x82\n";
+    const Outcome glob = bash("export LC_ALL=C\ncd folder && \"$ZEKT\" -u8 -lf -- *; echo \" $?\"");
+    EXPECT_EQ(glob.out, utf8A + utf8A + utf8A + " 0\n");
+    EXPECT_EQ(glob.err, "");
+    for (const char* name : {"folder/-overwrite", "folder/-e", "folder/a.txt"})
+        EXPECT_EQ(readFile(dir_ / name), eucA) << name;
+    const Outcome dotSlash = bash("export LC_ALL=C\ncd folder && \"$ZEKT\" -c ./*; echo \" $?\"");
+    EXPECT_EQ(dotSlash.out, "./-e: EUC [LF] \n./-overwrite: EUC [LF] \n./a.txt: EUC [LF] \n 0\n");
+
+    expectRuns({
+        {"options before it hold",
+         {"-c", "--", "-c", "a.txt"},
+         "",
+         "-c: EUC [LF] \n"
+         "a.txt: EUC [LF] \n",
+         ""},
+        {"help is a file", {"--", "-h"}, "", sjisA, ""},
+        {"-f and -- are files",
+         {"--", "-f", "--", "a.txt"},
+         "",
+         sjisA,
+         "-f: No such a file.\n--: No such a file.\n",
+         1},
+        {"a bad option is a file", {"--", "-bogus"}, "", "", "-bogus: No such a file.\n", 1},
+        {"-f covers the next only", {"-f", "-c", "-e", "a.txt"}, "", sjisA + eucACrLf, ""},
+    });
+}
+
+// An option error names the option as typed and, for a spelling of nkf or
+// iconv, what zekt calls it; then the usual text, and nothing is converted.
+TEST_F(ZektCli, OptionErrorsNameTheOption) {
+    file("a.txt", eucA);
+    const std::string codes = "the input and output code options (-E -S -J -U8 -U16, -e -s -j -u8 -u16)";
+    const std::pair<std::string, std::string> cases[] = {
+        {"-w", "-u8"},
+        {"--utf8", "-u8"},
+        {"-W", "-U8"},
+        {"-g", "-c"},
+        {"--guess", "-c"},
+        {"-Lu", "-lf"},
+        {"-Lw", "-crlf"},
+        {"-Lm", "-cr"},
+        {"--overwrite", "-overwrite"},
+        {"--in-place", "-overwrite"},
+        {"--in-place=.bak", "-overwrite"},
+        {"--from-code", codes},
+        {"--to-code", codes},
+        {"--from-code=SHIFT_JIS", codes},
+        {"--to-code=UTF-8", codes},
+        // No hint: not one of those spellings, or only close to one.
+        {"-t", ""},
+        {"-wx", ""},
+        {"-L", ""},
+        {"-lu", ""},
+        {"--from-codes", ""},
+        {"-from-code", ""},
+        {"--to-code-x=a", ""},
+    };
+    for (const auto& [option, use] : cases) {
+        const std::string hint = use.empty() ? "" : "zekt: for that, use " + use + "\n";
+        const Outcome r = zekt({option, "a.txt"});
+        EXPECT_EQ(r.err, "zekt: unknown option: " + option + "\n" + hint + optionError) << option;
+        EXPECT_EQ(r.out, "") << option;
+        EXPECT_EQ(r.status, 255) << option;
+    }
+}
+
+// Control characters in a name (a line feed, a tab, ESC, DEL) are shown as
+// "?" in every line that names a file, so that a name cannot forge or break
+// one; a blank and bytes from 0x80 up, UTF-8 or not, are shown as they are.
+TEST_F(ZektCli, ControlCharactersInNamesAreShownAsQuestionMarks) {
+    const std::string forged = "a.txt: SJIS [CRLF] \nsecret.txt";
+    file(forged, eucA);
+    file("tab\there", eucA);
+    file("esc\x1B[31mred", eucA);
+    file(
+        "us\x1F"
+        "del\x7F"
+        "tilde~",
+        eucA);
+    file("blank \xE5\x90\x8D \x82\xA0 \x80", eucA);
+    file("bin\r.dat", std::string("a\0b", 3));
+    file("emoji\x01.txt", "\xF0\x9F\x98\x80\n");
+    expectRuns({
+        {"check lines",
+         {"-c", forged, "tab\there", "esc\x1B[31mred",
+          "us\x1F"
+          "del\x7F"
+          "tilde~",
+          "blank \xE5\x90\x8D \x82\xA0 \x80"},
+         "",
+         "a.txt: SJIS [CRLF] ?secret.txt: EUC [LF] \ntab?here: EUC [LF] \nesc?[31mred: EUC [LF] \n"
+         "us?del?tilde~: EUC [LF] \nblank \xE5\x90\x8D \x82\xA0 \x80: EUC [LF] \n",
+         ""},
+        {"a missing file", {"gone\n.txt"}, "", "", "gone?.txt: No such a file.\n", 1},
+        {"a binary file", {"-c", "bin\r.dat"}, "", "", "bin?.dat: Not a text file.\n", 1},
+        {"a substitute",
+         {"-s", "-lf", "emoji\x01.txt"},
+         "",
+         "\x81\xAC\n",
+         "emoji?.txt: 1 character replaced with the substitute mark.\n"},
+        {"in place",
+         {"-overwrite", "-s", "emoji\x01.txt"},
+         "",
+         "",
+         "emoji?.txt: 1 character has no code in the output; the file is left as it was.\n",
+         255},
+    });
 }
 
 }  // namespace

@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 
 // The stdio front end with its messages kept, and failures on demand, per
 // file: the output fails once more than writeLimit bytes were asked for,
-// and reading the file failingInput fails after readLimit bytes.
+// and reading the file failingInput fails after readLimit bytes. What goes
+// to the standard output is kept too, and that output may pretend to be the
+// file standardOutputFile.
 class FileConverter final : public StdioConverter {
 public:
     void print(int stream, const char* format, ...) override {
@@ -39,6 +41,10 @@ public:
         StdioConverter::processFile(check, inputName, outputName);
     }
     void writeBlock(const std::uint8_t* data, int count) override {
+        if (output == stdout) {
+            standardOutput.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(count));
+            return;
+        }
         written_ += static_cast<std::size_t>(count);
         if (written_ > writeLimit)
             writeFailed_ = true;
@@ -46,6 +52,10 @@ public:
             StdioConverter::writeBlock(data, count);
     }
     bool outputFailed() override { return writeFailed_ || StdioConverter::outputFailed(); }
+    bool standardOutputIs(dev_t device, ino_t inode) override {
+        struct stat st {};
+        return stat(standardOutputFile.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode;
+    }
     int readBlock(std::uint8_t* data, int capacity) override {
         if (duringRead) duringRead();
         if (!readFails_) return StdioConverter::readBlock(data, capacity);
@@ -56,7 +66,8 @@ public:
         return n;
     }
 
-    std::string printed, errors;
+    std::string printed, errors, standardOutput;
+    fs::path standardOutputFile;
     std::size_t writeLimit = SIZE_MAX, readLimit = 0;
     fs::path failingInput;
     std::function<void()> duringRead;  // at every read
@@ -207,6 +218,79 @@ TEST_F(FileProcessing, InPlaceKeepsEveryModeBit) {
     if (keepsBits) {
         EXPECT_EQ(modeOf(a), mode);
     }
+}
+
+// The standard output going into an input: that input is refused before
+// anything is written for it and the run goes on, with -1. A check writes
+// nothing, and -overwrite writes the file's replacement, not the output.
+TEST_F(FileProcessing, StandardOutputIntoAnInput) {
+    const fs::path a = dir_ / "a.txt", b = file("b.txt", eucA), link = dir_ / "link.txt";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string errors, written;
+        int status;
+    };
+    const std::string refused = ": Input file is output file.\n";
+    const Case cases[] = {
+        {"refused, the next converted", {a, b}, a.string() + refused, sjisA, -1},
+        {"through a hard link", {"-e", link, b}, link.string() + refused, "\xA4\xA2\r\n", -1},
+        {"another file", {b}, "", sjisA, 0},
+        {"a check", {"-c", a}, "", "", 0},
+        {"in place", {"-overwrite", a}, "", "", 0},
+    };
+    for (const Case& c : cases) {
+        file("a.txt", eucA);
+        fs::remove(link);
+        fs::create_hard_link(a, link);
+        FileConverter conv;
+        conv.standardOutputFile = a;
+        EXPECT_EQ(run(conv, c.args), c.status) << c.name;
+        EXPECT_EQ(conv.errors, c.errors) << c.name;
+        EXPECT_EQ(conv.standardOutput, c.written) << c.name;
+    }
+}
+
+// A named output that cannot be made leaves its input unconverted: the run
+// so far ends with 1, as for an input that cannot be opened.
+TEST_F(FileProcessing, OutputThatCannotBeMadeGivesStatus1) {
+    const fs::path in = file("in.txt", eucA), out = dir_ / "no-folder" / "out.txt";
+    FileConverter conv;
+    conv.processFile(false, in.c_str(), out.c_str());
+    EXPECT_EQ(conv.errors, out.string() + ": Cannot open a file.\n");
+    EXPECT_EQ(run(conv, {"-v"}), 1);  // the status of the run so far
+}
+
+// A front end may keep names as they are and the option error text alone
+// (ZektWin's log); by default a control character shows as "?" and the
+// option is named first.
+TEST_F(FileProcessing, NamesAndOptionErrorsAsTheFrontEndShowsThem) {
+    const fs::path tab = file("t\tab.txt", eucA);
+    const std::string errorText = "zekt: option error! Try, \n\"zekt -h\n\"";
+    FileConverter plain;
+    plain.maskNames = false;
+    plain.explainOptionErrors = false;
+    EXPECT_EQ(run(plain, {"-c", tab, "-w"}), -1);
+    EXPECT_EQ(plain.printed, tab.string() + ": EUC [LF] \n");
+    EXPECT_EQ(plain.errors, errorText);
+
+    FileConverter masked;
+    EXPECT_EQ(run(masked, {"-c", tab, "-w"}), -1);
+    EXPECT_EQ(masked.printed, (dir_ / "t?ab.txt").string() + ": EUC [LF] \n");
+    EXPECT_EQ(masked.errors, "zekt: unknown option: -w\nzekt: for that, use -u8\n" + errorText);
+
+    // Also the name of an output that could not be written.
+    const fs::path big = file("b\tig.txt", large);
+    FileConverter failing;
+    failing.writeLimit = 1000;
+    EXPECT_EQ(run(failing, {"-overwrite", big}), -1);
+    EXPECT_EQ(failing.errors, (dir_ / "b?ig.txt").string() + ": Cannot write a file.\n");
+
+    // Also where memory ran out.
+    FileConverter starved;
+    starved.duringRead = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(run(starved, {tab}), -1);
+    EXPECT_EQ(starved.errors, (dir_ / "t?ab.txt").string() + ": No enough memory.\n");
 }
 
 }  // namespace
