@@ -319,7 +319,8 @@ private:
     }
 
     // What the input left held, the kana held back, and the return to ASCII
-    // that JIS output always ends with (ESC ( B, whatever the ASCII mode).
+    // (ESC ( B, whatever the single-byte set) of JIS output left in any
+    // other set; output already in ASCII gets none.
     void finishOutput() {
         if (convertState_.holdsLoneCr()) conv_.writeChar(CR, shift_);
         if (convertState_.holdsLoneEsc()) conv_.writeChar(ESC, shift_);
