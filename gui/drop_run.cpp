@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <new>
 
@@ -16,8 +17,6 @@ namespace zektwin {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr qint64 progressInterval = 50;  // ms: at most 20 signals a second
 
 fs::path toPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 
@@ -125,11 +124,22 @@ QString summaryLine(const DropTally& tally, bool convert, const QString& outputF
     return line + QLatin1Char('\n');
 }
 
-DropRun::DropRun(QStringList paths, QString optionText, bool convert, QString outputFolder)
+std::chrono::nanoseconds steadyTime() { return std::chrono::steady_clock::now().time_since_epoch(); }
+
+bool ProgressThrottle::allow() {
+    const std::chrono::nanoseconds now = m_clock();
+    if (m_last && now - *m_last < interval) return false;
+    m_last = now;
+    return true;
+}
+
+DropRun::DropRun(QStringList paths, QString optionText, bool convert, QString outputFolder,
+                 ProgressClock clock)
     : m_paths(std::move(paths)),
       m_optionText(std::move(optionText)),
       m_convert(convert),
-      m_outputFolder(std::move(outputFolder)) {}
+      m_outputFolder(std::move(outputFolder)),
+      m_throttle(std::move(clock)) {}
 
 void DropRun::run() {
     const std::vector<DropItem> items = collectDropItems(m_paths, m_convert, m_outputFolder, m_cancel);
@@ -190,8 +200,7 @@ bool DropRun::handle(const DropItem& item) {
 }
 
 void DropRun::reportProgress(qint64 bytesDone) {
-    if (m_sinceProgress.isValid() && m_sinceProgress.elapsed() < progressInterval) return;
-    m_sinceProgress.start();
+    if (!m_throttle.allow()) return;
     emit progressed(m_tally.done, m_found, bytesDone, m_fileBytes);
 }
 

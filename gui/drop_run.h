@@ -2,11 +2,13 @@
 // stays responsive; it reports through signals only.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace zektwin {
@@ -46,14 +48,38 @@ struct DropTally {
 // "N files converted into FOLDER, N refused, N failed." and so on.
 QString summaryLine(const DropTally& tally, bool convert, const QString& outputFolder);
 
+// The time on a clock that never goes back.
+using ProgressClock = std::function<std::chrono::nanoseconds()>;
+std::chrono::nanoseconds steadyTime();
+
+// Lets the first report through, then each one that comes at least
+// interval after the last one let through. The clock is given so that
+// tests set the time.
+class ProgressThrottle {
+public:
+    static constexpr std::chrono::milliseconds interval{50};  // at most 20 reports a second
+
+    explicit ProgressThrottle(ProgressClock clock) : m_clock(std::move(clock)) {}
+    bool allow();
+
+private:
+    ProgressClock m_clock;
+    std::optional<std::chrono::nanoseconds> m_last;
+};
+
 class DropRun : public QThread {
     Q_OBJECT
 
 public:
-    DropRun(QStringList paths, QString optionText, bool convert, QString outputFolder);
+    DropRun(QStringList paths, QString optionText, bool convert, QString outputFolder,
+            ProgressClock clock = steadyTime);
 
-    // From any thread: the run stops after the block in hand.
-    void cancel() { m_cancel = true; }
+    // From any thread: the run stops after the block in hand. The thread's
+    // interruption is requested too, for whatever waits on the thread.
+    void cancel() {
+        m_cancel = true;
+        requestInterruption();
+    }
 
     // Files bigger than this show their bytes in the progress too.
     static constexpr qint64 largeFile = 8 << 20;
@@ -64,7 +90,7 @@ signals:
     // The drop stopped at a file that would be written onto itself.
     void sameFileFound();
     void fileStarted(const QString& input, const QString& output);
-    // At most 20 a second; fileBytes is 0 unless the file in hand is large.
+    // Through the throttle; fileBytes is 0 unless the file in hand is large.
     void progressed(int filesDone, int filesFound, qint64 bytesDone, qint64 fileBytes);
 
 protected:
@@ -83,7 +109,7 @@ private:
     DropTally m_tally;
     int m_found = 0;
     qint64 m_fileBytes = 0;
-    QElapsedTimer m_sinceProgress;
+    ProgressThrottle m_throttle;
 };
 
 }  // namespace zektwin

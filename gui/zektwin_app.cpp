@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "drop_run.h"
 #include "drop_target.h"
 #include "resources.h"
 #include "zektwin_dlg.h"
@@ -65,7 +66,8 @@ CZektWinApp::CZektWinApp()
     : m_font(messageFont()),
       m_outputFolder(QDir::tempPath()),
       showMessage(showMessageBox),
-      browseFolder(browseForFolder) {}
+      browseFolder(browseForFolder),
+      progressClock(steadyTime) {}
 
 int CZektWinApp::InitInstance(const QStringList& arguments) {
     QCommandLineParser parser;

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -44,6 +45,8 @@ public:
     std::function<void(QWidget* parent, const QString& text)> showMessage;
     // Asks for a folder; an empty result means the user cancelled.
     std::function<QString(QWidget* parent, const QString& title, const QString& start)> browseFolder;
+    // The clock the drops' progress reports are throttled by (steadyTime).
+    std::function<std::chrono::nanoseconds()> progressClock;
 };
 
 }  // namespace zektwin

@@ -191,7 +191,8 @@ void CZektWinDlg::startDrop(const QStringList& paths) {
     if (m_run) return;
     m_app.messageLog.clear();
     showLog(m_app.messageLog);
-    m_run = std::make_unique<DropRun>(paths, optionText(), convertSelected(), m_app.m_outputFolder);
+    m_run = std::make_unique<DropRun>(paths, optionText(), convertSelected(), m_app.m_outputFolder,
+                                      m_app.progressClock);
     connect(m_run.get(), &DropRun::logged, this, &CZektWinDlg::appendLog);
     connect(m_run.get(), &DropRun::fileStarted, this,
             [this](const QString&, const QString& output) { m_app.m_outputPath = output; });

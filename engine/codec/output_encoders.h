@@ -55,16 +55,18 @@ inline Out encodeEuc(const Codec& conv, Out out, CharCode c, ShiftState& shift) 
 }
 
 // What Shift-JIS can write of a character beyond JIS X 0208 (a carried
-// one, or JIS X 0212): its code page 932 code, or 0 if it has none.
-constexpr std::int32_t cp932CodeBeyondJis(CharCode c) {
+// one, or JIS X 0212): its code page 932 code, or 0 if it has none. JIS X
+// 0212 goes by its code point as the pass reads it (windows: -xMS), as
+// on the way through UTF-8.
+constexpr std::int32_t cp932CodeBeyondJis(CharCode c, bool windows) {
     if (c >= windowsChar) return c - windowsChar;
     if (c >= unicodeChar) return unicodeToCp932(static_cast<char32_t>(c - unicodeChar));
-    return unicodeToCp932(eucToUnicode(c, false));
+    return unicodeToCp932(eucToUnicode(c, windows));
 }
 
-inline Out encodeSjis(const Codec&, Out out, CharCode c, ShiftState& shift) {
+inline Out encodeSjis(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
     if (c > 0xFFFF) {
-        if (const std::int32_t code = cp932CodeBeyondJis(c); code != 0)
+        if (const std::int32_t code = cp932CodeBeyondJis(c, conv.windowsUnicode); code != 0)
             return code <= 0xFF ? put(out, code) : putTwo(out, code);
         c = substitute(shift);
     }

@@ -336,7 +336,8 @@ private:
     }
 
     // What the input left held, the kana held back, and the return to ASCII
-    // that JIS output always ends with (ESC ( B, whatever the ASCII mode).
+    // (ESC ( B, whatever the single-byte set) of JIS output left in any
+    // other set; output already in ASCII gets none.
     void finishOutput() {
         if (asRead()) return asRead_.finish(conv_, kind_);
         writeLeftHeld(convertState_);

@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <memory>
 
@@ -31,6 +33,29 @@ const QByteArray eucAiLf("\xA4\xA2\n");       // "あ" LF in EUC
 const QByteArray sjisAiCrlf("\x82\xA0\r\n");  // the same, SJIS CR LF
 const QByteArray utf8AiLf("\xE3\x81\x82\n");  // the same, UTF-8 LF
 
+using std::chrono::nanoseconds;
+constexpr nanoseconds interval = std::chrono::milliseconds(50);  // at most 20 reports a second
+
+// The clock the dialog's drops are given: each reading a full interval
+// after the last, so that every progress report passes. At reading
+// holdAt (on the drop's thread) it sets reached and waits until released
+// or until the drop is cancelled: the test then acts while a file is half
+// done, whatever the machine's speed or load.
+struct HeldClock {
+    std::atomic<int> readings{0};
+    int holdAt = 0;  // 0: never
+    std::atomic<bool> reached{false}, released{false};
+
+    nanoseconds operator()() {
+        const int n = ++readings;
+        if (n == holdAt) {
+            reached = true;
+            while (!released && !QThread::currentThread()->isInterruptionRequested()) QThread::msleep(1);
+        }
+        return n * interval;
+    }
+};
+
 QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
@@ -48,6 +73,7 @@ class ZektWinTest : public QObject {
     QString big;
     QStringList messages, browseTitles;  // what the message box and folder browser were shown
     QString browseResult, startFolder;
+    std::unique_ptr<HeldClock> clock;
 
     template <typename T = QWidget>
     T* control(const char* name) {
@@ -100,22 +126,24 @@ class ZektWinTest : public QObject {
         QVERIFY(drag(control(IDC_DROP_ZONE), data, true));
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->dropRunning(), 60000);
     }
-    // Starts a drop of the large file and returns once its output is being
-    // written.
+    // Starts a drop of the large file and returns once it is held after the
+    // file's second block, its output being written and its first bytes
+    // reported (readings: the drop's start, each block).
     void startLargeDrop(const QStringList& more = {}) {
+        clock->holdAt = 3;
         dlg->dropTarget().OnDropFiles(QStringList{big} + more);
         QVERIFY(dlg->dropRunning());
         QVERIFY(!control(IDC_DROP_ZONE)->isEnabled() && !control(IDC_OPTIONS)->isEnabled());
-        QDeadlineTimer deadline(30000);
-        while (outputFolderEmpty() && dlg->dropRunning() && !deadline.hasExpired()) QTest::qWait(1);
+        QTRY_VERIFY_WITH_TIMEOUT(clock->reached, 60000);
         QVERIFY(dlg->dropRunning());
+        QVERIFY(!outputFolderEmpty());
     }
 
 private slots:
     void initTestCase() {
         big = shared.filePath(QStringLiteral("big.txt"));
         QFile file(big);
-        const QByteArray bytes = eucAiLf.repeated(22 << 20);  // 66 MiB
+        const QByteArray bytes = eucAiLf.repeated(3 << 20);  // 9 MiB: large, its bytes reported
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
 
@@ -128,6 +156,8 @@ private slots:
             browseTitles << title;
             return browseResult;
         };
+        clock = std::make_unique<HeldClock>();
+        app->progressClock = [c = clock.get()] { return (*c)(); };
         dlg = std::make_unique<CZektWinDlg>(*app);
         dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
@@ -136,6 +166,9 @@ private slots:
         startFolder = control<QLineEdit>(IDC_OUTPUT_FOLDER)->text();
         setOutputFolder(out->path());
     }
+
+    // A drop a failed test left held is cancelled before its clock goes.
+    void cleanup() { dlg.reset(); }
 
     void startStateAndModes() {
         QCOMPARE(dlg->windowTitle(), QStringLiteral("ZektWin"));
@@ -375,43 +408,92 @@ private slots:
                             ": EUC [LF] \n\n2 files checked.\n");
     }
 
-    // The event loop runs while a large file converts: a timer fires, the
-    // progress shows the file's bytes, and at most 20 reports a second come.
+    // The event loop runs while a large file converts: a timer fires and the
+    // progress shows the file's bytes while the drop is held half-way.
     void largeDropKeepsTheWindowAlive() {
         int ticks = 0;
-        bool sawBytes = false;
         QTimer timer;
-        connect(&timer, &QTimer::timeout, [&] {
-            if (!dlg->dropRunning()) return;
-            ++ticks;
-            sawBytes =
-                sawBytes || control<QProgressBar>(IDC_PROGRESS)->text().contains(QStringLiteral("MiB"));
-        });
+        connect(&timer, &QTimer::timeout, [&] { ticks += dlg->dropRunning(); });
         timer.start(0);
-        drop({big});
-        QVERIFY(ticks > 0);
-        QVERIFY(sawBytes);
+        startLargeDrop();
+        if (QTest::currentTestFailed()) return;
+        QTRY_VERIFY_WITH_TIMEOUT(ticks > 0, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(control<QProgressBar>(IDC_PROGRESS)->text(),
+                                  QStringLiteral("0 / 1  (0 / 9 MiB)"), 60000);
+        QVERIFY(control(IDC_PROGRESS)->isVisible());
+        clock->released = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->dropRunning(), 60000);
         QVERIFY(!control(IDC_PROGRESS)->isVisible() && control(IDC_DROP_ZONE)->isEnabled());
         QCOMPARE(log(), "big.txt:\n" + into("1 file"));
         QCOMPARE(QFileInfo(outPath("big.txt")).size(), QFileInfo(big).size() / 3 * 4);
     }
 
-    void progressIsThrottled() {
-        DropRun run({big, input("a.txt", eucAiLf)}, {}, true, out->path());
-        QList<qint64> times;
-        QElapsedTimer clock;
-        QObject::connect(
-            &run, &DropRun::progressed, &run, [&] { times << clock.elapsed(); }, Qt::DirectConnection);
-        clock.start();
-        run.start();
-        QVERIFY(run.wait(60000));
-        QVERIFY(times.size() >= 2);
-        for (qsizetype i = 1; i < times.size(); ++i) QVERIFY(times[i] - times[i - 1] >= 50);
+    // The throttle's own rule, on times the test sets: the first report
+    // passes whatever the time, then the first that comes a full interval
+    // after the last one let through.
+    void throttle_data() {
+        QTest::addColumn<QList<qint64>>("times");  // ns
+        QTest::addColumn<QList<bool>>("passed");
+        const qint64 i = nanoseconds(interval).count(), late = 1000 * i;
+        const auto row = [](const char* name, const QList<qint64>& times, const QList<bool>& passed) {
+            QTest::newRow(name) << times << passed;
+        };
+        row("first at zero", {0}, {true});
+        row("first late", {late}, {true});
+        row("a nanosecond short", {late, late + i - 1}, {true, false});
+        row("exactly the interval", {late, late + i}, {true, true});
+        row("same time", {0, 0, 0}, {true, false, false});
+        row("since the last let through", {0, i / 2, i, i + i / 2, 2 * i - 1, 2 * i, 3 * i + 1},
+            {true, false, true, false, false, true, true});
+    }
+    void throttle() {
+        QFETCH(QList<qint64>, times);
+        QFETCH(QList<bool>, passed);
+        qsizetype next = 0;
+        ProgressThrottle throttle([&] { return nanoseconds(times.value(next++)); });
+        QList<bool> allowed;
+        for (qsizetype k = 0; k < times.size(); ++k) allowed << throttle.allow();
+        QCOMPARE(allowed, passed);
+    }
+
+    // A drop reports as it starts, as each file ends and, in a large file,
+    // as each block is read: each through the throttle on the drop's clock.
+    void dropRunReportsThroughTheThrottle() {
+        using Report = QList<qint64>;  // files done, found, bytes done, file bytes
+        const auto reports = [&](const QStringList& paths, ProgressClock clock) {
+            DropRun run(paths, {}, true, out->path(), std::move(clock));
+            QList<Report> seen;
+            connect(
+                &run, &DropRun::progressed, &run,
+                [&](int done, int found, qint64 bytes, qint64 fileBytes) {
+                    seen << Report{done, found, bytes, fileBytes};
+                },
+                Qt::DirectConnection);
+            run.start();
+            run.wait();
+            return seen;
+        };
+        const QStringList small{input("a.txt", eucAiLf), input("b.txt", eucAiLf)};
+        QCOMPARE(reports(small, [] { return nanoseconds(0); }), (QList<Report>{{0, 2, 0, 0}}));
+        const auto stepping = [n = 0]() mutable { return n++ * interval; };
+        QCOMPARE(reports(small, stepping), (QList<Report>{{0, 2, 0, 0}, {1, 2, 0, 0}, {2, 2, 0, 0}}));
+
+        const qint64 size = QFileInfo(big).size();
+        const QList<Report> large = reports({big}, stepping);
+        QVERIFY(large.size() > 3);
+        QCOMPARE(large.first(), (Report{0, 1, 0, 0}));
+        QCOMPARE(large.last(), (Report{1, 1, 0, 0}));
+        for (qsizetype k = 1; k + 1 < large.size(); ++k) {
+            QCOMPARE(large[k][3], size);
+            QVERIFY(large[k][2] > large[k - 1][2]);
+        }
+        QCOMPARE(large[large.size() - 2][2], size);
     }
 
     // Cancel stops inside the file: nothing of it stays in the folder.
     void cancelMidFile() {
         startLargeDrop({input("a.txt", eucAiLf)});
+        if (QTest::currentTestFailed()) return;
         QVERIFY(control(IDC_CANCEL)->isVisible());
         control<QPushButton>(IDC_CANCEL)->click();
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->dropRunning(), 30000);
@@ -423,6 +505,7 @@ private slots:
 
     void closingCancelsTheDrop() {
         startLargeDrop();
+        if (QTest::currentTestFailed()) return;
         dlg->close();
         QVERIFY(!dlg->dropRunning() && !dlg->isVisible());
         QVERIFY(log().endsWith(QStringLiteral(": Cancelled.\n\n") + into("0 files").chopped(1) +

@@ -109,6 +109,10 @@ TEST(WindowsText, Vectors) {
         {{"-U8", "-s", "-xMS"}, "EFBD9E E7BA8A EFBFA4 E3809C", "8160 FA5C FA55 8160"},
         // JIS X 0212 from EUC, which Shift-JIS lacks: code page 932's code.
         {{"-E", "-s"}, "8FA2B7 8FD4E3 8FB0A1", "8160 FA5C 81AC"},
+        // Under -xMS ¦ is U+FFE4, which code page 932 has, from EUC and JIS.
+        {{"-E", "-s"}, "8FA2C3", "81AC"},
+        {{"-E", "-s", "-xMS"}, "8FA2C3 8FA2B7", "FA55 8160"},
+        {{"-J", "-s", "-xMS"}, "1B242844 2243 1B2842", "FA55"},
         // UTF-8 kept as read, bar the exchanges asked for.
         {{"-U8", "-u8"},
          "F09F9880 E28094 E288A5 EFBFA2 C2A5 EFBB BF C285",
@@ -117,6 +121,83 @@ TEST(WindowsText, Vectors) {
          "EFBCA1 EFBC8D EFBDB6 EFBE9E E291A0 E288A5 F09F9880",
          "41 2D E382AC 283129 E288A5 F09F9880"},
     });
+}
+
+// Every JIS X 0212 cell (EUC form) and what Shift-JIS output must hold for
+// it: glibc's code for the cell read as glibcName, or 〓 where glibc has
+// none. EUC-JP-MS also reads rows 83-94, which EUC-JP leaves empty, as the
+// IBM extension and the user-defined area; zekt reads them as EUC-JP does
+// (as nothing, on every route), so they are 〓 here too.
+struct X0212Cells {
+    std::vector<std::string> cells, expected;
+    int substitutes = 0, microsoftRows = 0;
+};
+X0212Cells x0212CellsAsGlibcWrites(const char* glibcName) {
+    const Iconv toCp932("CP932", glibcName), eucJp("UTF-8", "EUC-JP");
+    X0212Cells t;
+    for (int pair = 0xA1A1; pair <= 0xFEFE; ++pair) {
+        if ((pair & 0xFF) < 0xA1 || (pair & 0xFF) == 0xFF) continue;
+        const std::string cell = "\x8F" + bytesOf(pair);
+        std::optional<std::string> code = toCp932(cell);
+        if (code && !eucJp(cell)) {
+            ++t.microsoftRows;
+            code.reset();
+        }
+        t.cells.push_back(cell);
+        t.expected.push_back(code.value_or("\x81\xAC"));
+        t.substitutes += !code;
+    }
+    return t;
+}
+
+// The cells as one text, EUC or JIS (in JIS X 0212's set), through zekt:
+// the output and the count of 〓.
+std::pair<std::string, std::int64_t> x0212Run(const std::vector<std::string>& cells, bool jis,
+                                              const std::vector<std::string>& options, bool perByte) {
+    std::string text = jis ? "\x1B$(D" : "";
+    for (const std::string& cell : cells) text += jis ? bytesOf(codeOf(cell) & 0x7F7F) : cell;
+    if (jis) text += "\x1B(B";
+    MemoryConverter conv(text);
+    conv.perByte = perByte;
+    std::vector<std::string> all{jis ? "-J" : "-E"};
+    all.insert(all.end(), options.begin(), options.end());
+    runOptions(conv, all);
+    return {conv.outputBytes, conv.substitutesWritten()};
+}
+
+// Without -xMS glibc's EUC-JP, with it EUC-JP-MS (¦ 0x2243 is then U+FFE4,
+// FA 55), each then to CP932: from EUC and from JIS, on the block path and
+// per byte, every 〓 counted.
+TEST(WindowsText, EveryJisX0212CellToShiftJisAsGlibc) {
+    struct Reading {
+        std::vector<std::string> options;
+        const char* glibcName;
+        int written, microsoftRows;  // or the oracle is broken
+    };
+    // EUC-JP-MS's own cells: the IBM extension from 0x7373 to 0x747E, the
+    // user-defined area in rows 85-94.
+    constexpr int ibmCells = 12 + 94, userDefinedCells = 10 * 94;
+    for (const auto& [options, glibcName, written, microsoftRows] :
+         {Reading{{"-s"}, "EUC-JP", 281, 0},
+          Reading{{"-s", "-xMS"}, "EUC-JP-MS", 282, ibmCells + userDefinedCells}}) {
+        SCOPED_TRACE(glibcName);
+        const X0212Cells t = x0212CellsAsGlibcWrites(glibcName);
+        ASSERT_EQ(t.cells.size(), 94u * 94);
+        ASSERT_EQ(94 * 94 - t.substitutes, written);
+        ASSERT_EQ(t.microsoftRows, microsoftRows);
+        std::string expected;
+        for (const std::string& code : t.expected) expected += code;
+        for (const bool jis : {false, true})
+            for (const bool perByte : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << (jis ? "JIS" : "EUC") << (perByte ? ", per byte" : ""));
+                const auto [output, substitutes] = x0212Run(t.cells, jis, options, perByte);
+                EXPECT_EQ(substitutes, t.substitutes);
+                if (output == expected) continue;                 // tens of kilobytes: not printed
+                for (std::size_t i = 0; i < t.cells.size(); ++i)  // the cells that differ, one by one
+                    EXPECT_EQ(hex(x0212Run({t.cells[i]}, jis, options, perByte).first), hex(t.expected[i]))
+                        << hex(t.cells[i]);
+            }
+    }
 }
 
 TEST(WindowsText, SubstitutesAreCounted) {
