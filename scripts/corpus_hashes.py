@@ -20,7 +20,7 @@ ROOT = Path(__file__).resolve().parent.parent
 OPTION_SETS = [
     "", "-e", "-s", "-j", "-u8", "-u16", "-U16", "-c", "-lf", "-crlf", "-cr", "-u8 -lf", "-s -crlf",
     "-Z -X -xNOWIN", "-e -Z", "-s -X", "-j -xNOWIN", "-xMS -u8", "-xMS -s", "-E -u8", "-S -u8",
-    "-J -u8", "-U8 -s", "-j -jr -k8", "-j -jk7", "-j -jn", "-j -j78", "-nk", "-nk -lf", "-nk -crlf",
+    "-J -u8", "-U8 -s", "-jROMAJI -jKANA8", "-jSISO", "-jNEC", "-j1978", "-nk", "-nk -lf", "-nk -crlf",
     "-nk -Z -X", "-nb -u8",
 ]
 
@@ -37,10 +37,13 @@ def corpus() -> dict:
     sources = {"edict": Path("/usr/share/edict/edict")}
     ipadic = sorted(Path("/usr/share/mecab/dic/ipadic").glob("*.csv"))[:6]
     texts = {}
+    # Whole lines, so that no character is cut at the end.
     if sources["edict"].exists():
-        texts["edict"] = sources["edict"].read_bytes()[: 2 << 20]
+        head = sources["edict"].read_bytes()[: 2 << 20]
+        texts["edict"] = head[: head.rindex(b"\n") + 1]
     if ipadic:
-        texts["ipadic"] = b"".join(p.read_bytes() for p in ipadic)[: 2 << 20]
+        head = b"".join(p.read_bytes() for p in ipadic)[: 2 << 20]
+        texts["ipadic"] = head[: head.rindex(b"\n") + 1]
     for stem, euc in texts.items():
         files[f"{stem}.euc"] = euc
         files[f"{stem}.sjis"] = iconv(euc, "CP932")

@@ -254,7 +254,8 @@ private:
 
     // false if the block was refused as not text.
     bool convertBlock(const InputBuffer& block) {
-        if (!scans()) {
+        // Written as read, a settled code needs no more reading.
+        if (asRead() && (!scans() || kind_ != CodeKind::ASCII)) {
             asRead_.convert(conv_, block, kind_);
             return true;
         }
@@ -311,8 +312,7 @@ private:
     // block that might be refused is scanned first, so that none of it is
     // written.
     bool canFuse(const InputBuffer& block) const {
-        if (conv_.perByte || kind_ == CodeKind::ASCII || asRead())
-            return false;  // -nk's writer reads no report
+        if (conv_.perByte || kind_ == CodeKind::ASCII) return false;
         const bool alike =
             scanState_ == convertState_ ||
             (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) && holdsAtMostJisByte(convertState_));
