@@ -56,6 +56,7 @@ TEST(Detection, RealFileCases) {
         {"Shift-JIS 上場", encoded(SJIS, "上場"), "上場", SJIS},
         {"Shift-JIS 失踪", encoded(SJIS, "失踪"), "失踪", SJIS},
         {"EUC", encoded(EUC, "日本語\n"), "日本語\n", EUC},
+        {"Shift-JIS lead 0xFC", "a\xFC\x40\xFC\x4B", "a髜黑", SJIS},  // code page 932's last row
     };
     for (const auto& [name, input, output, code] : cases) {
         SCOPED_TRACE(name);
