@@ -140,6 +140,7 @@ TEST(Detection, LatinTextAtTheEndOfTheWait) {
         {"no-break spaces", "<td>\xC2\xA0</td><td>\xC2\xA0</td>\n", UTF8},
         {"copyright", "© 2026 zekt\n", UTF8},
         {"sign after a letter at the end", "abc©", UTF8},
+        {"after a capital letter", "Mé\n", UTF8},
         {"times at the start", "×3\n", UTF8},
         {"Japanese after the window", "Café " + far + "日本語\n", UTF8},
         {"lead after the window", "naïve" + far + "\xC3\xA9", UTF8},
