@@ -31,6 +31,14 @@ TEST(InPlaceLosses, UnfinishedCharacterRefusesTheFile) {
     EXPECT_EQ(readFile(dir.path() / "err"), "a.txt: 1 character replaced with the substitute mark.\n");
 }
 
+TEST(InPlaceLosses, UnfinishedCharacterOnStandardInput) {
+    const ScratchDir dir;
+    writeFile(dir.path() / "in", "\x93\xFA\x96\x7B\x93");
+    EXPECT_EQ(zekt(dir, "-S -u8 < in"), 0);
+    EXPECT_EQ(readFile(dir.path() / "out"), "日本〓");
+    EXPECT_EQ(readFile(dir.path() / "err"), "(stdin): 1 character replaced with the substitute mark.\n");
+}
+
 TEST(InPlaceLosses, LineEndsOnlyWithNoKanjiConversion) {
     const ScratchDir dir;
     const std::vector<std::pair<std::string, std::string>> files = {
