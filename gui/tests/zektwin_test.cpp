@@ -503,6 +503,17 @@ private slots:
         QVERIFY(control(IDC_OPTIONS)->isEnabled() && !control(IDC_CANCEL)->isVisible());
     }
 
+    // The summary counts the files finished before the cancel, not the one in hand.
+    void cancelCountsTheFilesDone() {
+        clock->holdAt = 20;  // well inside big.txt, after the two small ones
+        dlg->dropTarget().OnDropFiles({input("a.txt", eucAiLf), input("b.bin", QByteArray("a\0b", 3)), big});
+        QTRY_VERIFY_WITH_TIMEOUT(clock->reached, 60000);
+        control<QPushButton>(IDC_CANCEL)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!dlg->dropRunning(), 30000);
+        QVERIFY2(log().endsWith(" Cancelled after 2 files.\n"), qPrintable(log()));
+        QVERIFY(QFileInfo::exists(outPath("a.txt")) && !QFileInfo::exists(outPath("big.txt")));
+    }
+
     void closingCancelsTheDrop() {
         startLargeDrop();
         if (QTest::currentTestFailed()) return;
