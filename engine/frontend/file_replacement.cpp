@@ -184,13 +184,19 @@ bool FileReplacement::keepMetadata(const struct stat& st) {
     const std::string names =
         attributeValue([path](char* data, std::size_t size) { return listxattr(path, data, size); });
     int lostAclGroup = -1;
+    bool hadAcl = false;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
         const char* name = names.c_str() + at;
         const std::string value = attributeValue(
             [path, name](char* data, std::size_t size) { return getxattr(path, name, data, size); });
         const bool kept = fsetxattr(fd_, name, value.data(), value.size(), 0) == 0;
-        if (!kept && std::strcmp(name, aclAttribute) == 0) lostAclGroup = aclGroupBits(value);
+        const bool acl = std::strcmp(name, aclAttribute) == 0;
+        hadAcl = hadAcl || acl;
+        if (!kept && acl) lostAclGroup = aclGroupBits(value);
     }
+    // The folder's default ACL gave the new file entries the old one did
+    // not have: none of them may open it to anyone.
+    if (!hadAcl && fremovexattr(fd_, aclAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return false;
     mode_t mode = withGroupBits(st.st_mode & 07777, lostAclGroup);
     if (!groupKept) mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG | S_IRWXO);
     return fchmod(fd_, mode) == 0;

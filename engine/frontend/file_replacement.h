@@ -62,7 +62,8 @@ public:
     std::FILE* openStream();
     // Owner, group, mode, ACL and extended attributes of original (the
     // file at target, described by st); what cannot be kept leaves the new
-    // file no more accessible than the old one. False if the mode cannot be set.
+    // file no more accessible than the old one. False if the mode cannot be
+    // set, or an ACL the folder gave the new file cannot be taken off.
     bool keepMetadata(const struct stat& st);
 
     // Renames the new file onto the target and leaves the folder to
