@@ -1,8 +1,12 @@
 #include "file_replacement.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -17,7 +21,10 @@
 namespace zekt {
 namespace {
 
-constexpr std::array cleanedSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
+// Every signal that ends the process by default, can be caught and comes
+// from a user or the system rather than from a fault of zekt's own.
+constexpr std::array cleanedSignals{SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGXFSZ,
+                                    SIGXCPU, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF};
 constexpr const char* aclAttribute = "system.posix_acl_access";
 // ".zk" and six random characters: short, so that every name the file
 // system takes can be replaced.
@@ -147,7 +154,36 @@ std::string attributeValue(Get get) {
     return {};
 }
 
+// CAP_FOWNER lets the caller remove another's name from a sticky folder.
+bool mayActForAnyOwner() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    std::array<__user_cap_data_struct, _LINUX_CAPABILITY_U32S_3> data{};
+    if (syscall(SYS_capget, &header, data.data()) != 0) return geteuid() == 0;
+    return (data[CAP_TO_INDEX(CAP_FOWNER)].effective & CAP_TO_MASK(CAP_FOWNER)) != 0;
+}
+
+// A file system without the flags has none set.
+bool folderFlagsAllowRemoval(int dirFd) {
+    int flags = 0;
+    return ioctl(dirFd, FS_IOC_GETFLAGS, &flags) != 0 || (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) == 0;
+}
+
+// The kernel's rule for a sticky folder: only the file's owner, the
+// folder's owner or a holder of CAP_FOWNER may remove or replace a name.
+bool stickyRuleAllowsReplacing(int dirFd, const char* name) {
+    struct stat folder {
+    }, file{};
+    if (fstat(dirFd, &folder) != 0 || (folder.st_mode & S_ISVTX) == 0) return true;
+    if (fstatat(dirFd, name, &file, AT_SYMLINK_NOFOLLOW) != 0) return true;  // nothing to replace
+    const uid_t caller = geteuid();
+    return file.st_uid == caller || folder.st_uid == caller || mayActForAnyOwner();
+}
+
 }  // namespace
+
+bool folderAllowsReplacing(int dirFd, const char* name) {
+    return folderFlagsAllowRemoval(dirFd) && stickyRuleAllowsReplacing(dirFd, name);
+}
 
 mode_t effectivePermissions(int fd, mode_t mode) {
     const std::string acl = attributeValue(
@@ -159,6 +195,13 @@ bool FileReplacement::create(const std::string& target, mode_t mode) {
     dirFd_ = open(std::string(directoryOf(target)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0) return false;
     target_ = target;
+    // Otherwise the temporary file would be made and then stay: neither
+    // renamed onto the target nor removed.
+    if (!folderAllowsReplacing(dirFd_, std::string(baseNameOf(target)).c_str())) {
+        abandon();
+        errno = EPERM;
+        return false;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = tempName();
         BlockedSignals blocked;

@@ -83,6 +83,12 @@ private:
     int dirFd_ = -1;
 };
 
+// Whether the folder at dirFd lets the caller replace its entry name by a
+// new file and remove that file: not append-only nor immutable, and not
+// sticky over another's file (unless the caller owns the folder or holds
+// CAP_FOWNER).
+bool folderAllowsReplacing(int dirFd, const char* name);
+
 // The permission bits a copy of the file at fd may carry without giving
 // anyone more than the file gave: with an access ACL, the group bits are
 // what the owning group is effectively granted.

@@ -2,11 +2,14 @@
 // files in a scratch directory; stdout, stderr and the exit status compared
 // byte for byte.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "flagged_folder.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -21,6 +25,19 @@ namespace {
 namespace fs = std::filesystem;
 using zekt::testing::readFile;
 using zekt::testing::writeFile;
+
+// The signals whose default action ends the process and that a user or the
+// system sends: an in-place conversion they end leaves no temporary file.
+constexpr int terminatingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGXFSZ,
+                                      SIGXCPU, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF};
+
+// Every name in a folder, hidden ones included.
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) found.push_back(entry.path().filename());
+    std::sort(found.begin(), found.end());
+    return found;
+}
 
 struct Outcome {
     std::string out, err;
@@ -89,12 +106,15 @@ protected:
     }
 
     // Runs zekt on args in the scratch directory, sig raised inside it as
-    // it reads its file past the first block (see signal_on_read.cpp); its
-    // wait status.
-    int killHalfWay(int sig, const std::vector<std::string>& args) {
+    // it reads its file past the first block (see signal_on_read.cpp) and
+    // started with ignored ignored (if not 0); its wait status. No core
+    // file is written.
+    int killHalfWay(int sig, const std::vector<std::string>& args, int ignored = 0) {
         const pid_t child = fork();
         if (child == 0) {
-            for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) std::signal(s, SIG_DFL);
+            for (int s : terminatingSignals) std::signal(s, s == ignored ? SIG_IGN : SIG_DFL);
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_CORE, &noCore);
             std::vector<const char*> argv{ZEKT_BINARY};
             for (const std::string& a : args) argv.push_back(a.c_str());
             argv.push_back(nullptr);
@@ -402,12 +422,114 @@ TEST_F(ZektCli, OverwriteInterruptedLeavesNothing) {
     EXPECT_EQ(limited.err, "big.txt: Cannot write a file.\n");
     EXPECT_EQ(temporaryFiles(), std::vector<std::string>{});
 
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) {
+    for (int sig : terminatingSignals) {
         const int status = killHalfWay(sig, {"-overwrite", "-xNOWIN", "-j", "big.txt"});
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig) << " " << status;
         EXPECT_EQ(temporaryFiles(), std::vector<std::string>{}) << strsignal(sig);
     }
     EXPECT_EQ(readFile(dir_ / "big.txt"), text);
+}
+
+// A signal ignored when zekt starts (nohup ignores SIGHUP) stays ignored
+// through an in-place conversion, which then finishes.
+TEST_F(ZektCli, OverwriteKeepsIgnoredSignalsIgnored) {
+    std::string text, converted;
+    for (int i = 0; i < 3000; ++i) {
+        text += "\xB4\xC1\xBB\xFA line\n";  // 漢字 in EUC, several blocks of it
+        converted += "\xE6\xBC\xA2\xE5\xAD\x97 line\n";
+    }
+    for (int sig : terminatingSignals) {
+        file("a.txt", text);
+        const int status = killHalfWay(sig, {"-overwrite", "-u8", "-lf", "a.txt"}, sig);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << strsignal(sig) << " " << status;
+        EXPECT_EQ(readFile(dir_ / "a.txt"), converted) << strsignal(sig);
+        EXPECT_EQ(temporaryFiles(), std::vector<std::string>{}) << strsignal(sig);
+    }
+}
+
+// The temporary file cannot be renamed nor removed in an append-only
+// folder, nor made in an immutable one: such a folder is refused before
+// anything is written. zekt is killed (SIGKILL, no clean-up) as it reads
+// past its first block, so that a temporary file made before the refusal
+// would stay. A flag that does not stop a rename changes nothing.
+TEST_F(ZektCli, OverwriteRefusesAFolderThatKeepsItsNames) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "\xB4\xC1\xBB\xFA line\n";
+    const std::pair<const char*, bool> cases[] = {{"a", true}, {"i", true}, {"A", false}};
+    for (const auto& [flags, refused] : cases) {
+        zekt::testing::FlaggedFolder folder(flags, [&](const fs::path& f) { writeFile(f / "a.txt", text); });
+        if (folder.path().empty())
+            GTEST_SKIP() << "chattr +" << flags
+                         << " failed under both the temporary folder and the build tree "
+                         << "(file systems without file flags, or no chattr)";
+        const std::string seam = refused ? "LD_PRELOAD='" + std::string(SIGNAL_ON_READ) +
+                                               "' ZEKT_TEST_SIGNAL=" + std::to_string(SIGKILL) + " "
+                                         : "";
+        const Outcome r = bash("cd '" + folder.path().parent_path().string() + "'\n" + seam +
+                               "\"$ZEKT\" -overwrite -u8 folder/a.txt; echo $?");
+        EXPECT_EQ(r.out, refused ? "255\n" : "0\n") << flags;
+        EXPECT_EQ(r.err, refused ? "folder/a.txt: Cannot write a file.\n" : "") << flags;
+        EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"a.txt"}) << flags;
+        EXPECT_EQ(readFile(folder.path() / "a.txt") == text, refused) << flags;
+    }
+}
+
+// In a sticky folder only the file's owner, the folder's owner or root may
+// replace a name: another user's file is refused before anything is written
+// (zekt killed past its first block, as above); the others are converted.
+TEST_F(ZektCli, OverwriteFollowsTheStickyFolderRule) {
+    const std::string nobody = asNobody();
+    if (nobody.empty()) GTEST_SKIP() << "needs root and setpriv to act as another user";
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "\xB4\xC1\xBB\xFA line\n";
+    struct Case {
+        const char* name;
+        const char* setup;  // run in the folder "f", made afresh, holding a.txt, as root
+        bool asRoot, refused;
+    };
+    const Case cases[] = {
+        {"another's file", "chmod 1777 f", false, true},
+        {"own file", "chmod 1777 f && chown nobody f/a.txt", false, false},
+        {"own folder", "chmod 1777 f && chown nobody f", false, false},
+        {"not sticky", "chmod 0777 f", false, false},
+        {"root, owning neither", "chmod 1777 f && chown nobody f && chown daemon f/a.txt", true, false},
+    };
+    fs::permissions(dir_, fs::perms::all);
+    for (const Case& c : cases) {
+        fs::remove_all(dir_ / "f");
+        fs::create_directory(dir_ / "f");
+        file("f/a.txt", text);
+        fs::permissions(dir_ / "f/a.txt", fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
+                                              ~fs::perms::others_exec);
+        const std::string seam = c.refused ? "env LD_PRELOAD='" + std::string(SIGNAL_ON_READ) +
+                                                 "' ZEKT_TEST_SIGNAL=" + std::to_string(SIGKILL) + " "
+                                           : "";
+        const Outcome r = bash(std::string(c.setup) + "\n" + (c.asRoot ? "" : nobody) + seam +
+                               "\"$ZEKT\" -overwrite -u8 f/a.txt; echo $?");
+        EXPECT_EQ(r.out, c.refused ? "255\n" : "0\n") << c.name;
+        EXPECT_EQ(r.err, c.refused ? "f/a.txt: Cannot write a file.\n" : "") << c.name;
+        EXPECT_EQ(namesIn(dir_ / "f"), std::vector<std::string>{"a.txt"}) << c.name;
+        EXPECT_EQ(readFile(dir_ / "f/a.txt") == text, c.refused) << c.name;
+    }
+}
+
+// A file with two names is replaced under the one converted: the other
+// name keeps the old bytes and the old inode.
+TEST_F(ZektCli, OverwriteLeavesOtherHardLinksAlone) {
+    file("a.txt", eucA);
+    fs::create_hard_link(dir_ / "a.txt", dir_ / "b.txt");
+    struct stat before {};
+    ASSERT_EQ(stat((dir_ / "b.txt").c_str(), &before), 0);
+    expectRuns({{"one name", {"-overwrite", "a.txt"}, "", "", ""}});
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(stat((dir_ / "a.txt").c_str(), &a), 0);
+    ASSERT_EQ(stat((dir_ / "b.txt").c_str(), &b), 0);
+    EXPECT_EQ(readFile(dir_ / "a.txt"), sjisA);
+    EXPECT_EQ(readFile(dir_ / "b.txt"), eucA);
+    EXPECT_EQ(b.st_ino, before.st_ino);
+    EXPECT_EQ(b.st_nlink, 1u);
+    EXPECT_NE(a.st_ino, before.st_ino);
 }
 
 // Short of memory at any point, zekt reports it and ends with 255; it

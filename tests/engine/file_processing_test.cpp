@@ -2,8 +2,10 @@
 // everything succeeded, keep its mode and write through a link; a new one
 // gets 0666 less the umask; in-place conversion keeps every mode bit; read
 // and write failures, injected through the front end.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <filesystem>
@@ -11,6 +13,8 @@
 #include <functional>
 #include <new>
 
+#include "file_replacement.h"
+#include "flagged_folder.h"
 #include "format_text.h"
 #include "memory_converter.h"
 #include "scratch_dir.h"
@@ -162,6 +166,24 @@ TEST_F(FileProcessing, InPlace) {
     EXPECT_EQ(conv.printed, euc.string() + ": SJIS [CRLF] \n");  // the check wrote nothing
     EXPECT_FALSE(conv.fatalError());
     EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "big.txt", "bin.txt", "cut.txt", "same.txt"}));
+}
+
+// A folder whose names cannot be removed would keep the temporary file:
+// append-only and immutable ones refuse the replacement up front; a flag
+// that does not stop a rename does not.
+TEST(FolderFlags, AppendOnlyAndImmutableRefuseTheReplacement) {
+    const std::pair<const char*, bool> cases[] = {{"a", false}, {"i", false}, {"d", true}, {"A", true}};
+    for (const auto& [flags, allowed] : cases) {
+        FlaggedFolder folder(flags, [](const fs::path& f) { writeFile(f / "a.txt", "x"); });
+        if (folder.path().empty())
+            GTEST_SKIP() << "chattr +" << flags
+                         << " failed under both the temporary folder and the build tree "
+                         << "(file systems without file flags, or no chattr)";
+        const int fd = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(folderAllowsReplacing(fd, "a.txt"), allowed) << flags;
+        close(fd);
+    }
 }
 
 // A file that grows while it is converted keeps what it has then; memory

@@ -21,11 +21,12 @@ inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-// A new directory under the temporary folder, removed with all in it.
+// A new directory under the temporary folder (or parent), removed with all
+// in it.
 class ScratchDir {
 public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zekt-test-XXXXXX").string();
+    explicit ScratchDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+        std::string pattern = (parent / "zekt-test-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~ScratchDir() {
