@@ -139,6 +139,14 @@ protected:
 
 // The prefix that runs a command as nobody, who owns nothing here; empty
 // unless the tests run as root and setpriv works.
+// A command prefix that preloads the read seam raising sig inside zekt;
+// the sanitizers' runtime would otherwise insist on coming first.
+std::string signalSeam(int sig) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return "env LD_PRELOAD='" + std::string(SIGNAL_ON_READ) + "' ZEKT_TEST_SIGNAL=" + std::to_string(sig) +
+           " ASAN_OPTIONS='" + (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0' ";
+}
+
 std::string asNobody() {
     if (geteuid() != 0) return "";
     return std::system("setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null") == 0
@@ -462,9 +470,7 @@ TEST_F(ZektCli, OverwriteRefusesAFolderThatKeepsItsNames) {
             GTEST_SKIP() << "chattr +" << flags
                          << " failed under both the temporary folder and the build tree "
                          << "(file systems without file flags, or no chattr)";
-        const std::string seam = refused ? "LD_PRELOAD='" + std::string(SIGNAL_ON_READ) +
-                                               "' ZEKT_TEST_SIGNAL=" + std::to_string(SIGKILL) + " "
-                                         : "";
+        const std::string seam = refused ? signalSeam(SIGKILL) : "";
         const Outcome r = bash("cd '" + folder.path().parent_path().string() + "'\n" + seam +
                                "\"$ZEKT\" -overwrite -u8 folder/a.txt; echo $?");
         EXPECT_EQ(r.out, refused ? "255\n" : "0\n") << flags;
@@ -501,9 +507,7 @@ TEST_F(ZektCli, OverwriteFollowsTheStickyFolderRule) {
         file("f/a.txt", text);
         fs::permissions(dir_ / "f/a.txt", fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
                                               ~fs::perms::others_exec);
-        const std::string seam = c.refused ? "env LD_PRELOAD='" + std::string(SIGNAL_ON_READ) +
-                                                 "' ZEKT_TEST_SIGNAL=" + std::to_string(SIGKILL) + " "
-                                           : "";
+        const std::string seam = c.refused ? signalSeam(SIGKILL) : "";
         const Outcome r = bash(std::string(c.setup) + "\n" + (c.asRoot ? "" : nobody) + seam +
                                "\"$ZEKT\" -overwrite -u8 f/a.txt; echo $?");
         EXPECT_EQ(r.out, c.refused ? "255\n" : "0\n") << c.name;

@@ -21,8 +21,8 @@ public:
     // folder takes none after); flags are chattr's letters, as "a" or "i".
     FlaggedFolder(std::string flags, const std::function<void(const std::filesystem::path&)>& fill)
         : flags_(std::move(flags)) {
-        for (const std::filesystem::path& parent : {std::filesystem::temp_directory_path(),
-                                                    std::filesystem::path(ZEKT_BUILD_SCRATCH)}) {
+        for (const std::filesystem::path& parent :
+             {std::filesystem::temp_directory_path(), std::filesystem::path(ZEKT_BUILD_SCRATCH)}) {
             scratch_ = std::make_unique<ScratchDir>(parent);
             if (scratch_->path().empty()) continue;
             folder_ = scratch_->path() / "folder";
