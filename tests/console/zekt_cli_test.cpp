@@ -410,6 +410,21 @@ TEST_F(ZektCli, OverwriteKeepsMetadata) {
     EXPECT_EQ(r.err, "");
 }
 
+// A group member who does not own the file cannot give it its owner, but
+// can still give it its group: the group, and the group's bits, are kept.
+TEST_F(ZektCli, OverwriteKeepsTheGroupOfAMemberWhoIsNotTheOwner) {
+    if (asNobody().empty()) GTEST_SKIP() << "needs root and setpriv to act as another user";
+    fs::permissions(dir_, fs::perms::all);
+    const Outcome r = bash(
+        "mkdir shared && chown nobody:nogroup shared\n"
+        "printf '\\xa4\\xa2\\n' > shared/a.txt && chown root:users shared/a.txt && chmod 0664 shared/a.txt\n"
+        "setpriv --reuid=65534 --regid=65534 --groups=\"$(getent group users | cut -d: -f3)\" "
+        "\"$ZEKT\" -overwrite -u8 -lf shared/a.txt; echo $?\n"
+        "stat -c '%a %U %G' shared/a.txt; od -An -tx1 shared/a.txt\n");
+    EXPECT_EQ(r.out, "0\n664 nobody users\n e3 81 82 0a\n");
+    EXPECT_EQ(r.err, "");
+}
+
 // A name as long as the file system takes (255 bytes) is converted in place.
 TEST_F(ZektCli, OverwriteLongestName) {
     const std::string name = std::string(251, 'n') + ".txt";
