@@ -59,10 +59,11 @@ inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 // UTF-8: the JIS code of a code point, in EUC form. Unicode output carries
 // every character as read (bar what an exchange rewrites), and Shift-JIS
 // output carries what has no cell below row 89, for code page 932 to
-// write. Otherwise a code point without a JIS code becomes the substitute
-// (an ill-formed piece never gets here: emitAt writes it as one).
+// write. Otherwise a code point without a JIS code, and an ill-formed
+// sequence, become the substitute.
 inline CharCode utf8CharCode(const Codec& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
+    if (r == illFormed) return substitute(shift);
     if (isUnicode(conv.outputCode) && !anyExchange(conv)) return r;
     const CharCode c = unicodeToEuc(static_cast<char32_t>(r - utf8Char), conv.windowsUnicode);
     switch (conv.outputCode) {
@@ -95,7 +96,9 @@ std::uint8_t* emitSjis(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& sh
 template <CodeKind In, typename Write>
 std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
                      Write write) {
-    if (r == illFormed) return write(out, substitute(shift), shift);
+    if constexpr (In != CodeKind::UTF8) {
+        if (r == illFormed) return write(out, substitute(shift), shift);
+    }
     if constexpr (In == CodeKind::JIS) {
         return write(out, jisCharCode(r, shift.input.mode), shift);
     } else if constexpr (In == CodeKind::SJIS) {
