@@ -74,6 +74,14 @@ bool Converter::matchOption(const char* name) {
 }
 
 int Converter::run(int argc, const char* const* argv) {
+    batchReplacements_ = true;
+    const int walked = runCommandLine(argc, argv);
+    batchReplacements_ = false;
+    commitReplacements();
+    return walked < 0 ? walked : status();
+}
+
+int Converter::runCommandLine(int argc, const char* const* argv) {
     int fileCount = 0;
     int lastFile = 0;
     bool check = false;

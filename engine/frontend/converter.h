@@ -10,7 +10,9 @@
 #include <string>
 
 #include "codec.h"
+#include "file_place.h"
 #include "file_replacement.h"
+#include "replacement_batch.h"
 
 #if defined(__GNUC__)
 #define ZEKT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
@@ -34,6 +36,8 @@ enum FileError : int {
     CHANGED_MEANWHILE = 9,
     OUT_OF_MEMORY = 10,
     INPUT_IS_OUTPUT = 11,
+    FOREIGN_LINK = 12,
+    UNRESOLVED_LINK = 13,
 };
 struct ErrorEntry {
     std::int32_t code;  // 0 ends a table
@@ -116,13 +120,21 @@ public:
     // regularOnly refuses with NOT_REGULAR anything but a regular file or
     // a directory, without opening it.
     int openInput(const char* name, bool regularOnly = false);
+    // The input for a conversion onto itself: a regular file, reached
+    // through links only as findPlace allows, whose place the output then
+    // takes.
+    int openInPlace(const char* name);
     int openOutput(const char* name);
     int closeInput();
     // commit = false abandons a named output: the file it would replace
-    // stays. inPlace (the output is the input): the file stays untouched
-    // when the new bytes equal it, and stays with CHANGED_MEANWHILE when
-    // it changed since openInput.
-    int closeOutput(bool commit = true, bool inPlace = false);
+    // stays. With inPlaceName (the output is the input, shown so): the file
+    // stays untouched when the new bytes equal it, and stays with
+    // CHANGED_MEANWHILE when it changed since openInPlace. Inside run, the
+    // new file may wait to be put in place with others; a failure then is
+    // reported under that name when they are.
+    int closeOutput(bool commit = true, const char* inPlaceName = nullptr);
+    // Puts in place every new file still waiting.
+    void commitReplacements();
 
     // One pass over the open input: 0 done, 1 no memory, 2 not text,
     // 4 the output failed. The out-places may be null; they are written
@@ -158,12 +170,19 @@ private:
 
     // For an output made after the input: its permissions, never wider.
     mode_t inputPermissions() const;
+    // Takes fd over as the input.
+    int adoptInput(int fd, bool regularOnly);
+    // The command line's walk; run commits the waiting files after it.
+    int runCommandLine(int argc, const char* const* argv);
 
     // A named output, put in place only when closed with commit; null for
     // the standard output.
     std::unique_ptr<FileReplacement> replacement_;
     FolderSync folderSync_;
     FileIdentity inputIdentity_;  // of the named input when opened
+    FilePlace inPlace_;           // of the input opened in place, until its output is opened
+    ReplacementBatch replacements_;
+    bool batchReplacements_ = false;  // while run walks a command line
 };
 
 }  // namespace zekt

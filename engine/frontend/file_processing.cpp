@@ -35,6 +35,8 @@ constexpr ErrorEntry fileErrors[] = {
     {CHANGED_MEANWHILE, "Changed while being converted; left as it was"},
     {OUT_OF_MEMORY, "No enough memory"},
     {INPUT_IS_OUTPUT, "Input file is output file"},
+    {FOREIGN_LINK, "Link owned by another user; left as it was"},
+    {UNRESOLVED_LINK, "Cannot open a file"},
     {0, nullptr},
 };
 
@@ -70,34 +72,18 @@ private:
     std::string masked_;
 };
 
-// Where a named output really goes: through a symbolic link to its target,
-// so that replacing the file does not replace the link.
-std::string resolveTarget(const char* name) {
-    struct stat st {};
-    if (lstat(name, &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::unique_ptr<char, decltype(&std::free)> real(realpath(name, nullptr), &std::free);
-        if (real) return real.get();
-    }
-    return name;
+std::string_view directoryOf(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string_view::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-using File = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
-
-bool sameContents(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0 || sa.st_size != sb.st_size) return false;
-    File fa(std::fopen(a.c_str(), "rb"), &std::fclose), fb(std::fopen(b.c_str(), "rb"), &std::fclose);
-    if (!fa || !fb) return false;
-    static constexpr std::size_t chunk = 1 << 16;
-    const auto bufferA = std::make_unique<char[]>(chunk), bufferB = std::make_unique<char[]>(chunk);
-    for (;;) {
-        const std::size_t na = std::fread(bufferA.get(), 1, chunk, fa.get());
-        const std::size_t nb = std::fread(bufferB.get(), 1, chunk, fb.get());
-        if (na != nb || std::memcmp(bufferA.get(), bufferB.get(), na) != 0) return false;
-        if (na < chunk) return std::ferror(fa.get()) == 0 && std::ferror(fb.get()) == 0;
-    }
+std::string_view baseNameOf(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
+
+int openFailure(int error) { return error == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN; }
 
 // Closes whatever processFile still has open when a front-end operation
 // throws; a named output is abandoned.
@@ -127,6 +113,8 @@ const char* convertErrorText(int code) { return messageFor(convertErrors, code);
 Converter::Converter() = default;
 Converter::~Converter() = default;
 
+// A file waiting to be replaced (named twice, or by another of its names)
+// is read in its new version, as it would be had it been replaced at once.
 int Converter::openInput(const char* name, bool regularOnly) {
     if (name == nullptr) {
         input = stdin;
@@ -136,20 +124,48 @@ int Converter::openInput(const char* name, bool regularOnly) {
     if (stat(name, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? NO_SUCH_FILE : CANNOT_OPEN;
     if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;  // fopen would accept it here
     if (regularOnly && !S_ISREG(st.st_mode)) return NOT_REGULAR;
+    if (replacements_.replaces(st.st_dev, st.st_ino)) commitReplacements();
     // Not blocking, in case a FIFO took the file's place since the stat.
     const int fd = open(name, O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
-    if (fd < 0) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (regularOnly && !regular) {
+    return fd < 0 ? openFailure(errno) : adoptInput(fd, regularOnly);
+}
+
+int Converter::openInPlace(const char* name) {
+    inPlace_ = {};
+    switch (findPlace(name, inPlace_)) {
+        case PlaceLookup::FOUND: break;
+        case PlaceLookup::MISSING: return NO_SUCH_FILE;
+        case PlaceLookup::INACCESSIBLE: return CANNOT_OPEN;
+        case PlaceLookup::FOREIGN_LINK: return FOREIGN_LINK;
+        case PlaceLookup::UNRESOLVED: return UNRESOLVED_LINK;
+    }
+    const int folder = inPlace_.folder.get();
+    const char* entry = inPlace_.name.c_str();
+    struct stat st {};
+    if (fstatat(folder, entry, &st, AT_SYMLINK_NOFOLLOW) != 0) return CANNOT_OPEN;
+    if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;
+    if (!S_ISREG(st.st_mode)) return NOT_REGULAR;
+    if (replacements_.replaces(st.st_dev, st.st_ino)) commitReplacements();
+    const int fd = openat(folder, entry, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    return fd < 0 ? openFailure(errno) : adoptInput(fd, true);
+}
+
+int Converter::adoptInput(int fd, bool regularOnly) {
+    struct stat st {};
+    const bool known = fstat(fd, &st) == 0;
+    const int refused = !known || S_ISDIR(st.st_mode)         ? CANNOT_OPEN
+                        : regularOnly && !S_ISREG(st.st_mode) ? NOT_REGULAR
+                                                              : 0;
+    if (refused != 0) {
         close(fd);
-        return NOT_REGULAR;
+        return refused;
     }
     if (regularOnly) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
         const int error = errno;
         close(fd);
-        return error == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
+        return openFailure(error);
     }
     input = file;
     inputIdentity_ = FileIdentity::of(st);
@@ -163,20 +179,43 @@ int Converter::openOutput(const char* name) {
         output = stdout;
         return 0;
     }
-    const std::string target = freshOutputs ? std::string(name) : resolveTarget(name);
+    FilePlace place;
     struct stat st {};
-    const bool exists = (freshOutputs ? lstat(target.c_str(), &st) : stat(target.c_str(), &st)) == 0;
-    if (exists && (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && access(target.c_str(), W_OK) != 0)))
+    bool exists = false;
+    UniqueFd original;  // what the new file takes its metadata from
+    if (freshOutputs) {
+        // A link at the name is replaced, not written through.
+        place.folder.reset(open(std::string(directoryOf(name)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        place.name = baseNameOf(name);
+        exists = lstat(name, &st) == 0;
+    } else if (inPlace_.folder) {
+        place = std::move(inPlace_);
+        exists = fstat(fileno(input), &st) == 0;
+        original.reset(fcntl(fileno(input), F_DUPFD_CLOEXEC, 0));
+    } else {
+        const PlaceLookup found = findPlace(name, place);
+        if (found == PlaceLookup::FOREIGN_LINK) return FOREIGN_LINK;
+        if (found == PlaceLookup::UNRESOLVED) return UNRESOLVED_LINK;
+        if (!place.folder) return CANNOT_OPEN;
+        exists = found == PlaceLookup::FOUND;
+        if (exists)
+            original.reset(openat(place.folder.get(), place.name.c_str(),
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (exists && (!original || fstat(original.get(), &st) != 0)) return CANNOT_OPEN;
+    }
+    if (!place.folder) return openFailure(errno);
+    if (exists && (S_ISDIR(st.st_mode) ||
+                   (!S_ISLNK(st.st_mode) && faccessat(place.folder.get(), place.name.c_str(), W_OK, 0) != 0)))
         return CANNOT_OPEN;
     auto replacement = std::make_unique<FileReplacement>();
     // A new file gets the usual 0666 less the umask; one made after the
     // input, the input's permissions less the umask; a replaced one starts
     // private and takes over what the old one had.
     const mode_t mode = freshOutputs ? inputPermissions() : exists ? 0600 : 0666;
-    if (!replacement->create(target, mode)) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
-    if (!freshOutputs && exists && !replacement->keepMetadata(st)) return CANNOT_OPEN;
+    if (!replacement->create(std::move(place.folder), std::move(place.name), mode)) return openFailure(errno);
+    if (!freshOutputs && exists && !replacement->keepMetadata(original.get(), st)) return CANNOT_OPEN;
     std::FILE* file = replacement->openStream();
-    if (file == nullptr) return errno == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN;
+    if (file == nullptr) return openFailure(errno);
     output = file;
     replacement_ = std::move(replacement);
     return 0;
@@ -200,24 +239,37 @@ int Converter::closeInput() {
     return 0;
 }
 
-int Converter::closeOutput(bool commit, bool inPlace) {
+int Converter::closeOutput(bool commit, const char* inPlaceName) {
+    inPlace_ = {};
     if (output == nullptr) return NO_STREAM;
     std::FILE* stream = output;
     output = nullptr;
     bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
+    failed = (stream != stdout && std::fclose(stream) != 0) || failed;
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
-    const std::unique_ptr<FileReplacement> replacement = std::move(replacement_);
-    bool replace = commit && !failed;
+    std::unique_ptr<FileReplacement> replacement = std::move(replacement_);
     // Nothing to change: the file stays as it is, times and all.
-    if (replace && inPlace && sameContents(replacement->tempPath(), replacement->target())) replace = false;
-    if (replace) failed = !replacement->sync();
-    failed = std::fclose(stream) != 0 || failed;
-    if (!replace || failed) return failed ? CANNOT_WRITE : 0;
-    switch (replacement->commit(inPlace ? &inputIdentity_ : nullptr, folderSync_)) {
+    if (!commit || failed || (inPlaceName != nullptr && replacement->sameAsTarget()))
+        return failed ? CANNOT_WRITE : 0;
+    if (inPlaceName != nullptr && batchReplacements_) {
+        if (replacements_.add({std::move(replacement), inputIdentity_, inPlaceName})) commitReplacements();
+        return 0;
+    }
+    if (!replacement->sync()) return CANNOT_WRITE;
+    switch (replacement->commit(inPlaceName != nullptr ? &inputIdentity_ : nullptr, folderSync_)) {
         case FileReplacement::Outcome::REPLACED: return 0;
         case FileReplacement::Outcome::CHANGED_MEANWHILE: return CHANGED_MEANWHILE;
         default: return CANNOT_WRITE;
     }
+}
+
+void Converter::commitReplacements() {
+    replacements_.commit(folderSync_, [this](const std::string& name, FileReplacement::Outcome outcome) {
+        const bool changed = outcome == FileReplacement::Outcome::CHANGED_MEANWHILE;
+        print(1, "%s: %s.\n", name.c_str(),
+              messageFor(fileErrors, changed ? CHANGED_MEANWHILE : CANNOT_WRITE));
+        runFailed_ = true;
+    });
 }
 
 // Exhausted memory anywhere (the front end's strings too) ends the run as
@@ -237,11 +289,12 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     // output untouched; a check never creates or empties a named output.
     // In place, only a regular file: a FIFO or a device would be replaced
     // by a regular file.
-    int code = openInput(inputName, inPlace || regularInputsOnly);
+    int code = inPlace ? openInPlace(inputName) : openInput(inputName, regularInputsOnly);
     if (code != 0) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
         if (code == OUT_OF_MEMORY) fatalError_ = true;
-        if (code == NOT_REGULAR && inPlace) runFailed_ = true;
+        if ((code == NOT_REGULAR && inPlace) || code == FOREIGN_LINK || code == UNRESOLVED_LINK)
+            runFailed_ = true;
         inputSkipped_ = true;  // status 1, unless the above makes it -1
         return;
     }
@@ -283,7 +336,9 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     // In place, a character lost is the file's loss: it stays as it was.
     const std::int64_t substitutes = check || result != 0 ? 0 : substitutesWritten();
     const bool lossy = inPlace && substitutes > 0;
-    const int closed = writesOutput ? closeOutput(result == 0 && !readFailed && !lossy, inPlace) : 0;
+    const int closed =
+        writesOutput ? closeOutput(result == 0 && !readFailed && !lossy, inPlace ? outputDisplay : nullptr)
+                     : 0;
     const bool writeFailed = result == WRITE_FAILED || closed == CANNOT_WRITE;
 
     if (result == NO_MEMORY || result == NOT_TEXT)

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace zekt {
@@ -31,23 +32,28 @@ constexpr const char* aclAttribute = "system.posix_acl_access";
 constexpr std::string_view tempPrefix = ".zk";
 constexpr std::size_t tempRandom = 6;
 
-// The temporary file a signal handler has to remove. A handler reaches no
+// The temporary files a signal handler has to remove. A handler reaches no
 // object, so this one record is global; it is written only with the
 // signals blocked.
-struct PendingTemp {
-    volatile std::sig_atomic_t dirFd = -1;
-    std::array<char, 16> name{};
+struct PendingTemps {
+    struct Slot {
+        volatile std::sig_atomic_t dirFd = -1;
+        std::array<char, 16> name{};
+    };
+    std::array<Slot, maxPendingReplacements> slots{};
+    std::size_t armed = 0;
     std::array<struct sigaction, cleanedSignals.size()> saved{};
     std::array<bool, cleanedSignals.size()> installed{};
 };
-PendingTemp pending;
+PendingTemps pending;
 
-extern "C" void removeTempAndReraise(int sig, siginfo_t* info, void*) {
+extern "C" void removeTempsAndReraise(int sig, siginfo_t* info, void*) {
     // The kernel's own signal for a write past the file-size limit: the
     // write fails with EFBIG and is reported as a failed write.
     if (sig == SIGXFSZ && info != nullptr && info->si_code == SI_USER && info->si_pid == getpid()) return;
     std::atomic_signal_fence(std::memory_order_acquire);
-    if (pending.dirFd >= 0) unlinkat(pending.dirFd, pending.name.data(), 0);
+    for (const PendingTemps::Slot& slot : pending.slots)
+        if (slot.dirFd >= 0) unlinkat(slot.dirFd, slot.name.data(), 0);
     signal(sig, SIG_DFL);
     raise(sig);  // delivered when the handler returns: the process ends as the signal ends it
 }
@@ -69,14 +75,11 @@ private:
     sigset_t old_{};
 };
 
-// With the signals blocked. Signals that the process ignores stay ignored
-// (a write to a closed pipe then fails as a write).
-void armCleanup(int dirFd, std::string_view name) {
-    if (pending.dirFd >= 0) return;  // one replacement at a time is covered
-    std::memcpy(pending.name.data(), name.data(), name.size());
-    pending.name[name.size()] = '\0';
+// Signals that the process ignores stay ignored (a write to a closed pipe
+// then fails as a write); the others remove the temporary files first.
+void installHandlers() {
     struct sigaction action {};
-    action.sa_sigaction = removeTempAndReraise;
+    action.sa_sigaction = removeTempsAndReraise;
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     for (int sig : cleanedSignals) sigaddset(&action.sa_mask, sig);
@@ -85,13 +88,31 @@ void armCleanup(int dirFd, std::string_view name) {
                                pending.saved[i].sa_handler == SIG_DFL &&
                                sigaction(cleanedSignals[i], &action, nullptr) == 0;
     }
-    std::atomic_signal_fence(std::memory_order_release);
-    pending.dirFd = dirFd;
 }
 
-void disarmCleanup(int dirFd) {
-    if (pending.dirFd != dirFd) return;
-    pending.dirFd = -1;
+// With the signals blocked: the slot now covering the file, or false when
+// every slot is taken.
+bool armCleanup(int dirFd, std::string_view name, std::size_t& slotIndex) {
+    for (std::size_t i = 0; i < pending.slots.size(); ++i) {
+        PendingTemps::Slot& slot = pending.slots[i];
+        if (slot.dirFd >= 0) continue;
+        std::memcpy(slot.name.data(), name.data(), name.size());
+        slot.name[name.size()] = '\0';
+        if (pending.armed++ == 0) installHandlers();
+        std::atomic_signal_fence(std::memory_order_release);
+        slot.dirFd = dirFd;
+        slotIndex = i;
+        return true;
+    }
+    return false;
+}
+
+// With the signals blocked.
+void disarmCleanup(std::size_t slotIndex) {
+    PendingTemps::Slot& slot = pending.slots[slotIndex];
+    if (slot.dirFd < 0) return;
+    slot.dirFd = -1;
+    if (--pending.armed != 0) return;
     for (std::size_t i = 0; i < cleanedSignals.size(); ++i)
         if (pending.installed[i]) sigaction(cleanedSignals[i], &pending.saved[i], nullptr);
 }
@@ -106,17 +127,6 @@ std::string tempName() {
     std::string name(tempPrefix);
     for (std::uint8_t r : random) name += letters[r % letters.size()];
     return name;
-}
-
-std::string_view directoryOf(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string_view::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string_view baseNameOf(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // The owning group's effective rights in an access ACL (its entry limited
@@ -191,28 +201,30 @@ mode_t effectivePermissions(int fd, mode_t mode) {
     return withGroupBits(mode, aclGroupBits(acl));
 }
 
-bool FileReplacement::create(const std::string& target, mode_t mode) {
-    dirFd_ = open(std::string(directoryOf(target)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd_ < 0) return false;
-    target_ = target;
+bool FileReplacement::create(UniqueFd folder, std::string name, mode_t mode) {
+    abandon();
     // Otherwise the temporary file would be made and then stay: neither
     // renamed onto the target nor removed.
-    if (!folderAllowsReplacing(dirFd_, std::string(baseNameOf(target)).c_str())) {
-        abandon();
-        errno = EPERM;
+    if (!folder || !folderAllowsReplacing(folder.get(), name.c_str())) {
+        errno = folder ? EPERM : errno;
         return false;
     }
+    folder_ = std::move(folder);
+    name_ = std::move(name);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = tempName();
+        std::string temp = tempName();
         BlockedSignals blocked;
-        fd_ = openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd_ >= 0) {
-            ownsFd_ = true;
-            armCleanup(dirFd_, name);
-            tempPath_ = std::string(directoryOf(target)) + "/" + name;
-            return true;
+        fd_.reset(openat(folder_.get(), temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (!fd_) {
+            if (errno == EEXIST) continue;
+            break;
         }
-        if (errno != EEXIST) break;
+        tempName_ = std::move(temp);
+        if (armCleanup(folder_.get(), tempName_, cleanupSlot_)) return true;
+        unlinkat(folder_.get(), tempName_.c_str(), 0);
+        tempName_.clear();
+        errno = EMFILE;
+        break;
     }
     const int error = errno;
     abandon();
@@ -220,38 +232,67 @@ bool FileReplacement::create(const std::string& target, mode_t mode) {
     return false;
 }
 
-bool FileReplacement::keepMetadata(const struct stat& st) {
+bool FileReplacement::keepMetadata(int source, const struct stat& st) {
+    const int fd = fd_.get();
     const bool groupKept =
-        fchown(fd_, st.st_uid, st.st_gid) == 0 || fchown(fd_, static_cast<uid_t>(-1), st.st_gid) == 0;
-    const char* path = target_.c_str();
+        fchown(fd, st.st_uid, st.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
     const std::string names =
-        attributeValue([path](char* data, std::size_t size) { return listxattr(path, data, size); });
+        attributeValue([source](char* data, std::size_t size) { return flistxattr(source, data, size); });
     int lostAclGroup = -1;
     bool hadAcl = false;
     for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
         const char* name = names.c_str() + at;
         const std::string value = attributeValue(
-            [path, name](char* data, std::size_t size) { return getxattr(path, name, data, size); });
-        const bool kept = fsetxattr(fd_, name, value.data(), value.size(), 0) == 0;
+            [source, name](char* data, std::size_t size) { return fgetxattr(source, name, data, size); });
+        const bool kept = fsetxattr(fd, name, value.data(), value.size(), 0) == 0;
         const bool acl = std::strcmp(name, aclAttribute) == 0;
         hadAcl = hadAcl || acl;
         if (!kept && acl) lostAclGroup = aclGroupBits(value);
     }
     // The folder's default ACL gave the new file entries the old one did
     // not have: none of them may open it to anyone.
-    if (!hadAcl && fremovexattr(fd_, aclAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return false;
+    if (!hadAcl && fremovexattr(fd, aclAttribute) != 0 && errno != ENODATA && errno != ENOTSUP) return false;
     mode_t mode = withGroupBits(st.st_mode & 07777, lostAclGroup);
     if (!groupKept) mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG | S_IRWXO);
-    return fchmod(fd_, mode) == 0;
+    return fchmod(fd, mode) == 0;
 }
 
 std::FILE* FileReplacement::openStream() {
-    std::FILE* stream = fdopen(fd_, "wb");
-    if (stream != nullptr) ownsFd_ = false;
+    UniqueFd own(fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    if (!own) return nullptr;
+    std::FILE* stream = fdopen(own.get(), "wb");
+    if (stream != nullptr) own.release();
     return stream;
 }
 
-bool FileReplacement::sync() const { return fd_ >= 0 && fsync(fd_) == 0; }
+bool FileReplacement::sameAsTarget() const {
+    const UniqueFd target(
+        openat(folder_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!target || fstat(target.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != size())
+        return false;
+    static constexpr std::size_t chunk = 1 << 16;
+    const auto mine = std::make_unique<char[]>(chunk), theirs = std::make_unique<char[]>(chunk);
+    for (off_t at = 0;;) {
+        const ssize_t a = pread(fd_.get(), mine.get(), chunk, at),
+                      b = pread(target.get(), theirs.get(), chunk, at);
+        if (a != b || a < 0 || std::memcmp(mine.get(), theirs.get(), static_cast<std::size_t>(a)) != 0)
+            return false;
+        if (a == 0) return true;
+        at += a;
+    }
+}
+
+off_t FileReplacement::size() const {
+    struct stat st {};
+    return fd_ && fstat(fd_.get(), &st) == 0 ? st.st_size : -1;
+}
+
+void FileReplacement::startWriteback() const {
+    if (fd_) sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+bool FileReplacement::sync() const { return fd_ && fsync(fd_.get()) == 0; }
 
 void FolderSync::add(int dirFd) {
     struct stat st {};
@@ -275,36 +316,35 @@ void FolderSync::flush() {
 
 FileReplacement::Outcome FileReplacement::commit(const FileIdentity* expected, FolderSync& folders) {
     struct stat st {};
-    if (expected != nullptr && (stat(target_.c_str(), &st) != 0 || !(FileIdentity::of(st) == *expected))) {
+    if (expected != nullptr && (fstatat(folder_.get(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                                !(FileIdentity::of(st) == *expected))) {
         abandon();
         return Outcome::CHANGED_MEANWHILE;
     }
     {
         BlockedSignals blocked;
-        const std::string name(baseNameOf(tempPath_));
-        if (renameat(dirFd_, name.c_str(), dirFd_, std::string(baseNameOf(target_)).c_str()) != 0) {
+        if (renameat(folder_.get(), tempName_.c_str(), folder_.get(), name_.c_str()) != 0) {
             abandon();
             return Outcome::FAILED;
         }
-        tempPath_.clear();
-        disarmCleanup(dirFd_);
+        tempName_.clear();
+        disarmCleanup(cleanupSlot_);
     }
-    folders.add(dirFd_);
-    dirFd_ = -1;
+    fd_.reset();
+    folders.add(folder_.release());
     return Outcome::REPLACED;
 }
 
 void FileReplacement::abandon() {
-    if (dirFd_ < 0) return;
+    if (!folder_) return;
     BlockedSignals blocked;
-    if (!tempPath_.empty()) unlinkat(dirFd_, std::string(baseNameOf(tempPath_)).c_str(), 0);
-    tempPath_.clear();
-    disarmCleanup(dirFd_);
-    if (ownsFd_) close(fd_);
-    ownsFd_ = false;
-    fd_ = -1;
-    close(dirFd_);
-    dirFd_ = -1;
+    if (!tempName_.empty()) {
+        unlinkat(folder_.get(), tempName_.c_str(), 0);
+        tempName_.clear();
+        disarmCleanup(cleanupSlot_);
+    }
+    fd_.reset();
+    folder_.reset();
 }
 
 }  // namespace zekt

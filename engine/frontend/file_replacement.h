@@ -5,8 +5,11 @@
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
+
+#include "unique_fd.h"
 
 namespace zekt {
 
@@ -43,44 +46,55 @@ private:
     ino_t inode_ = 0;
 };
 
+// How many replacements may wait at once (each holds two descriptors,
+// and its temporary file is removed if a signal ends the process).
+inline constexpr std::size_t maxPendingReplacements = 64;
+
 class FileReplacement {
 public:
     enum class Outcome { REPLACED, UNCHANGED, CHANGED_MEANWHILE, FAILED };
 
-    // Creates the temporary file beside target with the given mode (the
-    // umask applies); false with errno set if that is impossible.
-    bool create(const std::string& target, mode_t mode);
+    // Creates the temporary file in folder (taken over), beside the entry
+    // name, with the given mode (the umask applies); false with errno set
+    // if that is impossible or the folder would keep it.
+    bool create(UniqueFd folder, std::string name, mode_t mode);
     FileReplacement() = default;
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
     ~FileReplacement() { abandon(); }
 
-    const std::string& target() const { return target_; }
-    const std::string& tempPath() const { return tempPath_; }
-    // The stream over the new file, which then owns its descriptor; null
-    // (errno set) if none could be made.
+    // A stream over the new file (on a descriptor of its own); null, errno
+    // set, if none could be made.
     std::FILE* openStream();
-    // Owner, group, mode, ACL and extended attributes of original (the
-    // file at target, described by st); what cannot be kept leaves the new
-    // file no more accessible than the old one. False if the mode cannot be
-    // set, or an ACL the folder gave the new file cannot be taken off.
-    bool keepMetadata(const struct stat& st);
+    // Owner, group, mode, ACL and extended attributes of the original,
+    // read from source (described by st); what cannot be kept leaves the
+    // new file no more accessible than the old one. False if the mode
+    // cannot be set, or an ACL the folder gave the new file cannot be
+    // taken off.
+    bool keepMetadata(int source, const struct stat& st);
+    // Whether the new file holds the same bytes as the entry it replaces.
+    bool sameAsTarget() const;
+    // The new file's bytes so far.
+    off_t size() const;
 
-    // Renames the new file onto the target and leaves the folder to
-    // folders to flush. With expected set, a target whose content is no longer
-    // the one expected stays and the new file goes. The stream must have
-    // been flushed, synced and closed before.
-    Outcome commit(const FileIdentity* expected, FolderSync& folders);
-    // Syncs the data; must precede the close of the descriptor.
+    // Starts writing the new file to the disk without waiting for it, so
+    // that the syncs of several files overlap.
+    void startWriteback() const;
+    // Waits until the new file is on the disk.
     bool sync() const;
+    // Renames the new file onto the entry and leaves the folder to folders
+    // to flush. With expected set, an entry whose content is no longer the
+    // one expected stays and the new file goes. The file must have been
+    // synced.
+    Outcome commit(const FileIdentity* expected, FolderSync& folders);
     void abandon();
 
 private:
-    std::string target_;
-    std::string tempPath_;
-    int fd_ = -1;
-    bool ownsFd_ = false;  // until openStream
-    int dirFd_ = -1;
+    UniqueFd folder_;
+    std::string name_;
+    std::string tempName_;
+    UniqueFd fd_;
+    std::size_t cleanupSlot_ = 0;
 };
 
 // Whether the folder at dirFd lets the caller replace its entry name by a
