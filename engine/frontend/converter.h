@@ -170,6 +170,8 @@ private:
 
     // For an output made after the input: its permissions, never wider.
     mode_t inputPermissions() const;
+    // A file converted in place that stays as it was, as its batch found.
+    void reportUnreplaced(const std::string& name, FileReplacement::Outcome outcome);
     // Takes fd over as the input.
     int adoptInput(int fd, bool regularOnly);
     // The command line's walk; run commits the waiting files after it.
@@ -179,7 +181,7 @@ private:
     // the standard output.
     std::unique_ptr<FileReplacement> replacement_;
     FolderSync folderSync_;
-    FileIdentity inputIdentity_;  // of the named input when opened
+    struct stat inputStatus_ {};  // of the named input when opened
     FilePlace inPlace_;           // of the input opened in place, until its output is opened
     ReplacementBatch replacements_;
     bool batchReplacements_ = false;  // while run walks a command line

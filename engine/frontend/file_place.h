@@ -4,6 +4,8 @@
 // from redirecting a write.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "unique_fd.h"
@@ -13,6 +15,7 @@ namespace zekt {
 struct FilePlace {
     UniqueFd folder;  // open for reading, so that it can be synced
     std::string name;
+    struct stat entry {};  // the entry's own status (not a link's target's), when found
 };
 
 enum class PlaceLookup {

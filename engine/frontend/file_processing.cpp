@@ -139,14 +139,12 @@ int Converter::openInPlace(const char* name) {
         case PlaceLookup::FOREIGN_LINK: return FOREIGN_LINK;
         case PlaceLookup::UNRESOLVED: return UNRESOLVED_LINK;
     }
-    const int folder = inPlace_.folder.get();
-    const char* entry = inPlace_.name.c_str();
-    struct stat st {};
-    if (fstatat(folder, entry, &st, AT_SYMLINK_NOFOLLOW) != 0) return CANNOT_OPEN;
+    const struct stat& st = inPlace_.entry;
     if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;
     if (!S_ISREG(st.st_mode)) return NOT_REGULAR;
     if (replacements_.replaces(st.st_dev, st.st_ino)) commitReplacements();
-    const int fd = openat(folder, entry, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd =
+        openat(inPlace_.folder.get(), inPlace_.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     return fd < 0 ? openFailure(errno) : adoptInput(fd, true);
 }
 
@@ -160,7 +158,8 @@ int Converter::adoptInput(int fd, bool regularOnly) {
         close(fd);
         return refused;
     }
-    if (regularOnly) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // A regular file reads alike with and without O_NONBLOCK.
+    if (!S_ISREG(st.st_mode)) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
         const int error = errno;
@@ -168,7 +167,7 @@ int Converter::adoptInput(int fd, bool regularOnly) {
         return openFailure(error);
     }
     input = file;
-    inputIdentity_ = FileIdentity::of(st);
+    inputStatus_ = st;
     return 0;
 }
 
@@ -190,7 +189,8 @@ int Converter::openOutput(const char* name) {
         exists = lstat(name, &st) == 0;
     } else if (inPlace_.folder) {
         place = std::move(inPlace_);
-        exists = fstat(fileno(input), &st) == 0;
+        exists = true;
+        st = inputStatus_;
         original.reset(fcntl(fileno(input), F_DUPFD_CLOEXEC, 0));
     } else {
         const PlaceLookup found = findPlace(name, place);
@@ -213,7 +213,7 @@ int Converter::openOutput(const char* name) {
     // private and takes over what the old one had.
     const mode_t mode = freshOutputs ? inputPermissions() : exists ? 0600 : 0666;
     if (!replacement->create(std::move(place.folder), std::move(place.name), mode)) return openFailure(errno);
-    if (!freshOutputs && exists && !replacement->keepMetadata(original.get(), st)) return CANNOT_OPEN;
+    if (!freshOutputs && exists && !replacement->keepMetadata(std::move(original), st)) return CANNOT_OPEN;
     std::FILE* file = replacement->openStream();
     if (file == nullptr) return openFailure(errno);
     output = file;
@@ -249,14 +249,16 @@ int Converter::closeOutput(bool commit, const char* inPlaceName) {
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
     std::unique_ptr<FileReplacement> replacement = std::move(replacement_);
     // Nothing to change: the file stays as it is, times and all.
-    if (!commit || failed || (inPlaceName != nullptr && replacement->sameAsTarget()))
+    if (!commit || failed || (inPlaceName != nullptr && replacement->sameAsOriginal()))
         return failed ? CANNOT_WRITE : 0;
     if (inPlaceName != nullptr && batchReplacements_) {
-        if (replacements_.add({std::move(replacement), inputIdentity_, inPlaceName})) commitReplacements();
+        replacements_.add({std::move(replacement), FileIdentity::of(inputStatus_), inPlaceName}, folderSync_,
+                          [this](const std::string& name, auto outcome) { reportUnreplaced(name, outcome); });
         return 0;
     }
     if (!replacement->sync()) return CANNOT_WRITE;
-    switch (replacement->commit(inPlaceName != nullptr ? &inputIdentity_ : nullptr, folderSync_)) {
+    const FileIdentity expected = FileIdentity::of(inputStatus_);
+    switch (replacement->commit(inPlaceName != nullptr ? &expected : nullptr, folderSync_)) {
         case FileReplacement::Outcome::REPLACED: return 0;
         case FileReplacement::Outcome::CHANGED_MEANWHILE: return CHANGED_MEANWHILE;
         default: return CANNOT_WRITE;
@@ -264,12 +266,14 @@ int Converter::closeOutput(bool commit, const char* inPlaceName) {
 }
 
 void Converter::commitReplacements() {
-    replacements_.commit(folderSync_, [this](const std::string& name, FileReplacement::Outcome outcome) {
-        const bool changed = outcome == FileReplacement::Outcome::CHANGED_MEANWHILE;
-        print(1, "%s: %s.\n", name.c_str(),
-              messageFor(fileErrors, changed ? CHANGED_MEANWHILE : CANNOT_WRITE));
-        runFailed_ = true;
-    });
+    replacements_.commit(folderSync_,
+                         [this](const std::string& name, auto outcome) { reportUnreplaced(name, outcome); });
+}
+
+void Converter::reportUnreplaced(const std::string& name, FileReplacement::Outcome outcome) {
+    const bool changed = outcome == FileReplacement::Outcome::CHANGED_MEANWHILE;
+    print(1, "%s: %s.\n", name.c_str(), messageFor(fileErrors, changed ? CHANGED_MEANWHILE : CANNOT_WRITE));
+    runFailed_ = true;
 }
 
 // Exhausted memory anywhere (the front end's strings too) ends the run as

@@ -155,7 +155,7 @@ template <typename Get>
 std::string attributeValue(Get get) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         const ssize_t size = get(nullptr, 0);
-        if (size < 0) return {};
+        if (size <= 0) return {};
         std::string value(static_cast<std::size_t>(size), '\0');
         const ssize_t got = get(value.data(), value.size());
         if (got >= 0) return value.substr(0, static_cast<std::size_t>(got));
@@ -232,8 +232,10 @@ bool FileReplacement::create(UniqueFd folder, std::string name, mode_t mode) {
     return false;
 }
 
-bool FileReplacement::keepMetadata(int source, const struct stat& st) {
-    const int fd = fd_.get();
+bool FileReplacement::keepMetadata(UniqueFd original, const struct stat& st) {
+    original_ = std::move(original);
+    originalSize_ = st.st_size;
+    const int fd = fd_.get(), source = original_.get();
     const bool groupKept =
         fchown(fd, st.st_uid, st.st_gid) == 0 || fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
     const std::string names =
@@ -265,17 +267,14 @@ std::FILE* FileReplacement::openStream() {
     return stream;
 }
 
-bool FileReplacement::sameAsTarget() const {
-    const UniqueFd target(
-        openat(folder_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
-    if (!target || fstat(target.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != size())
-        return false;
+bool FileReplacement::sameAsOriginal() {
+    const UniqueFd original = std::move(original_);
+    if (!original || size() != originalSize_) return false;
     static constexpr std::size_t chunk = 1 << 16;
     const auto mine = std::make_unique<char[]>(chunk), theirs = std::make_unique<char[]>(chunk);
     for (off_t at = 0;;) {
         const ssize_t a = pread(fd_.get(), mine.get(), chunk, at),
-                      b = pread(target.get(), theirs.get(), chunk, at);
+                      b = pread(original.get(), theirs.get(), chunk, at);
         if (a != b || a < 0 || std::memcmp(mine.get(), theirs.get(), static_cast<std::size_t>(a)) != 0)
             return false;
         if (a == 0) return true;
@@ -331,6 +330,7 @@ FileReplacement::Outcome FileReplacement::commit(const FileIdentity* expected, F
         disarmCleanup(cleanupSlot_);
     }
     fd_.reset();
+    original_.reset();
     folders.add(folder_.release());
     return Outcome::REPLACED;
 }
@@ -344,6 +344,7 @@ void FileReplacement::abandon() {
         disarmCleanup(cleanupSlot_);
     }
     fd_.reset();
+    original_.reset();
     folder_.reset();
 }
 

@@ -67,13 +67,14 @@ public:
     // set, if none could be made.
     std::FILE* openStream();
     // Owner, group, mode, ACL and extended attributes of the original,
-    // read from source (described by st); what cannot be kept leaves the
-    // new file no more accessible than the old one. False if the mode
-    // cannot be set, or an ACL the folder gave the new file cannot be
-    // taken off.
-    bool keepMetadata(int source, const struct stat& st);
-    // Whether the new file holds the same bytes as the entry it replaces.
-    bool sameAsTarget() const;
+    // read from source (described by st, and kept open); what cannot be
+    // kept leaves the new file no more accessible than the old one. False
+    // if the mode cannot be set, or an ACL the folder gave the new file
+    // cannot be taken off.
+    bool keepMetadata(UniqueFd source, const struct stat& st);
+    // Whether the new file holds the same bytes as the original; the
+    // original is let go after.
+    bool sameAsOriginal();
     // The new file's bytes so far.
     off_t size() const;
 
@@ -94,6 +95,8 @@ private:
     std::string name_;
     std::string tempName_;
     UniqueFd fd_;
+    UniqueFd original_;
+    off_t originalSize_ = -1;
     std::size_t cleanupSlot_ = 0;
 };
 

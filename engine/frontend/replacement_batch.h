@@ -13,6 +13,9 @@
 
 namespace zekt {
 
+// Two batches at most: the one being filled, and the one whose writes to
+// the disk were started when it was full, which is finished (synced and
+// renamed) when the next one fills, its writes having gone on meanwhile.
 class ReplacementBatch {
 public:
     struct Entry {
@@ -23,21 +26,24 @@ public:
     };
     // Reports a file left as it was: its shown name and the outcome.
     using Report = std::function<void(const std::string&, FileReplacement::Outcome)>;
+    // Files per batch, at most: each holds two descriptors until it is
+    // renamed, and a slot of the signal cleanup.
+    static constexpr std::size_t maxBatchSize = maxPendingReplacements / 2;
 
     ReplacementBatch();
-    // Whether the batch should now be committed.
-    bool add(Entry entry);
-    bool empty() const { return entries_.empty(); }
+    // Takes a written file; a full batch has its writes started, and the
+    // batch before it is finished, the folders left to folders.
+    void add(Entry entry, FolderSync& folders, const Report& report);
     // Whether a waiting file replaces this one (its new content is then what
     // a later pass over it must read).
     bool replaces(dev_t device, ino_t inode) const;
-    // Brings every new file to the disk, then puts each in place (or leaves
-    // its old file, and reports it), the folders left to folders.
+    // Finishes every waiting file.
     void commit(FolderSync& folders, const Report& report);
 
 private:
-    std::vector<Entry> entries_;
-    std::uint64_t bytes_ = 0;
+    std::size_t batchSize_;  // fewer where the process may open few files
+    std::vector<Entry> filling_, writing_;
+    std::uint64_t bytes_ = 0;  // in filling_
 };
 
 }  // namespace zekt

@@ -23,12 +23,12 @@ namespace {
 // environment that preloads the sync log; its output and errors together.
 std::string run(const std::filesystem::path& dir, const std::string& script) {
     const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string prelude = "cd '" + dir.string() + "' || exit 9\nZEKT='" + ZEKT_BINARY +
-                                "'\nSEAM=\"LD_PRELOAD=" + SYNC_LOG + " ASAN_OPTIONS=" +
-                                (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0\"\n";
+    const std::string prelude =
+        "cd '" + dir.string() + "' || exit 9\nZEKT='" + ZEKT_BINARY + "'\nSEAM=\"LD_PRELOAD=" + SYNC_LOG +
+        " ASAN_OPTIONS=" + (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0\"\n";
     writeFile(dir / ".script", prelude + script);
-    std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(("bash '" + (dir / ".script").string() + "' 2>&1").c_str(), "r"),
-                                                  &pclose);
+    std::unique_ptr<FILE, decltype(&pclose)> pipe(
+        popen(("bash '" + (dir / ".script").string() + "' 2>&1").c_str(), "r"), &pclose);
     std::string out;
     std::array<char, 256> chunk{};
     while (pipe && fgets(chunk.data(), chunk.size(), pipe.get()) != nullptr) out += chunk.data();
@@ -56,13 +56,15 @@ TEST(InPlaceLinks, FollowedOnlyWhenTheOwnersAgree) {
         {"another's link to theirs",
          "ln -s target.txt link.txt && chown -h 65534:65534 link.txt && chown 65534:65534 target.txt", "0\n",
          true},
-        {"own link through another's", "ln -s mid.txt link.txt && ln -s target.txt mid.txt && chown -h 65534 mid.txt",
+        {"own link through another's",
+         "ln -s mid.txt link.txt && ln -s target.txt mid.txt && chown -h 65534 mid.txt",
          "link.txt: Link owned by another user; left as it was.\n255\n", false},
     };
     for (const Case& c : cases) {
-        const std::string out = run(d, "rm -f *.txt; printf '\\244\\242\\n' > target.txt; " + c.setup +
-                                           "\n\"$ZEKT\" -overwrite -u8 -lf link.txt; echo $?; test -L link.txt || "
-                                           "echo link replaced");
+        const std::string out =
+            run(d, "rm -f *.txt; printf '\\244\\242\\n' > target.txt; " + c.setup +
+                       "\n\"$ZEKT\" -overwrite -u8 -lf link.txt; echo $?; test -L link.txt || "
+                       "echo link replaced");
         EXPECT_EQ(out, c.out) << c.name;
         EXPECT_EQ(readFile(d / "target.txt"), c.converted ? utf8A : eucA) << c.name;
     }
@@ -72,11 +74,12 @@ TEST(InPlaceLinks, FollowedOnlyWhenTheOwnersAgree) {
 // written, and fails the run.
 TEST(InPlaceLinks, UnreachableTargetsLeaveTheLink) {
     const ScratchDir scratch;
-    const std::string out = run(scratch.path(),
-                                "ln -s gone.txt dangling.txt; ln -s loop2.txt loop1.txt; ln -s loop1.txt loop2.txt\n"
-                                "mkdir sub && printf '\\244\\242\\n' > a.txt && ln -s ../a.txt sub/up.txt\n"
-                                "\"$ZEKT\" -overwrite -u8 -lf dangling.txt loop1.txt sub/up.txt; echo $?\n"
-                                "ls -A | tr '\\n' ' '; test -L dangling.txt && test -L sub/up.txt && echo links");
+    const std::string out =
+        run(scratch.path(),
+            "ln -s gone.txt dangling.txt; ln -s loop2.txt loop1.txt; ln -s loop1.txt loop2.txt\n"
+            "mkdir sub && printf '\\244\\242\\n' > a.txt && ln -s ../a.txt sub/up.txt\n"
+            "\"$ZEKT\" -overwrite -u8 -lf dangling.txt loop1.txt sub/up.txt; echo $?\n"
+            "ls -A | tr '\\n' ' '; test -L dangling.txt && test -L sub/up.txt && echo links");
     EXPECT_EQ(out,
               "dangling.txt: Cannot open a file.\nloop1.txt: Cannot open a file.\n255\n"
               ".script a.txt dangling.txt loop1.txt loop2.txt sub links\n");
@@ -87,12 +90,14 @@ TEST(InPlaceLinks, UnreachableTargetsLeaveTheLink) {
 // and a link among them: the link's target is converted, the link stays.
 TEST(InPlaceLinks, PathsLongerThanPathMax) {
     const ScratchDir scratch;
-    const std::string out = run(scratch.path(),
-                                "long=$(printf 'd%.0s' {1..200}); for i in $(seq 25); do mkdir $long && cd $long || exit; done\n"
-                                "printf '\\244\\242\\n' > b.txt; printf '\\244\\242\\n' > c.txt; ln -s b.txt a.txt\n"
-                                "\"$ZEKT\" -overwrite -u8 -lf a.txt \"$(pwd)/c.txt\"; echo $?\n"
-                                "test -L a.txt && echo link; od -An -tx1 b.txt c.txt\n"
-                                "cd \"" + scratch.path().string() + "\" && rm -rf d*");
+    const std::string out =
+        run(scratch.path(),
+            "long=$(printf 'd%.0s' {1..200}); for i in $(seq 25); do mkdir $long && cd $long || exit; done\n"
+            "printf '\\244\\242\\n' > b.txt; printf '\\244\\242\\n' > c.txt; ln -s b.txt a.txt\n"
+            "\"$ZEKT\" -overwrite -u8 -lf a.txt \"$(pwd)/c.txt\"; echo $?\n"
+            "test -L a.txt && echo link; od -An -tx1 b.txt c.txt\n"
+            "cd \"" +
+                scratch.path().string() + "\" && rm -rf d*");
     EXPECT_EQ(out, "0\nlink\n e3 81 82 0a e3 81 82 0a\n");
 }
 
@@ -123,9 +128,10 @@ std::ptrdiff_t indexOf(const std::vector<Step>& steps, const std::string& what, 
 // the last rename into it.
 TEST(InPlaceDurability, SyncsBeforeRenamesAndFoldersAfter) {
     const ScratchDir scratch;
-    const std::string out = run(scratch.path(),
-                                "mkdir a b && for f in a/1 a/2 b/3; do printf '\\244\\242\\n' > $f.txt; done\n"
-                                "env $SEAM ZEKT_TEST_SYNC_LOG=$PWD/.log \"$ZEKT\" -overwrite -u8 a/1.txt b/3.txt a/2.txt; echo $?");
+    const std::string out = run(
+        scratch.path(),
+        "mkdir a b && for f in a/1 a/2 b/3; do printf '\\244\\242\\n' > $f.txt; done\n"
+        "env $SEAM ZEKT_TEST_SYNC_LOG=$PWD/.log \"$ZEKT\" -overwrite -u8 a/1.txt b/3.txt a/2.txt; echo $?");
     EXPECT_EQ(out, "0\n");
     const std::string root = std::filesystem::canonical(scratch.path()).string();
     const std::vector<Step> steps = readLog(scratch.path() / ".log");
@@ -145,7 +151,8 @@ TEST(InPlaceDurability, SyncsBeforeRenamesAndFoldersAfter) {
         for (std::size_t i = 0; i < steps.size(); ++i) {
             if (steps[i].what == "rename" && steps[i].path.starts_with(root + "/" + folder + "/"))
                 lastRename = static_cast<std::ptrdiff_t>(i);
-            if (steps[i].what == "sync" && steps[i].path == root + "/" + folder) lastSync = static_cast<std::ptrdiff_t>(i);
+            if (steps[i].what == "sync" && steps[i].path == root + "/" + folder)
+                lastSync = static_cast<std::ptrdiff_t>(i);
         }
         EXPECT_GT(lastSync, lastRename) << folder;
     }
@@ -157,14 +164,26 @@ TEST(InPlaceDurability, AFailureInTheBatchSparesTheOthers) {
     const ScratchDir scratch;
     for (const char* failure : {"ZEKT_TEST_FAIL_SYNC=2", "ZEKT_TEST_FAIL_RENAME=2"}) {
         const std::string out =
-            run(scratch.path(), std::string("rm -f *.txt; for f in 1 2 3; do printf '\\244\\242\\n' > $f.txt; done\n") +
-                                    "env $SEAM " + failure +
-                                    " \"$ZEKT\" -overwrite -u8 -lf 1.txt 2.txt 3.txt; echo $?; ls -A | tr '\\n' ' '");
+            run(scratch.path(),
+                std::string("rm -f *.txt; for f in 1 2 3; do printf '\\244\\242\\n' > $f.txt; done\n") +
+                    "env $SEAM " + failure +
+                    " \"$ZEKT\" -overwrite -u8 -lf 1.txt 2.txt 3.txt; echo $?; ls -A | tr '\\n' ' '");
         EXPECT_EQ(out, "2.txt: Cannot write a file.\n255\n.script 1.txt 2.txt 3.txt ") << failure;
         EXPECT_EQ(readFile(scratch.path() / "1.txt"), utf8A) << failure;
         EXPECT_EQ(readFile(scratch.path() / "2.txt"), eucA) << failure;
         EXPECT_EQ(readFile(scratch.path() / "3.txt"), utf8A) << failure;
     }
+}
+
+// Batches shrink to what the process may open: with room for 16
+// descriptors, 100 files still convert.
+TEST(InPlaceDurability, FewDescriptorsMakeSmallBatches) {
+    const ScratchDir scratch;
+    const std::string out =
+        run(scratch.path(),
+            "for f in $(seq 100); do printf '\\244\\242\\n' > $f.txt; done\n"
+            "(ulimit -n 16 && \"$ZEKT\" -overwrite -u8 -lf *.txt); echo $?; cat *.txt | sort | uniq -c");
+    EXPECT_EQ(out, "0\n    100 " + utf8A);
 }
 
 }  // namespace

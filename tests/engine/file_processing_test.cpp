@@ -209,6 +209,58 @@ TEST_F(FileProcessing, InPlaceChangedOrShortOfMemory) {
     EXPECT_EQ(names(), (std::vector<std::string>{"log.txt", "other.txt"}));
 }
 
+// A change that keeps the size, within the same second of the file's time
+// (only the nanoseconds tell), still leaves the file as the user made it.
+TEST_F(FileProcessing, InPlaceChangeWithinTheSameSecond) {
+    const fs::path a = file("a.txt", eucA);
+    struct stat before {};
+    ASSERT_EQ(stat(a.c_str(), &before), 0);
+    FileConverter conv;
+    conv.duringRead = [&, changed = false]() mutable {
+        if (std::exchange(changed, true)) return;
+        writeFile(a, "\xA4\xA4\n");
+        const timespec times[2] = {before.st_atim, {before.st_mtim.tv_sec, before.st_mtim.tv_nsec ^ 1}};
+        utimensat(AT_FDCWD, a.c_str(), times, 0);
+    };
+    EXPECT_EQ(run(conv, {"-overwrite", "-u8", a}), -1);
+    EXPECT_EQ(conv.errors, a.string() + ": Changed while being converted; left as it was.\n");
+    EXPECT_EQ(readFile(a), "\xA4\xA4\n");
+}
+
+// A file named again, directly or through a link, while its new version
+// waits to be put in place is read in that version, as one replaced at
+// once would be; another hard link to it keeps the old content.
+TEST_F(FileProcessing, InPlaceFileNamedAgain) {
+    const fs::path a = dir_ / "a.txt", link = dir_ / "link.txt", hard = dir_ / "hard.txt";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string hardContent;
+    };
+    const std::string utf8A = "\xE3\x81\x82\n";
+    const Case cases[] = {
+        {"twice", {a, a}, eucA},
+        {"through a link, then by name", {link, a}, eucA},
+        {"by name, then a check", {a, "-c", a}, eucA},
+        {"a hard link, then the name", {hard, a}, utf8A},
+    };
+    for (const Case& c : cases) {
+        fs::remove(link);
+        fs::remove(hard);
+        file("a.txt", eucA);
+        fs::create_symlink("a.txt", link);
+        fs::create_hard_link(a, hard);
+        FileConverter conv;
+        std::vector<std::string> args{"-overwrite", "-u8", "-lf"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(run(conv, args), 0) << c.name;
+        EXPECT_EQ(conv.errors, "") << c.name;
+        EXPECT_EQ(readFile(a), utf8A) << c.name;
+        EXPECT_EQ(readFile(hard), c.hardContent) << c.name;
+    }
+    EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "hard.txt", "link.txt"}));
+}
+
 mode_t modeOf(const fs::path& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
