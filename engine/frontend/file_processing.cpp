@@ -158,8 +158,7 @@ int Converter::adoptInput(int fd, bool regularOnly) {
         close(fd);
         return refused;
     }
-    // A regular file reads alike with and without O_NONBLOCK.
-    if (!S_ISREG(st.st_mode)) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK, if set, stays: a regular file reads alike with it.
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
         const int error = errno;

@@ -51,6 +51,8 @@ TEST(InPlaceLinks, FollowedOnlyWhenTheOwnersAgree) {
     };
     const Case cases[] = {
         {"own link", "ln -s target.txt link.txt", "0\n", true},
+        {"own link to another's file", "ln -s target.txt link.txt && chown 65534:65534 target.txt", "0\n",
+         true},
         {"another's link to mine", "ln -s target.txt link.txt && chown -h 65534:65534 link.txt",
          "link.txt: Link owned by another user; left as it was.\n255\n", false},
         {"another's link to theirs",
@@ -70,8 +72,25 @@ TEST(InPlaceLinks, FollowedOnlyWhenTheOwnersAgree) {
     }
 }
 
+// A link in a folder that its owner may search but not list still leads
+// to its target.
+TEST(InPlaceLinks, ALinkInAFolderThatCannotBeListed) {
+    if (geteuid() != 0 || std::system("setpriv --reuid=65534 true 2>/dev/null") != 0)
+        GTEST_SKIP() << "needs root and setpriv, to run as another user";
+    const ScratchDir scratch;
+    const std::string out =
+        run(scratch.path(),
+            "chmod 755 . && mkdir hidden shown && printf '\\244\\242\\n' > shown/b.txt\n"
+            "ln -s ../shown/b.txt hidden/link.txt && chown -hR 65534:65534 hidden shown && "
+            "chmod 300 hidden\n"
+            "setpriv --reuid=65534 --regid=65534 --clear-groups \"$ZEKT\" -overwrite -u8 -lf "
+            "hidden/link.txt; echo $?");
+    EXPECT_EQ(out, "0\n");
+    EXPECT_EQ(readFile(scratch.path() / "shown/b.txt"), utf8A);
+}
+
 // A link whose target cannot be reached is left as a link, with nothing
-// written, and fails the run.
+// written, and fails the run; a name with a final slash names a folder.
 TEST(InPlaceLinks, UnreachableTargetsLeaveTheLink) {
     const ScratchDir scratch;
     const std::string out =
@@ -79,10 +98,12 @@ TEST(InPlaceLinks, UnreachableTargetsLeaveTheLink) {
             "ln -s gone.txt dangling.txt; ln -s loop2.txt loop1.txt; ln -s loop1.txt loop2.txt\n"
             "mkdir sub && printf '\\244\\242\\n' > a.txt && ln -s ../a.txt sub/up.txt\n"
             "\"$ZEKT\" -overwrite -u8 -lf dangling.txt loop1.txt sub/up.txt; echo $?\n"
-            "ls -A | tr '\\n' ' '; test -L dangling.txt && test -L sub/up.txt && echo links");
+            "ls -A | tr '\\n' ' '; test -L dangling.txt && test -L sub/up.txt && echo links\n"
+            "\"$ZEKT\" -overwrite sub/; echo $?");
     EXPECT_EQ(out,
               "dangling.txt: Cannot open a file.\nloop1.txt: Cannot open a file.\n255\n"
-              ".script a.txt dangling.txt loop1.txt loop2.txt sub links\n");
+              ".script a.txt dangling.txt loop1.txt loop2.txt sub links\n"
+              "sub/: Cannot open a file.\n1\n");
     EXPECT_EQ(readFile(scratch.path() / "a.txt"), utf8A);  // a relative link, from its own folder
 }
 
@@ -90,15 +111,17 @@ TEST(InPlaceLinks, UnreachableTargetsLeaveTheLink) {
 // and a link among them: the link's target is converted, the link stays.
 TEST(InPlaceLinks, PathsLongerThanPathMax) {
     const ScratchDir scratch;
-    const std::string out =
-        run(scratch.path(),
-            "long=$(printf 'd%.0s' {1..200}); for i in $(seq 25); do mkdir $long && cd $long || exit; done\n"
-            "printf '\\244\\242\\n' > b.txt; printf '\\244\\242\\n' > c.txt; ln -s b.txt a.txt\n"
-            "\"$ZEKT\" -overwrite -u8 -lf a.txt \"$(pwd)/c.txt\"; echo $?\n"
-            "test -L a.txt && echo link; od -An -tx1 b.txt c.txt\n"
+    const std::string out = run(
+        scratch.path(),
+        "long=$(printf 'd%.0s' {1..200}); for i in $(seq 25); do mkdir $long && cd $long || exit; done\n"
+        "mkdir sub; printf '\\244\\242\\n' > b.txt; printf '\\244\\242\\n' > sub/c.txt; ln -s b.txt a.txt\n"
+        "env $SEAM ZEKT_TEST_SYNC_LOG=" +
+            (scratch.path() / ".log").string() +
+            " \"$ZEKT\" -overwrite -u8 -lf a.txt \"$(pwd)/sub/c.txt\"; echo $?\n"
+            "test -L a.txt && echo link; od -An -tx1 b.txt sub/c.txt\n"
             "cd \"" +
-                scratch.path().string() + "\" && rm -rf d*");
-    EXPECT_EQ(out, "0\nlink\n e3 81 82 0a e3 81 82 0a\n");
+            scratch.path().string() + "\" && rm -rf d* && grep -c failed .log");
+    EXPECT_EQ(out, "0\nlink\n e3 81 82 0a e3 81 82 0a\n0\n");  // every sync, the folder's too, done
 }
 
 struct Step {
@@ -176,13 +199,14 @@ TEST(InPlaceDurability, AFailureInTheBatchSparesTheOthers) {
 }
 
 // Batches shrink to what the process may open: with room for 16
-// descriptors, 100 files still convert.
+// descriptors, 100 files still convert, the last one named again while it
+// waits in the batch whose writes have started.
 TEST(InPlaceDurability, FewDescriptorsMakeSmallBatches) {
     const ScratchDir scratch;
-    const std::string out =
-        run(scratch.path(),
-            "for f in $(seq 100); do printf '\\244\\242\\n' > $f.txt; done\n"
-            "(ulimit -n 16 && \"$ZEKT\" -overwrite -u8 -lf *.txt); echo $?; cat *.txt | sort | uniq -c");
+    const std::string out = run(
+        scratch.path(),
+        "for f in $(seq 100); do printf '\\244\\242\\n' > $f.txt; done\n"
+        "(ulimit -n 16 && \"$ZEKT\" -overwrite -u8 -lf *.txt 99.txt); echo $?; cat *.txt | sort | uniq -c");
     EXPECT_EQ(out, "0\n    100 " + utf8A);
 }
 

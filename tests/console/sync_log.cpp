@@ -1,6 +1,6 @@
 // Loaded into zekt by the console tests (LD_PRELOAD): every fsync and
-// rename is written, with the paths it concerns, as one line to the file
-// named by ZEKT_TEST_SYNC_LOG, so that a test can read in which order a
+// rename is written, with the paths it concerns (and " failed" if it did),
+// as one line to the file named by ZEKT_TEST_SYNC_LOG, so that a test can read in which order a
 // file reached the disk, took its name and had its folder synced. The
 // Nth sync (ZEKT_TEST_FAIL_SYNC) or rename (ZEKT_TEST_FAIL_RENAME), from
 // 1, fails with EIO instead.
@@ -56,34 +56,31 @@ F next(const char* name) {
 
 }  // namespace
 
+// The call's result, recorded after line; a failure on demand is EIO.
+template <typename Call>
+int logged(const std::string& line, const char* failure, std::atomic<int>& count, Call call) {
+    const bool fails = failsNow(failure, count);
+    const int result = fails ? -1 : call();
+    const int error = fails ? EIO : errno;
+    record(line + (result != 0 ? " failed" : ""));
+    errno = error;
+    return result;
+}
+
 extern "C" int fsync(int fd) {
-    record("sync " + pathOf(fd));
-    if (failsNow("ZEKT_TEST_FAIL_SYNC", syncs)) {
-        errno = EIO;
-        return -1;
-    }
     static const auto real = next<int (*)(int)>("fsync");
-    return real(fd);
+    return logged("sync " + pathOf(fd), "ZEKT_TEST_FAIL_SYNC", syncs, [fd] { return real(fd); });
 }
 
 extern "C" int fdatasync(int fd) {
-    record("sync " + pathOf(fd));
-    if (failsNow("ZEKT_TEST_FAIL_SYNC", syncs)) {
-        errno = EIO;
-        return -1;
-    }
     static const auto real = next<int (*)(int)>("fdatasync");
-    return real(fd);
+    return logged("sync " + pathOf(fd), "ZEKT_TEST_FAIL_SYNC", syncs, [fd] { return real(fd); });
 }
 
 extern "C" int renameat(int from, const char* fromName, int to, const char* toName) {
-    record("rename " + pathAt(from, fromName) + " " + pathAt(to, toName));
-    if (failsNow("ZEKT_TEST_FAIL_RENAME", renames)) {
-        errno = EIO;
-        return -1;
-    }
     static const auto real = next<int (*)(int, const char*, int, const char*)>("renameat");
-    return real(from, fromName, to, toName);
+    return logged("rename " + pathAt(from, fromName) + " " + pathAt(to, toName), "ZEKT_TEST_FAIL_RENAME",
+                  renames, [&] { return real(from, fromName, to, toName); });
 }
 
 extern "C" int rename(const char* from, const char* to) { return renameat(AT_FDCWD, from, AT_FDCWD, to); }

@@ -109,7 +109,7 @@ protected:
     // it reads its file past the first block (see signal_on_read.cpp) and
     // started with ignored ignored (if not 0); its wait status. No core
     // file is written.
-    int killHalfWay(int sig, const std::vector<std::string>& args, int ignored = 0) {
+    int killHalfWay(int sig, const std::vector<std::string>& args, int ignored = 0, long past = 0) {
         const pid_t child = fork();
         if (child == 0) {
             for (int s : terminatingSignals) std::signal(s, s == ignored ? SIG_IGN : SIG_DFL);
@@ -124,6 +124,7 @@ protected:
                 (asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0";
             if (chdir(dir_.c_str()) == 0 && setenv("LD_PRELOAD", SIGNAL_ON_READ, 1) == 0 &&
                 setenv("ZEKT_TEST_SIGNAL", std::to_string(sig).c_str(), 1) == 0 &&
+                setenv("ZEKT_TEST_SIGNAL_PAST", std::to_string(past).c_str(), 1) == 0 &&
                 setenv("ASAN_OPTIONS", asanOptions.c_str(), 1) == 0)
                 execv(ZEKT_BINARY, const_cast<char* const*>(argv.data()));
             _exit(127);
@@ -435,7 +436,8 @@ TEST_F(ZektCli, OverwriteLongestName) {
 
 // Under a file-size limit the write fails (the original stays); killed
 // half-way by a signal, zekt ends as the signal ends it and leaves no
-// temporary file either way.
+// temporary file either way, neither its own nor those of the files before
+// it that wait to be put in place (which stay old or new).
 TEST_F(ZektCli, OverwriteInterruptedLeavesNothing) {
     std::string text;
     for (int i = 0; i < 400000; ++i) text += "\xB4\xC1\xBB\xFA\xA4\xCE line\n";  // 6 MB of "漢字の"
@@ -445,10 +447,19 @@ TEST_F(ZektCli, OverwriteInterruptedLeavesNothing) {
     EXPECT_EQ(limited.err, "big.txt: Cannot write a file.\n");
     EXPECT_EQ(temporaryFiles(), std::vector<std::string>{});
 
+    // same.txt needs no change: its temporary file goes before the signal.
     for (int sig : terminatingSignals) {
-        const int status = killHalfWay(sig, {"-overwrite", "-xNOWIN", "-j", "big.txt"});
+        file("a.txt", eucA);
+        file("same.txt", "\x1B$B$\"\x1B(B\n");
+        file("b.txt", eucA);
+        const int status = killHalfWay(
+            sig, {"-overwrite", "-xNOWIN", "-j", "-lf", "a.txt", "same.txt", "b.txt", "big.txt"}, 0, 100000);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << strsignal(sig) << " " << status;
         EXPECT_EQ(temporaryFiles(), std::vector<std::string>{}) << strsignal(sig);
+        for (const char* name : {"a.txt", "b.txt"}) {
+            const std::string now = readFile(dir_ / name);
+            EXPECT_TRUE(now == eucA || now.starts_with("\x1B$B$\"\x1B(B")) << strsignal(sig) << " " << name;
+        }
     }
     EXPECT_EQ(readFile(dir_ / "big.txt"), text);
 }

@@ -235,14 +235,14 @@ TEST_F(FileProcessing, InPlaceFileNamedAgain) {
     struct Case {
         const char* name;
         std::vector<std::string> args;
-        std::string hardContent;
+        std::string hardContent, printed;
     };
     const std::string utf8A = "\xE3\x81\x82\n";
     const Case cases[] = {
-        {"twice", {a, a}, eucA},
-        {"through a link, then by name", {link, a}, eucA},
-        {"by name, then a check", {a, "-c", a}, eucA},
-        {"a hard link, then the name", {hard, a}, utf8A},
+        {"twice", {a, a}, eucA, ""},
+        {"through a link, then by name", {link, a}, eucA, ""},
+        {"by name, then a check", {a, "-c", a}, eucA, a.string() + ": UTF8 [LF] \n"},
+        {"a hard link, then the name", {hard, a}, utf8A, ""},
     };
     for (const Case& c : cases) {
         fs::remove(link);
@@ -255,6 +255,7 @@ TEST_F(FileProcessing, InPlaceFileNamedAgain) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         EXPECT_EQ(run(conv, args), 0) << c.name;
         EXPECT_EQ(conv.errors, "") << c.name;
+        EXPECT_EQ(conv.printed, c.printed) << c.name;
         EXPECT_EQ(readFile(a), utf8A) << c.name;
         EXPECT_EQ(readFile(hard), c.hardContent) << c.name;
     }
