@@ -85,6 +85,8 @@ public:
     // Whether the output has failed: a pass stops at the first block after
     // which it has.
     virtual bool outputFailed() { return false; }
+    // outputFailed as the last flush found it.
+    bool outputHasFailed() const { return outputFailed_; }
 
 protected:
     bool outputFailed_ = false;  // outputFailed held after a flush

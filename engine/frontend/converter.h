@@ -10,6 +10,7 @@
 #include <string>
 
 #include "codec.h"
+#include "conversion_pass.h"
 #include "file_place.h"
 #include "file_replacement.h"
 #include "replacement_batch.h"
@@ -21,9 +22,6 @@
 #endif
 
 namespace zekt {
-
-// Results of a pass (convert), the failures being codes of the convertErrors table.
-enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
 
 // Results of the stream operations (codes of the fileErrors table).
 enum FileError : int {
@@ -91,8 +89,6 @@ public:
     // fed back by the output, or a file not written in place; otherwise 1
     // when an input was missing, could not be opened or was not text; 0.
     int run(int argc, const char* const* argv);
-    // Applies an option of the value groups; false if none holds it.
-    bool matchOption(const char* name);
     // The output could not be written or memory ran out: the run stopped.
     bool fatalError() const { return fatalError_; }
     // How many characters the last pass wrote as the substitute because the
@@ -154,19 +150,12 @@ private:
     int status() const;
     // The input in hand is the regular file the standard output writes to.
     bool inputIsStandardOutput();
-    // The detail words of a check line, each followed by a blank.
-    void printDetails(CodeKind code, const DetectReport& report);
-    void printFlag(bool flag, const char* word) {
-        if (flag) print(0, "%s ", word);
-    }
 
     bool fatalError_ = false;
     bool runFailed_ = false;     // an input could not be read or an in-place file written
     bool inputSkipped_ = false;  // an input was missing, could not be opened or was not text
     bool readError_ = false;     // readBlock reported an error during the pass
     std::int64_t substitutes_ = 0;
-
-    friend class ConversionPass;
 
     // For an output made after the input: its permissions, never wider.
     mode_t inputPermissions() const;

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "check_text.h"
 #include "converter.h"
 
 namespace zekt {
@@ -40,9 +41,6 @@ constexpr ErrorEntry fileErrors[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, codeKindCount> codeNames{"ASCII", "JIS",     "SJIS",   "EUC",
-                                                           "UTF8",  "UTF16LE", "UTF16BE"};
-constexpr std::array<const char*, 4> returnNames{"[No RET]", "[LF]", "[CR]", "[CRLF]"};
 
 const char* messageFor(const ErrorEntry* table, int code) {
     for (; table->code != 0; ++table)
@@ -332,9 +330,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     // Before the output is closed, so that its flush carries the line and
     // the check lines and the error messages stay in order.
     if (result == 0 && !readFailed && check) {
-        print(0, "%s: %s %s ", inputDisplay, codeNames[index(kind)], returnNames[index(returnKind)]);
-        printDetails(kind, report);
-        print(0, "\n");
+        print(0, "%s: %s\n", inputDisplay, checkText(kind, returnKind, report).c_str());
     }
     // In place, a character lost is the file's loss: it stays as it was.
     const std::int64_t substitutes = check || result != 0 ? 0 : substitutesWritten();
@@ -380,35 +376,6 @@ void Converter::reportSubstitutes(const char* name, std::int64_t count, bool lef
     } else {
         print(1, "%s: %s %s replaced with the substitute mark.\n", name, number.c_str(),
               one ? "character" : "characters");
-    }
-}
-
-void Converter::printDetails(CodeKind code, const DetectReport& r) {
-    switch (code) {
-        case CodeKind::JIS:
-            printFlag(r.has(detect::JIS1978_SEQ), "JIS1978");
-            printFlag(r.has(detect::JIS1983_SEQ), "JIS1983");
-            printFlag(r.has(detect::EX1990_SEQ), "JIS-EX1990");
-            printFlag(r.has(detect::NEC_SEQ), "NEC");
-            printFlag(r.has(detect::ASCII_SEQ), "ASCII");
-            printFlag(r.has(detect::ROMAJI_SEQ), "ROMAJI");
-            printFlag(r.has(detect::KANA7_SEQ), "KANA7");
-            printFlag(r.has(detect::KANA8), "KANA8");
-            printFlag(r.has(detect::SI_SO), "KANA-SI/SO");
-            printFlag(r.has(detect::UNKNOWN_SEQ), "JIS????");
-            break;
-        case CodeKind::SJIS:
-            printFlag(r.has(detect::KANA8), "KANA8");
-            printFlag(r.has(detect::IZON), "IZON");
-            break;
-        case CodeKind::EUC:
-            printFlag(r.has(detect::SS2_KANA), "SS2-KANA");
-            printFlag(r.has(detect::SS3_KANJI), "SS3-KANJI");
-            break;
-        case CodeKind::UTF8:
-        case CodeKind::UTF16LE:
-        case CodeKind::UTF16BE: printFlag(r.has(detect::BOM), "BOM"); break;
-        default: break;
     }
 }
 

@@ -17,7 +17,9 @@
 #include <string>
 #include <string_view>
 
+#include "check_text.h"
 #include "converter.h"
+#include "streaming_conversion.h"
 
 namespace {
 
@@ -253,6 +255,38 @@ void checkUtf8KeptAsRead(const zekt::Converter& settings, std::string_view text,
     FUZZ_CHECK(o.output == expected);
 }
 
+// The library's conversion fed in uneven pieces into uneven room, as a
+// caller of the API may: what it writes and finds, as an Outcome.
+Outcome runStreaming(const zekt::Converter& settings, std::span<const std::uint8_t> text, unsigned seed,
+                     std::string& checkText) {
+    zekt::StreamingConversion streaming(settings, settings.checkOnly);
+    std::array<std::uint8_t, 97> room{};
+    Outcome outcome;
+    std::size_t at = 0;
+    for (auto status = zekt::StreamingConversion::Status::OUTPUT_FULL;;) {
+        seed = seed * 1103515245u + 12345u;
+        const std::size_t piece = std::min<std::size_t>((seed >> 16) % 300, text.size() - at);
+        const std::size_t roomSize = 1 + (seed >> 8) % room.size();
+        const bool last = at + piece == text.size();
+        std::size_t taken = 0, written = 0;
+        status = streaming.convert(text.subspan(at, piece), taken, {room.data(), roomSize}, written, last);
+        outcome.output.append(room.data(), room.data() + written);
+        at += taken;
+        FUZZ_CHECK(taken == piece || status == zekt::StreamingConversion::Status::OUTPUT_FULL);
+        if (status == zekt::StreamingConversion::Status::NOT_TEXT) {
+            outcome.result = 2;
+            return outcome;
+        }
+        FUZZ_CHECK(status == zekt::StreamingConversion::Status::INPUT_EMPTY ||
+                   status == zekt::StreamingConversion::Status::OUTPUT_FULL);
+        if (status == zekt::StreamingConversion::Status::INPUT_EMPTY && last) break;
+    }
+    outcome.result = 0;
+    outcome.substitutes = streaming.substitutes();
+    checkText = streaming.checkText();
+    return outcome;
+}
+
 // How much a refused pass wrote depends on the block size.
 bool sameSuccess(const Outcome& a, const Outcome& b) {
     return a.result == b.result && (a.result != 0 || a == b);
@@ -271,6 +305,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkOutcome(settings, text.size(), first);
     checkUtf8KeptAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
     checkAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
+
+    // The library, however its caller cuts the input and the room, gives
+    // what the plain path gives, and the check text of what it found.
+    std::string checkText;
+    const Outcome streamed = runStreaming(settings, text, static_cast<unsigned>(size) * 7919u, checkText);
+    FUZZ_CHECK(streamed.result == first.result && streamed.output == first.output &&
+               streamed.substitutes == first.substitutes);
+    if (first.result == 0) FUZZ_CHECK(checkText == zekt::checkText(first.code, first.ret, first.report));
 
     // The block path gives exactly what the plain path gives, whatever the
     // block size, however the reads come, and at every vector width the

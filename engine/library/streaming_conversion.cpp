@@ -1,0 +1,107 @@
+#include "streaming_conversion.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "check_text.h"
+
+namespace zekt {
+
+StreamingConversion::StreamingConversion(const CodecSettings& settings, bool checkOnly) : checkOnly_(checkOnly) {
+    static_cast<CodecSettings&>(*this) = settings;
+    reset();
+}
+
+void StreamingConversion::reset() {
+    pass_.reset();
+    pass_.emplace(*this, checkOnly_);
+    stage_ = pass_->ready() ? Stage::FRESH : Stage::FAILED;
+    block_.assign(static_cast<std::size_t>(pass_->blockSize()), 0);
+    gathered_ = 0;
+    offset_ = 0;
+    waiting_.clear();
+    handedOn_ = 0;
+    checkText_.clear();
+    substitutes_ = 0;
+    outputFailed_ = false;
+}
+
+void StreamingConversion::writeBlock(const std::uint8_t* data, int count) {
+    if (handedOn_ == waiting_.size()) {
+        waiting_.clear();
+        handedOn_ = 0;
+    }
+    waiting_.insert(waiting_.end(), data, data + count);
+}
+
+std::size_t StreamingConversion::drain(std::span<std::uint8_t> out) {
+    const std::size_t n = std::min(out.size(), waiting_.size() - handedOn_);
+    if (n > 0) std::memcpy(out.data(), waiting_.data() + handedOn_, n);
+    handedOn_ += n;
+    return n;
+}
+
+// The first two bytes of the input decide whether it is UTF-16; they are
+// the start of the first block. false while they are still to come (and
+// may, unless the block is complete).
+bool StreamingConversion::begin(bool blockComplete) {
+    if (stage_ != Stage::FRESH) return true;
+    if (pass_->needsFirstTwo() && gathered_ < 2 && !blockComplete) return false;
+    std::array<int, 2> firstTwo{-1, -1};
+    for (std::size_t i = 0; i < std::min<std::size_t>(2, gathered_); ++i) firstTwo[i] = block_[i];
+    pass_->begin(firstTwo);
+    stage_ = Stage::BEGUN;
+    return true;
+}
+
+void StreamingConversion::passBlock(bool last) {
+    const InputBuffer block{.data = block_.data(),
+                            .count = static_cast<int>(gathered_),
+                            .capacity = static_cast<int>(block_.size()),
+                            .start = offset_,
+                            .last = last};
+    offset_ += static_cast<std::int64_t>(gathered_);
+    gathered_ = 0;
+    if (pass_->take(block) != DONE) {
+        stage_ = Stage::REFUSED;
+        return;
+    }
+    if (last) complete();
+}
+
+void StreamingConversion::complete() {
+    pass_->finish();
+    checkText_ = zekt::checkText(pass_->detectedCode(), pass_->detectedReturn(), pass_->report());
+    substitutes_ = pass_->substitutes();
+    stage_ = Stage::COMPLETE;
+}
+
+StreamingConversion::Status StreamingConversion::convert(std::span<const std::uint8_t> in, std::size_t& taken,
+                                                         std::span<std::uint8_t> out, std::size_t& written,
+                                                         bool last) {
+    taken = written = 0;
+    if (stage_ == Stage::FAILED) return Status::NO_MEMORY;
+    for (;;) {
+        written += drain(out.subspan(written));
+        if (handedOn_ < waiting_.size()) return Status::OUTPUT_FULL;
+        if (stage_ == Stage::REFUSED) return Status::NOT_TEXT;
+        if (stage_ == Stage::COMPLETE) return taken < in.size() ? Status::FINISHED : Status::INPUT_EMPTY;
+        const std::size_t n = std::min(in.size() - taken, block_.size() - gathered_);
+        std::memcpy(block_.data() + gathered_, in.data() + taken, n);
+        gathered_ += n;
+        taken += n;
+        const bool allTaken = taken == in.size();
+        // A full block is never the last: the end comes as a short block,
+        // empty if need be, as a file's does.
+        if (gathered_ < block_.size() && !(allTaken && last)) {
+            // What is converted goes out before more input is waited for.
+            if (begin(false)) flushOutput();
+            written += drain(out.subspan(written));
+            return handedOn_ < waiting_.size() ? Status::OUTPUT_FULL : Status::INPUT_EMPTY;
+        }
+        begin(true);
+        passBlock(gathered_ < block_.size());
+    }
+}
+
+}  // namespace zekt

@@ -1,0 +1,63 @@
+// One input at a time converted from a caller's pieces into a caller's
+// room: the pass fed whole blocks, as a front end reading a file feeds it,
+// so that however the input and the room are cut the bytes are the same.
+// What the pass writes beyond the room waits here (at most what one block
+// and the blocks kept for detection make), and is handed on first.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "codec.h"
+#include "conversion_pass.h"
+
+namespace zekt {
+
+class StreamingConversion final : public Codec {
+public:
+    enum class Status { INPUT_EMPTY, OUTPUT_FULL, NOT_TEXT, NO_MEMORY, FINISHED };
+
+    StreamingConversion(const CodecSettings& settings, bool checkOnly);
+
+    // Takes from in and writes to out as far as both go, reading taken
+    // and written. last: in holds the end of the input. FINISHED for input
+    // after the end.
+    Status convert(std::span<const std::uint8_t> in, std::size_t& taken, std::span<std::uint8_t> out,
+                   std::size_t& written, bool last);
+    // Ready for another input.
+    void reset();
+    // False when the pass's storage could not be had.
+    bool ready() const { return stage_ != Stage::FAILED; }
+
+    // After a complete input: the check's text; empty before, or when the
+    // input was refused.
+    const std::string& checkText() const { return checkText_; }
+    std::int64_t substitutes() const { return substitutes_; }
+
+private:
+    enum class Stage { FRESH, BEGUN, COMPLETE, REFUSED, FAILED };
+
+    void writeBlock(const std::uint8_t* data, int count) override;
+    std::size_t drain(std::span<std::uint8_t> out);
+    bool begin(bool blockComplete);
+    // Hands the gathered block to the pass; the stage follows its result.
+    void passBlock(bool last);
+    void complete();
+
+    const bool checkOnly_;
+    std::optional<ConversionPass> pass_;
+    Stage stage_ = Stage::FRESH;
+    std::vector<std::uint8_t> block_;  // the block being gathered
+    std::size_t gathered_ = 0;
+    std::int64_t offset_ = 0;          // of the block in the input
+    std::vector<std::uint8_t> waiting_;  // output beyond the caller's room
+    std::size_t handedOn_ = 0;           // of waiting_
+    std::string checkText_;
+    std::int64_t substitutes_ = 0;
+};
+
+}  // namespace zekt
