@@ -9,7 +9,7 @@ if [ -z "$format" ]; then
   echo "format.sh: clang-format not found (Debian package clang-format)" >&2
   exit 1
 fi
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
+mapfile -t files < <(git ls-files '*.cpp' '*.h' '*.hpp' '*.c')
 if [ "${1:-}" = "--check" ]; then
   "$format" --dry-run --Werror "${files[@]}"
 else

@@ -1,12 +1,13 @@
 // One conversion (or check) pass over the open input: its blocks, read
 // ahead in large reads or byte by byte, fed to the pass.
+#include "conversion_pass.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "conversion_pass.h"
 #include "converter.h"
 
 namespace zekt {

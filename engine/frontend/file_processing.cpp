@@ -41,7 +41,6 @@ constexpr ErrorEntry fileErrors[] = {
     {0, nullptr},
 };
 
-
 const char* messageFor(const ErrorEntry* table, int code) {
     for (; table->code != 0; ++table)
         if (table->code == code) return table->message;

@@ -69,7 +69,8 @@ bool applyValueOption(CodecSettings& settings, const char* name) {
 
 OptionWord applyOptionWord(CodecSettings& settings, const char* name) {
     const OptionEntry* special = findOption(specialOptions, name);
-    if (special == nullptr) return applyValueOption(settings, name) ? OptionWord::SETTING : OptionWord::UNKNOWN;
+    if (special == nullptr)
+        return applyValueOption(settings, name) ? OptionWord::SETTING : OptionWord::UNKNOWN;
     switch (special->value) {
         case action::NEXT_IS_FILE: return OptionWord::NEXT_IS_FILE;
         case action::REST_ARE_FILES: return OptionWord::REST_ARE_FILES;

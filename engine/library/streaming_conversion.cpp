@@ -7,7 +7,8 @@
 
 namespace zekt {
 
-StreamingConversion::StreamingConversion(const CodecSettings& settings, bool checkOnly) : checkOnly_(checkOnly) {
+StreamingConversion::StreamingConversion(const CodecSettings& settings, bool checkOnly)
+    : checkOnly_(checkOnly) {
     static_cast<CodecSettings&>(*this) = settings;
     reset();
 }

@@ -53,7 +53,7 @@ private:
     Stage stage_ = Stage::FRESH;
     std::vector<std::uint8_t> block_;  // the block being gathered
     std::size_t gathered_ = 0;
-    std::int64_t offset_ = 0;          // of the block in the input
+    std::int64_t offset_ = 0;            // of the block in the input
     std::vector<std::uint8_t> waiting_;  // output beyond the caller's room
     std::size_t handedOn_ = 0;           // of waiting_
     std::string checkText_;

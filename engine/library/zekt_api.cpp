@@ -49,15 +49,16 @@ int zekt_converter_new(const char* options, zekt_converter** out) {
     }
 }
 
-int zekt_convert(zekt_converter* c, const unsigned char* in, size_t in_len, size_t* in_read, unsigned char* out,
-                 size_t out_cap, size_t* out_written, int last) {
+int zekt_convert(zekt_converter* c, const unsigned char* in, size_t in_len, size_t* in_read,
+                 unsigned char* out, size_t out_cap, size_t* out_written, int last) {
     if (in_read != nullptr) *in_read = 0;
     if (out_written != nullptr) *out_written = 0;
     if (c == nullptr || in_read == nullptr || out_written == nullptr || (in == nullptr && in_len > 0) ||
         (out == nullptr && out_cap > 0))
         return ZEKT_ERROR_ARGUMENT;
     try {
-        return statusOf(c->conversion.convert({in, in_len}, *in_read, {out, out_cap}, *out_written, last != 0));
+        return statusOf(
+            c->conversion.convert({in, in_len}, *in_read, {out, out_cap}, *out_written, last != 0));
     } catch (const std::bad_alloc&) {
         return ZEKT_ERROR_MEMORY;
     }

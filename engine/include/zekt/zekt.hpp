@@ -38,7 +38,8 @@ public:
     Step convert(const unsigned char* in, std::size_t inLength, unsigned char* out, std::size_t outCapacity,
                  bool last) {
         Step step{};
-        step.status = zekt_convert(handle_.get(), in, inLength, &step.read, out, outCapacity, &step.written, last);
+        step.status =
+            zekt_convert(handle_.get(), in, inLength, &step.read, out, outCapacity, &step.written, last);
         return step;
     }
 
@@ -48,8 +49,8 @@ public:
         unsigned char room[4096];
         std::size_t at = 0;
         for (;;) {
-            const Step step = convert(reinterpret_cast<const unsigned char*>(input.data()) + at, input.size() - at,
-                                      room, sizeof room, true);
+            const Step step = convert(reinterpret_cast<const unsigned char*>(input.data()) + at,
+                                      input.size() - at, room, sizeof room, true);
             output.append(reinterpret_cast<const char*>(room), step.written);
             at += step.read;
             if (step.status < 0) throw Error(step.status);
