@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "engine_types.h"
-#include "fast/vector_level.h"
+#include "fast/kernels.h"
 
 namespace zekt {
 
@@ -60,9 +60,9 @@ public:
 
     // Detection and the line ends of one block. forms carries the checks of
     // the raw bytes across blocks. refuseBinary: binary evidence makes the
-    // kind NOT_TEXT.
+    // kind NOT_TEXT. kernels: the block path's, of vectorLevel.
     void scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
-                   ReturnKind& returnKind, DetectReport& report, bool refuseBinary);
+                   ReturnKind& returnKind, DetectReport& report, bool refuseBinary, const Kernels& kernels);
 
     // The single way a character reaches the output.
     void writeChar(CharCode c, ShiftState& shift) { sink_.next = writeCharAt(room(sink_.next), c, shift); }

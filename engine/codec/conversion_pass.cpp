@@ -26,6 +26,7 @@ bool holdsAtMostJisByte(const DecodeState& state) {
 ConversionPass::ConversionPass(Codec& codec, bool checkOnly)
     : codec_(codec),
       checkOnly_(checkOnly),
+      kernels_(kernelsFor(codec.vectorLevel)),
       blockSize_(std::max<std::int32_t>(codec.detectionBlockSize, 1)),  // an empty block would never end
       transcodedSize_(Utf16Transcoder::roomFor(blockSize_)),
       keptSize_(static_cast<int>(utf8Window) + blockSize_),
@@ -72,7 +73,7 @@ void ConversionPass::begin(std::array<int, 2> firstTwo) {
         return;
     }
     inputCode_ = kind_ = CodeKind::UTF8;
-    utf16_.emplace(order == CodeKind::UTF16BE, codec_.vectorLevel, codec_.perByte);
+    utf16_.emplace(order == CodeKind::UTF16BE, kernels_, codec_.perByte);
 }
 
 // UTF-16 input as the UTF-8 it is read as, in blocks of its own.
@@ -91,7 +92,7 @@ int ConversionPass::take(const InputBuffer& read) {
     if (scans() && block.start < static_cast<int>(utf8Bom.size())) noteByteOrderMark(block);
     if (checkOnly_) {
         withdrawProvisionalVerdict();
-        codec_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_, refusesBinary());
+        codec_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_, refusesBinary(), kernels_);
         return kind_ == CodeKind::NOT_TEXT ? NOT_TEXT : DONE;
     }
     if (!convertBlock(block)) {
@@ -128,7 +129,7 @@ bool ConversionPass::convertBlock(const InputBuffer& block) {
         scanState_ = convertState_;
         return true;
     }
-    codec_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_, refusesBinary());
+    codec_.scanBlock(block, scanState_, forms_, kind_, returnKind_, report_, refusesBinary(), kernels_);
     if (kind_ == CodeKind::NOT_TEXT) return false;
     // 8-bit text with the code still open waits, kept, for the verdict.
     if (kind_ == CodeKind::ASCII && report_.has(detect::EIGHT_BIT) && keep(block)) return true;
@@ -180,7 +181,7 @@ bool ConversionPass::canFuse(const InputBuffer& block) const {
     const bool alike =
         scanState_ == convertState_ ||
         (kind_ != CodeKind::UTF8 && holdsAtMostJisByte(scanState_) && holdsAtMostJisByte(convertState_));
-    return alike && !(refusesBinary() && mayMarkBinary(block, codec_.vectorLevel));
+    return alike && !(refusesBinary() && kernels_.mayMarkBinary(block.data, block.data + block.count));
 }
 
 // The mark counts only at the very start of the input.

@@ -74,6 +74,7 @@ private:
 
     Codec& codec_;
     const bool checkOnly_;
+    const Kernels& kernels_;  // of the settings' vector level, chosen once
     const int blockSize_, transcodedSize_, keptSize_;
     Storage storage_;
 

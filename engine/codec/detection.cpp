@@ -135,7 +135,7 @@ const std::uint8_t* passCutStart(const std::uint8_t* p, const std::uint8_t* end,
 // and so does the block path while wide sequences are still counted. A
 // sequence left open by the end of the input breaks nothing.
 void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report, bool shortcuts,
-               VectorLevel level) {
+               const Kernels& kernels) {
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
     if (!check.startRead) p = passCutStart(p, end, check);
@@ -160,7 +160,7 @@ void checkUtf8(const InputBuffer& buffer, FormCheck& check, DetectReport& report
         } else if (shortcuts && state == IDLE && counted()) {
             bool wide = false;
             int open = 0;
-            p = skipUtf8Vectors(p, end, open, wide, level);
+            p = kernels.skipUtf8(p, end, open, wide);
             if (wide) seen |= WIDE;
             if (open != 0) {
                 state = open == 1 ? CONT1 : SECOND_E;
@@ -325,13 +325,14 @@ CodeKind verdict(const DetectReport& r, const FormCheck& check, const InputBuffe
 }  // namespace
 
 void Codec::scanBlock(const InputBuffer& buffer, DecodeState& state, FormCheck& forms, CodeKind& kind,
-                      ReturnKind& returnKind, DetectReport& report, bool refuseBinary) {
+                      ReturnKind& returnKind, DetectReport& report, bool refuseBinary,
+                      const Kernels& kernels) {
     const bool open = kind == CodeKind::ASCII;
-    if (open) checkUtf8(buffer, forms, report, !perByte, vectorLevel);
+    if (open) checkUtf8(buffer, forms, report, !perByte, kernels);
     if (perByte)
         scanPlain(buffer, kind, state, returnKind, report);
     else
-        scanQuick(buffer, kind, state, returnKind, report, vectorLevel);
+        scanQuick(buffer, kind, state, returnKind, report, kernels);
     // Up to the first 8-bit byte the legacy forms hold nothing.
     if (open && report.has(detect::EIGHT_BIT)) checkLegacyForms(buffer, forms, report);
     if (open) kind = verdict(report, forms, buffer, state);

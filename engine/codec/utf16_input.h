@@ -9,15 +9,15 @@
 #include <span>
 
 #include "engine_types.h"
-#include "fast/vector_level.h"
+#include "fast/kernels.h"
 
 namespace zekt {
 
 class Utf16Transcoder {
 public:
     // unitByUnit: the plain way, against which tests hold the faster ones.
-    Utf16Transcoder(bool bigEndian, VectorLevel level, bool unitByUnit = false)
-        : bigEndian_(bigEndian), shuffles_(level >= VectorLevel::SSSE3), unitByUnit_(unitByUnit) {}
+    Utf16Transcoder(bool bigEndian, const Kernels& kernels, bool unitByUnit = false)
+        : bigEndian_(bigEndian), shuffles_(kernels.shuffles), unitByUnit_(unitByUnit) {}
 
     // The most bytes transcode writes for count bytes of input.
     static constexpr int roomFor(int count) { return 2 * count + 8; }

@@ -182,11 +182,10 @@ TEST(Detection, CutStartNeedsThreeWideSequences) {
 TEST(Detection, LoneWideCharacterAtEveryChunkOffset) {
     for (std::size_t before = 0; before <= 70; ++before) {
         const std::string text = std::string(before, 'a') + "円" + std::string(40, 'b');
-        for (const VectorLevel level : {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2}) {
-            if (level > machineVectorLevel()) continue;
+        for (const Kernels& kernels : machineKernels()) {
             for (const char* option : {"-c", "-e"}) {
                 MemoryConverter conv(text);
-                conv.vectorLevel = level;
+                conv.vectorLevel = kernels.level;
                 runOptions(conv, {option, "-nr"});
                 EXPECT_EQ(conv.detectedCode, UTF8) << before << " " << option;
                 if (option[1] == 'e') {

@@ -59,15 +59,14 @@ std::string blockPath(const std::vector<std::string>& options, const std::string
     return passOutcome(conv);
 }
 
-// The block path at every vector width the machine has gives what the
+// The block path with every kernel the machine has gives what the
 // plain path gives.
 void expectEveryWidthAsPlain(const std::vector<std::string>& options, const std::string& input) {
     SCOPED_TRACE(::testing::PrintToString(options));
     const std::string plain = plainPath(options, input);
-    for (const VectorLevel level : {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2}) {
-        if (level > machineVectorLevel()) continue;
-        EXPECT_TRUE(blockPath(options, input, level) == plain) << "vector level " << static_cast<int>(level);
-    }
+    for (const Kernels& kernels : machineKernels())
+        EXPECT_TRUE(blockPath(options, input, kernels.level) == plain)
+            << "vector level " << static_cast<int>(kernels.level);
 }
 
 TEST(LongText, EveryDirectionAsGlibcAndThePlainPath) {

@@ -28,9 +28,9 @@ TEST(Utf8LineEnds, EveryLineEndInEveryChunkPosition) {
         text += n % 3 == 0 ? "\r\n" : n % 3 == 1 ? "\n" : "\r";
     }
     for (const auto& [option, lineEnd] : options)
-        for (const VectorLevel level : {VectorLevel::SSE2, VectorLevel::SSSE3, VectorLevel::AVX2})
+        for (const Kernels& kernels : machineKernels())
             for (const bool perByte : {false, true}) {
-                if (level > machineVectorLevel()) continue;
+                const VectorLevel level = kernels.level;
                 MemoryConverter conv(text);
                 conv.vectorLevel = level;
                 conv.perByte = perByte;

@@ -100,12 +100,16 @@ static_assert([] {
     return true;
 }());
 
-bool anyRareByte(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing, VectorLevel level) {
+}  // namespace
+
+bool anyRareBytePlain(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing) {
+    for (; p < end; ++p)
+        if (isRareByte(*p, missing)) return true;
+    return false;
+}
+
+bool anyRareByteVectors(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing) {
 #if defined(__SSE2__)
-    if (level >= VectorLevel::AVX2 &&
-        wide::anyRareByte(p, end, (missing & BINARY) != 0, (missing & EUC_ONLY) != 0,
-                          (missing & sjisLeadRangeFlags) != 0))
-        return true;
     const auto want = [&](std::uint32_t flags) { return _mm_set1_epi8((missing & flags) != 0 ? -1 : 0); };
     const auto is = [](__m128i v, int b) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(b))); };
     // As signed bytes: 0x00-0x07 is -1 < b < 8, 0x10-0x19 is 0x0F < b < 0x1A, 0x81-0x9F is -128 < b < -96.
@@ -127,10 +131,16 @@ bool anyRareByte(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t m
     }
     if (_mm_movemask_epi8(found) != 0) return true;
 #endif
-    for (; p < end; ++p)
-        if (isRareByte(*p, missing)) return true;
-    return false;
+    return anyRareBytePlain(p, end, missing);
 }
+
+bool anyRareByteWide(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing) {
+    return wide::anyRareByte(p, end, (missing & BINARY) != 0, (missing & EUC_ONLY) != 0,
+                             (missing & sjisLeadRangeFlags) != 0) ||
+           anyRareByteVectors(p, end, missing);
+}
+
+namespace {
 
 // A pair of the lead 0x88 is machine-dependent up to 0x889E only, so the
 // table leaves it out; it is looked for apart.
@@ -158,7 +168,7 @@ constexpr bool mayHoldAfter(int b) {
 // apply.
 template <CodeKind K>
 const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, ReturnKind& returnKind,
-                                const DetectReport& report, VectorLevel level) {
+                                const DetectReport& report, const Kernels& kernels) {
     const bool crHeld = state.holdsLoneCr();
     const bool leadHeld =
         state.holdsByte() && state.held != SS3 && state.held != CR && mayHoldAfter<K>(state.held);
@@ -170,7 +180,7 @@ const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, R
     const std::uint32_t missing = ~report.flags & (quickFlags | NEEDS_DECODE);
     if (leadHeld && (mayFlags[static_cast<std::size_t>(state.held)] & missing) != 0) return nullptr;
     if ((missing & ~rareByteFlags) == 0) {
-        if (anyRareByte(begin, end, missing, level)) return nullptr;
+        if (kernels.anyRareByte(begin, end, missing)) return nullptr;
     } else {
         if ((missing & IZON) && (state.held == 0x88 || mayPairIzon88(begin, end))) return nullptr;
         if ((mayFlagsOf(begin, end) & missing) != 0) return nullptr;
@@ -195,7 +205,7 @@ const std::uint8_t* settledTail(const InputBuffer& buffer, DecodeState& state, R
 
 template <CodeKind K>
 void scanAs(const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& returnKind, DetectReport& report,
-            VectorLevel level) {
+            const Kernels& kernels) {
     InputShift shift;  // the input's JIS mode restarts with every block
     DecodeState state = stateRef;
     ReturnKind ret = returnKind;
@@ -203,7 +213,7 @@ void scanAs(const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& return
     const std::uint8_t* p = buffer.data;
     const std::uint8_t* const end = p + buffer.count;
     if constexpr (K != CodeKind::JIS && K != CodeKind::UTF8) {
-        if (const std::uint8_t* tail = settledTail<K>(buffer, state, ret, report, level)) p = tail;
+        if (const std::uint8_t* tail = settledTail<K>(buffer, state, ret, report, kernels)) p = tail;
     }
     while (p < end) {
         if (state.empty()) {
@@ -223,7 +233,7 @@ void scanAs(const InputBuffer& buffer, DecodeState& stateRef, ReturnKind& return
     report.flags |= flags;
 }
 
-constexpr std::array<void (*)(const InputBuffer&, DecodeState&, ReturnKind&, DetectReport&, VectorLevel),
+constexpr std::array<void (*)(const InputBuffer&, DecodeState&, ReturnKind&, DetectReport&, const Kernels&),
                      codeKindCount>
     scanners{scanAs<CodeKind::ASCII>, scanAs<CodeKind::JIS>,  scanAs<CodeKind::SJIS>, scanAs<CodeKind::EUC>,
              scanAs<CodeKind::UTF8>,  scanAs<CodeKind::UTF8>, scanAs<CodeKind::UTF8>};
@@ -231,8 +241,8 @@ constexpr std::array<void (*)(const InputBuffer&, DecodeState&, ReturnKind&, Det
 }  // namespace
 
 void scanQuick(const InputBuffer& buffer, CodeKind kind, DecodeState& state, ReturnKind& returnKind,
-               DetectReport& report, VectorLevel level) {
-    scanners[index(kind)](buffer, state, returnKind, report, level);
+               DetectReport& report, const Kernels& kernels) {
+    scanners[index(kind)](buffer, state, returnKind, report, kernels);
 }
 
 }  // namespace zekt

@@ -3,7 +3,7 @@
 // writeChar would have byte by byte.
 #pragma once
 
-#include "fast/vector_level.h"
+#include "fast/kernels.h"
 #include "input_converters.h"
 
 namespace zekt {
@@ -19,8 +19,9 @@ const std::uint8_t* skipPrintable(const std::uint8_t* p, const std::uint8_t* end
 // byte of a three-byte sequence; stops where the table must decide. open
 // says what the last chunk left open: 0 nothing, 1 one continuation, 3 the
 // second byte of a three-byte sequence and one more.
-const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide,
-                                    VectorLevel level);
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide);
+// The same, thirty-two bytes at a time first (AVX2).
+const std::uint8_t* skipUtf8Wide(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide);
 
 // From a point where no UTF-8 sequence is open: passes over chunks of
 // sixteen bytes of printable ASCII (and LF if lineFeeds) and well-formed
@@ -34,12 +35,22 @@ struct Utf8Text {
 const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end, bool lineFeeds,
                                  Utf8Text& seen);
 
-// Whether any byte of the block could mark the input binary.
-bool mayMarkBinary(const InputBuffer& buffer, VectorLevel level);
+// Whether any byte could mark the input binary: byte by byte, sixteen
+// bytes at a time, thirty-two first.
+bool mayMarkBinaryPlain(const std::uint8_t* p, const std::uint8_t* end);
+bool mayMarkBinaryVectors(const std::uint8_t* p, const std::uint8_t* end);
+bool mayMarkBinaryWide(const std::uint8_t* p, const std::uint8_t* end);
+
+// Whether any byte could set one of the missing flags that only rare bytes
+// set (escapes, binary bytes, EUC's and Shift-JIS's own leads): byte by
+// byte, sixteen at a time, thirty-two first.
+bool anyRareBytePlain(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing);
+bool anyRareByteVectors(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing);
+bool anyRareByteWide(const std::uint8_t* p, const std::uint8_t* end, std::uint32_t missing);
 
 // scanBlock's quiet decoding of one block in the given input code.
 void scanQuick(const InputBuffer& buffer, CodeKind kind, DecodeState& state, ReturnKind& returnKind,
-               DetectReport& report, VectorLevel level);
+               DetectReport& report, const Kernels& kernels);
 
 // The block converter from input code in to the converter's output code.
 InputConverter quickConverter(CodeKind in, CodeKind out);

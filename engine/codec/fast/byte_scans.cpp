@@ -88,12 +88,13 @@ struct Utf8Chunk {
 }  // namespace
 #endif
 
-const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide,
-                                    VectorLevel level) {
-    open = 0;
+namespace {
+
+// The sixteen-byte chunks, from the continuations carry says the chunk
+// before still expects.
+const std::uint8_t* skipUtf8Chunks(const std::uint8_t* p, const std::uint8_t* end, unsigned carry, int& open,
+                                   bool& wide) {
 #if defined(__SSE2__)
-    unsigned carry = 0;  // continuations the chunk before still expects, as bits from this one's first byte
-    if (level >= VectorLevel::AVX2) p = wide::skipUtf8(p, end, carry, wide);
     unsigned wideBits = 0;
     while (end - p >= 16) {
         const Utf8Chunk chunk(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
@@ -104,9 +105,23 @@ const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* e
         p += 16;
     }
     if (wideBits != 0) wide = true;
-    open = static_cast<int>(carry);
+#else
+    (void)end, (void)wide;
 #endif
+    open = static_cast<int>(carry);
     return p;
+}
+
+}  // namespace
+
+const std::uint8_t* skipUtf8Vectors(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide) {
+    return skipUtf8Chunks(p, end, 0, open, wide);
+}
+
+const std::uint8_t* skipUtf8Wide(const std::uint8_t* p, const std::uint8_t* end, int& open, bool& wide) {
+    unsigned carry = 0;
+    p = wide::skipUtf8(p, end, carry, wide);
+    return skipUtf8Chunks(p, end, carry, open, wide);
 }
 
 const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end, bool lineFeeds,
@@ -144,11 +159,14 @@ const std::uint8_t* skipUtf8Text(const std::uint8_t* p, const std::uint8_t* end,
     return p;
 }
 
-bool mayMarkBinary(const InputBuffer& buffer, VectorLevel level) {
-    const std::uint8_t* p = buffer.data;
-    const std::uint8_t* const end = p + buffer.count;
-    if (level >= VectorLevel::AVX2 && wide::anyBinary(p, end)) return true;
-    return anyBinary(p, end);
+bool mayMarkBinaryPlain(const std::uint8_t* p, const std::uint8_t* end) {
+    return firstOfClass(p, end, 4) != end;
+}
+
+bool mayMarkBinaryVectors(const std::uint8_t* p, const std::uint8_t* end) { return anyBinary(p, end); }
+
+bool mayMarkBinaryWide(const std::uint8_t* p, const std::uint8_t* end) {
+    return wide::anyBinary(p, end) || anyBinary(p, end);
 }
 
 }  // namespace zekt

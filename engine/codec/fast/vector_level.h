@@ -6,9 +6,9 @@
 
 namespace zekt {
 
-// SSE2 is the baseline of every x86-64 machine (and of none other: there
-// the plain loops serve at every level).
-enum class VectorLevel : std::uint8_t { SSE2 = 0, SSSE3 = 1, AVX2 = 2 };
+// PLAIN takes no vector shortcut. SSE2 is the baseline of every x86-64
+// machine (and of none other: there the plain loops serve at every level).
+enum class VectorLevel : std::uint8_t { PLAIN = 0, SSE2 = 1, SSSE3 = 2, AVX2 = 3 };
 
 inline VectorLevel machineVectorLevel() {
 #if defined(__x86_64__) || defined(__i386__)
