@@ -17,6 +17,11 @@
 
 namespace zekt {
 
+// The block path may read a byte past a block's end without taking it (the
+// UTF-8 loop looks at the next lead before it checks for the end): storage
+// that holds blocks has this much room after them.
+inline constexpr int blockSlack = 16;
+
 // Results of a pass.
 enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
 

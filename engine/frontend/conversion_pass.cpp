@@ -149,7 +149,8 @@ int Converter::convert(CodeKind* detectedCode, ReturnKind* detectedReturn, Detec
     ConversionPass pass(*this, checkOnly);
     const int storageSize = BlockSource::storageFor(pass.blockSize(), perByte);
     const std::unique_ptr<std::uint8_t, decltype(&std::free)> storage(
-        static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(storageSize))), &std::free);
+        static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(storageSize + blockSlack))),
+        &std::free);
     if (!pass.ready() || !storage) return NO_MEMORY;
     BlockSource source(*this, storage.get(), storageSize, pass.blockSize());
     pass.begin(pass.needsFirstTwo() ? source.firstTwo() : std::array<int, 2>{-1, -1});

@@ -17,7 +17,8 @@ void StreamingConversion::reset() {
     pass_.reset();
     pass_.emplace(*this, checkOnly_);
     stage_ = pass_->ready() ? Stage::FRESH : Stage::FAILED;
-    block_.assign(static_cast<std::size_t>(pass_->blockSize()), 0);
+    blockSize_ = static_cast<std::size_t>(pass_->blockSize());
+    block_.assign(blockSize_ + blockSlack, 0);
     gathered_ = 0;
     offset_ = 0;
     waiting_.clear();
@@ -58,7 +59,7 @@ bool StreamingConversion::begin(bool blockComplete) {
 void StreamingConversion::passBlock(bool last) {
     const InputBuffer block{.data = block_.data(),
                             .count = static_cast<int>(gathered_),
-                            .capacity = static_cast<int>(block_.size()),
+                            .capacity = static_cast<int>(blockSize_),
                             .start = offset_,
                             .last = last};
     offset_ += static_cast<std::int64_t>(gathered_);
@@ -87,21 +88,21 @@ StreamingConversion::Status StreamingConversion::convert(std::span<const std::ui
         if (handedOn_ < waiting_.size()) return Status::OUTPUT_FULL;
         if (stage_ == Stage::REFUSED) return Status::NOT_TEXT;
         if (stage_ == Stage::COMPLETE) return taken < in.size() ? Status::FINISHED : Status::INPUT_EMPTY;
-        const std::size_t n = std::min(in.size() - taken, block_.size() - gathered_);
+        const std::size_t n = std::min(in.size() - taken, blockSize_ - gathered_);
         std::memcpy(block_.data() + gathered_, in.data() + taken, n);
         gathered_ += n;
         taken += n;
         const bool allTaken = taken == in.size();
         // A full block is never the last: the end comes as a short block,
         // empty if need be, as a file's does.
-        if (gathered_ < block_.size() && !(allTaken && last)) {
+        if (gathered_ < blockSize_ && !(allTaken && last)) {
             // What is converted goes out before more input is waited for.
             if (begin(false)) flushOutput();
             written += drain(out.subspan(written));
             return handedOn_ < waiting_.size() ? Status::OUTPUT_FULL : Status::INPUT_EMPTY;
         }
         begin(true);
-        passBlock(gathered_ < block_.size());
+        passBlock(gathered_ < blockSize_);
     }
 }
 

@@ -51,7 +51,8 @@ private:
     const bool checkOnly_;
     std::optional<ConversionPass> pass_;
     Stage stage_ = Stage::FRESH;
-    std::vector<std::uint8_t> block_;  // the block being gathered
+    std::size_t blockSize_ = 0;
+    std::vector<std::uint8_t> block_;  // the block being gathered, and the pass's slack after it
     std::size_t gathered_ = 0;
     std::int64_t offset_ = 0;            // of the block in the input
     std::vector<std::uint8_t> waiting_;  // output beyond the caller's room
