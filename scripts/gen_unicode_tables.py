@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Writes engine/codec/unicode_tables.h: the EUC <-> Unicode tables, taken from
-glibc's iconv so that zekt agrees with it byte for byte.
+"""Writes engine/codec/unicode_tables.h, the EUC <-> Unicode tables, and
+engine/codec/cp932_tables.h, code page 932's own, from glibc's iconv as
+checked in under data/mappings/, so that zekt agrees with glibc byte for byte
+and the tables come out the same on every machine.
 
   EUC -> Unicode: glibc's EUC-JP for every JIS X 0208 and JIS X 0212 cell,
       plus NEC row 13 and rows 89-92 as code page 932 maps them (glibc's CP932
@@ -12,8 +14,7 @@ glibc's iconv so that zekt agrees with it byte for byte.
 Half-width katakana (U+FF61-U+FF9F <-> 0x8EA1-0x8EDF) is arithmetic in
 unicode_map.h; it is checked here against glibc but left out of the tables.
 
-It also writes engine/codec/cp932_tables.h, code page 932 (Windows Shift-JIS) as
-glibc's CP932 has it:
+In cp932_tables.h, code page 932 (Windows Shift-JIS) as glibc's CP932 has it:
 
   cp932ExtensionToUnicode: the code point of each code of the leads
       0xED-0xFC (the NEC-selected and IBM kanji, the user-defined area).
@@ -23,18 +24,42 @@ glibc's CP932 has it:
   cp932Pages: the code page 932 code of every code point it maps, from
       U+0080 up (what `iconv -t CP932` writes).
 
-Usage: scripts/gen_unicode_tables.py [output [cp932 output]]
-    (default engine/codec/unicode_tables.h engine/codec/cp932_tables.h)
-Needs only Python 3 and glibc's iconv program.
+The data, one mapping a line (`0xA1A1 0x3000`), each file opening with what
+it holds and the glibc it came from:
+
+  eucjp-to-unicode.txt  glibc's EUC-JP read: the JIS X 0208 pairs and
+                        JIS X 0212 triples that make a character
+  unicode-to-eucjp.txt  glibc's EUC-JP written, from U+00A0 up
+  cp932-to-unicode.txt  glibc's CP932 read: the two-byte codes of the leads
+                        0x81-0x9F and 0xE0-0xFC that make a character
+  unicode-to-cp932.txt  glibc's CP932 written, from U+0080 up
+
+Usage:
+  scripts/gen_unicode_tables.py [output [cp932 output]]
+      writes the headers from the data (by default the two in engine/codec/).
+  scripts/gen_unicode_tables.py --check
+      fails, showing the difference, when a checked-in header is not what
+      the data makes (a ctest, tables_up_to_date).
+  scripts/gen_unicode_tables.py --extract [folder]
+      asks this machine's glibc (the iconv program) again and writes the data
+      (by default to data/mappings/); rerun without options after it.
+Needs only Python 3; --extract also glibc's iconv program.
 """
 
+import difflib
 import pathlib
+import re
 import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 DEFAULT_OUTPUT = ROOT / "engine" / "codec" / "unicode_tables.h"
 DEFAULT_CP932_OUTPUT = ROOT / "engine" / "codec" / "cp932_tables.h"
+DEFAULT_DATA = ROOT / "data" / "mappings"
+EUCJP_DECODED = "eucjp-to-unicode.txt"
+EUCJP_ENCODED = "unicode-to-eucjp.txt"
+CP932_DECODED = "cp932-to-unicode.txt"
+CP932_ENCODED = "unicode-to-cp932.txt"
 
 CELLS = range(0xA1, 0xFF)  # an EUC lead or trail byte: row or cell 1-94
 ROW13 = [0xAD]
@@ -59,33 +84,6 @@ OPENING = ["// clang-format off", "#pragma once", "", "#include <array>", "#incl
            "namespace zekt {", ""]
 
 
-def iconv(source, target, items):
-    """Converts each item (bytes) alone: the items go through one iconv -c
-    process, each followed by a newline, so an unconvertible one comes back
-    as an empty line."""
-    result = subprocess.run(["iconv", "-c", "-f", source, "-t", target],
-                            input=b"".join(item + b"\n" for item in items),
-                            capture_output=True, check=False)
-    # -c exits with 1 when it dropped something; anything else is a failure.
-    if result.returncode not in (0, 1):
-        sys.exit(f"iconv -f {source} -t {target} failed: {result.stderr.decode(errors='replace')}")
-    lines = result.stdout.split(b"\n")
-    assert lines[-1] == b"" and len(lines) == len(items) + 1, (source, target, len(lines))
-    return lines[:-1]
-
-
-def decode(source, codes):
-    """{code: code point} for each code (bytes) that glibc decodes to a
-    single character."""
-    found = {}
-    for code, line in zip(codes, iconv(source, "UTF-8", codes)):
-        text = line.decode("utf-8")
-        assert len(text) <= 1, (source, code.hex(), text)
-        if text:
-            found[code] = ord(text)
-    return found
-
-
 def cell_index(lead, trail):
     return (lead - 0xA1) * 94 + (trail - 0xA1)
 
@@ -99,44 +97,35 @@ def euc_to_sjis(e1, e2):
     return bytes([s1, s2])
 
 
-def jis_x0208():
+def jis_x0208(eucjp, cp932):
     """The JIS X 0208 table: glibc's EUC-JP, then rows 13 and 89-92 from CP932."""
     table = [0] * (94 * 94)
-    glibc = decode("EUC-JP", [bytes([lead, trail]) for lead in CELLS for trail in CELLS])
+    glibc = {code: cp for code, cp in eucjp.items() if len(code) == 2}
     assert len(glibc) == EXPECTED_JIS_X_0208, len(glibc)
     for code, cp in glibc.items():
+        assert code[0] in CELLS and code[1] in CELLS, code.hex()
         table[cell_index(*code)] = cp
-    nec = nec_rows()
+    nec = nec_rows(cp932)
     for (lead, trail), cp in nec.items():
         assert table[cell_index(lead, trail)] == 0, f"glibc's EUC-JP defines {lead:X}{trail:X}"
         table[cell_index(lead, trail)] = cp
-    return table, glibc, nec
+    return table, nec
 
 
-def nec_rows():
+def nec_rows(cp932):
     """{(lead, trail): code point} for rows 13 and 89-92, from CP932."""
     cells = [(lead, trail) for lead in ROW13 + ROWS89_92 for trail in CELLS]
-    glibc = decode("CP932", [euc_to_sjis(*cell) for cell in cells])
-    found = {}
-    for cell in cells:
-        cp = glibc.get(euc_to_sjis(*cell))
-        # When glibc skips an undefined lead byte, the trail byte alone comes
-        # out as ASCII or a half-width katakana; no real cell here maps there.
-        if cp is not None and cp >= 0x100 and not KANA_FIRST <= cp <= KANA_LAST:
-            found[cell] = cp
-    return found
+    return {cell: cp932[euc_to_sjis(*cell)] for cell in cells if euc_to_sjis(*cell) in cp932}
 
 
-def jis_x0212(x0208):
+def jis_x0212(eucjp):
     """The JIS X 0212 table, from glibc's EUC-JP."""
     table = [0] * (94 * 94)
-    glibc = decode("EUC-JP", [bytes([0x8F, lead, trail]) for lead in CELLS for trail in CELLS])
     count = 0
-    for code, cp in glibc.items():
-        # An undefined triple loses only its 0x8F under -c; the JIS X 0208
-        # character its last two bytes make is not one of the triple's.
-        if x0208.get(code[1:]) == cp:
+    for code, cp in eucjp.items():
+        if len(code) != 3:
             continue
+        assert code[0] == 0x8F and code[1] in CELLS and code[2] in CELLS, code.hex()
         table[cell_index(code[1], code[2])] = cp
         count += 1
     assert count == EXPECTED_JIS_X_0212, count
@@ -169,15 +158,11 @@ def packed(code):
     return value
 
 
-def reverse(nec):
+def reverse(written, nec):
     """{code point: packed EUC} over the BMP."""
-    points = [cp for cp in range(0xA0, 0x110000) if not 0xD800 <= cp <= 0xDFFF]
-    lines = iconv("UTF-8", "EUC-JP", [chr(cp).encode() for cp in points])
     table = {}
-    for cp, code in zip(points, lines):
-        if not code:
-            continue
-        assert cp <= 0xFFFF, f"glibc maps U+{cp:X}; the tables cover only the BMP"
+    for cp, code in written.items():
+        assert 0xA0 <= cp <= 0xFFFF, f"glibc maps U+{cp:X}; the tables cover only the BMP"
         if code[0] == 0x8E:
             assert KANA_FIRST <= cp <= KANA_LAST and code == bytes([0x8E, cp - 0xFEC0]), hex(cp)
             continue
@@ -232,15 +217,10 @@ def cell_table(name, table, prefix, out):
     out.append("")
 
 
-def glibc_version():
-    first = subprocess.run(["iconv", "--version"], capture_output=True, text=True, check=True)
-    return first.stdout.splitlines()[0].strip()
-
-
-def header(x0208, x0212, index, page_list):
+def header(version, x0208, x0212, index, page_list):
     out = [
         "// Generated by scripts/gen_unicode_tables.py from glibc's iconv:",
-        f"//   {glibc_version()}",
+        f"//   {version}",
         "// Do not edit; rerun the script instead.",
         "//",
         "// jisX0208ToUnicode, jisX0212ToUnicode: the code point of EUC lead, trail",
@@ -280,6 +260,7 @@ def page_table(prefix, index, page_list, out):
 # ---------------------------------------------------------------- code page 932
 
 SJIS_TRAILS = range(0x40, 0xFD)  # 0x7F is no trail, but keeps the index plain
+CP932_LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
 EXTENSION_LEADS = range(0xED, 0xFD)
 IBM_LEADS = range(0xFA, 0xFD)
 IBM_FIRST, IBM_LAST = 0xFA40, 0xFC4B
@@ -297,19 +278,13 @@ def sjis_to_euc(s1, s2):
     return (e1 + 1) << 8 | (s2 + 2)
 
 
-def cp932_decode(leads):
+def cp932_decode(cp932, leads):
     """{(lead, trail): code point} for the two-byte codes of these leads."""
-    codes = [bytes([lead, trail]) for lead in leads for trail in SJIS_TRAILS if trail != 0x7F]
-    found = {}
-    for code, cp in decode("CP932", codes).items():
-        # A skipped lead leaves its trail alone as ASCII or a half-width kana.
-        if cp >= 0x100 and not KANA_FIRST <= cp <= KANA_LAST:
-            found[(code[0], code[1])] = cp
-    return found
+    return {(code[0], code[1]): cp for code, cp in cp932.items() if code[0] in leads}
 
 
-def extension_table():
-    decoded = cp932_decode(EXTENSION_LEADS)
+def extension_table(cp932):
+    decoded = cp932_decode(cp932, EXTENSION_LEADS)
     ibm = [code for code in decoded if IBM_FIRST <= code[0] << 8 | code[1] <= IBM_LAST]
     user = [code for code in decoded if USER_FIRST <= code[0] << 8 | code[1] <= USER_LAST]
     assert len(ibm) == EXPECTED_IBM and len(user) == EXPECTED_USER_DEFINED, (len(ibm), len(user))
@@ -318,9 +293,9 @@ def extension_table():
     return table, decoded
 
 
-def ibm_cells(extension):
+def ibm_cells(cp932, extension):
     """The EUC cell that Microsoft's EUC gives each IBM extension code."""
-    standard = cp932_decode(list(range(0x81, 0xA0)) + list(range(0xE0, 0xEF)))
+    standard = cp932_decode(cp932, list(range(0x81, 0xA0)) + list(range(0xE0, 0xEF)))
     by_row = {}
     for (lead, trail), cp in standard.items():
         cell = sjis_to_euc(lead, trail)
@@ -340,21 +315,19 @@ def ibm_cells(extension):
     return table
 
 
-def cp932_encode():
+def cp932_encode(written):
     """{code point: code page 932 code} from U+0080 up."""
-    points = [cp for cp in range(0x80, 0x110000) if not 0xD800 <= cp <= 0xDFFF]
     table = {}
-    for cp, code in zip(points, iconv("UTF-8", "CP932", [chr(cp).encode() for cp in points])):
-        if code:
-            assert cp <= 0xFFFF and len(code) <= 2, hex(cp)
-            table[cp] = int.from_bytes(code, "big")
+    for cp, code in written.items():
+        assert 0x80 <= cp <= 0xFFFF and len(code) <= 2, hex(cp)
+        table[cp] = int.from_bytes(code, "big")
     return table
 
 
-def cp932_header(extension, cells, index, page_list):
+def cp932_header(version, extension, cells, index, page_list):
     out = [
         "// Generated by scripts/gen_unicode_tables.py from glibc's iconv:",
-        f"//   {glibc_version()}",
+        f"//   {version}",
         "// Do not edit; rerun the script instead.",
         "//",
         "// cp932ExtensionToUnicode: the code point of Shift-JIS lead, trail at",
@@ -380,18 +353,220 @@ def cp932_header(extension, cells, index, page_list):
     return "\n".join(out) + "\n"
 
 
+def tables(data):
+    """{header path: its text} from the data in the folder data."""
+    version, eucjp, eucjp_written, cp932, cp932_written = read_data(data)
+    x0208, nec = jis_x0208(eucjp, cp932)
+    x0212 = jis_x0212(eucjp)
+    index, page_list = pages(reverse(eucjp_written, nec))
+    extension, decoded = extension_table(cp932)
+    cp932_index, cp932_page_list = pages(cp932_encode(cp932_written))
+    return {
+        DEFAULT_OUTPUT: header(version, x0208, x0212, index, page_list),
+        DEFAULT_CP932_OUTPUT: cp932_header(version, extension, ibm_cells(cp932, decoded),
+                                           cp932_index, cp932_page_list),
+    }
+
+
+# ---------------------------------------------------------------- the data
+
+def iconv(source, target, items):
+    """Converts each item (bytes) alone: the items go through one iconv -c
+    process, each followed by a newline, so an unconvertible one comes back
+    as an empty line."""
+    result = subprocess.run(["iconv", "-c", "-f", source, "-t", target],
+                            input=b"".join(item + b"\n" for item in items),
+                            capture_output=True, check=False)
+    # -c exits with 1 when it dropped something; anything else is a failure.
+    if result.returncode not in (0, 1):
+        sys.exit(f"iconv -f {source} -t {target} failed: {result.stderr.decode(errors='replace')}")
+    lines = result.stdout.split(b"\n")
+    assert lines[-1] == b"" and len(lines) == len(items) + 1, (source, target, len(lines))
+    return lines[:-1]
+
+
+def decode(source, codes):
+    """{code: code point} for each code (bytes) that glibc decodes to a
+    single character."""
+    found = {}
+    for code, line in zip(codes, iconv(source, "UTF-8", codes)):
+        text = line.decode("utf-8")
+        assert len(text) <= 1, (source, code.hex(), text)
+        if text:
+            found[code] = ord(text)
+    return found
+
+
+def encode(target, first):
+    """{code point: code (bytes)} for each code point from first up that
+    glibc writes."""
+    points = [cp for cp in range(first, 0x110000) if not 0xD800 <= cp <= 0xDFFF]
+    lines = iconv("UTF-8", target, [chr(cp).encode() for cp in points])
+    return {cp: code for cp, code in zip(points, lines) if code}
+
+
+def own(source, codes, tails):
+    """decode(source, codes) less what only a code's tail made: -c drops a
+    code's first byte when the whole is undefined and reads on, so the tail
+    can come out alone as a character of its own, the one in tails."""
+    return {code: cp for code, cp in decode(source, codes).items() if tails.get(code[1:]) != cp}
+
+
+def glibc_version():
+    first = subprocess.run(["iconv", "--version"], capture_output=True, text=True, check=True)
+    return first.stdout.splitlines()[0].strip()
+
+
+def extract(folder):
+    """Asks glibc's iconv program and writes the four data files."""
+    version = glibc_version()
+    pairs = [bytes([lead, trail]) for lead in CELLS for trail in CELLS]
+    eucjp = decode("EUC-JP", pairs)
+    eucjp.update(own("EUC-JP", [b"\x8f" + pair for pair in pairs], eucjp))
+    codes = [bytes([lead, trail]) for lead in CP932_LEADS for trail in SJIS_TRAILS if trail != 0x7F]
+    # A byte that is no lead stands alone; a lead alone would take the newline.
+    alone = decode("CP932", [bytes([byte]) for byte in SJIS_TRAILS if byte not in CP932_LEADS])
+    cp932 = own("CP932", codes, alone)
+    folder.mkdir(parents=True, exist_ok=True)
+    read = ["Each line: a code that glibc reads as one character, and its code point;",
+            "those not listed make none. Where -c dropped an undefined code's first",
+            "byte and read the rest alone, that character is not the code's: left out."]
+    written = ["Each line: a code point that glibc writes, and its code; those not listed",
+               "it cannot write."]
+    write_data(folder / EUCJP_DECODED, version, "EUC-JP", "UTF-8", [
+        "glibc's EUC-JP, read: every JIS X 0208 pair 0xA1A1-0xFEFE and JIS X 0212",
+        "triple 0x8FA1A1-0x8FFEFE (each byte after 0x8F 0xA1-0xFE) was asked.",
+        *read], {int.from_bytes(code, "big"): (code_text(code), point_text(cp)) for code, cp in eucjp.items()})
+    write_data(folder / EUCJP_ENCODED, version, "UTF-8", "EUC-JP", [
+        "glibc's EUC-JP, written: every code point from U+00A0 up (no surrogates)",
+        "was asked.",
+        *written], {cp: (point_text(cp), code_text(code)) for cp, code in encode("EUC-JP", 0xA0).items()})
+    write_data(folder / CP932_DECODED, version, "CP932", "UTF-8", [
+        "glibc's CP932 (code page 932), read: every pair of a lead 0x81-0x9F or",
+        "0xE0-0xFC and a trail 0x40-0x7E or 0x80-0xFC was asked.",
+        *read], {int.from_bytes(code, "big"): (code_text(code), point_text(cp)) for code, cp in cp932.items()})
+    write_data(folder / CP932_ENCODED, version, "UTF-8", "CP932", [
+        "glibc's CP932 (code page 932), written: every code point from U+0080 up (no",
+        "surrogates) was asked.",
+        *written], {cp: (point_text(cp), code_text(code)) for cp, code in encode("CP932", 0x80).items()})
+
+
+def code_text(code):
+    return "0x" + code.hex().upper()
+
+
+def point_text(cp):
+    return f"0x{cp:04X}" if cp <= 0xFFFF else f"0x{cp:06X}"
+
+
+def write_data(path, version, source, target, about, lines):
+    """One data file: what it holds, where it came from, then its lines in
+    the order of their keys."""
+    text = [
+        *(f"# {line}" for line in about),
+        f"# Asked one at a time of: iconv -c -f {source} -t {target}",
+        f"# glibc: {version}",
+        "# Written by scripts/gen_unicode_tables.py --extract; do not edit. The",
+        "# tables in engine/codec/ are made from it by scripts/gen_unicode_tables.py.",
+    ]
+    text.extend(" ".join(lines[key]) for key in sorted(lines))
+    path.write_text("\n".join(text) + "\n")
+    print(f"{shown(path)}: {len(lines)} mappings", file=sys.stderr)
+
+
+MAPPING = re.compile(r"0x((?:[0-9A-F]{2})+) 0x((?:[0-9A-F]{2})+)")
+
+
+def read_mappings(path):
+    """([(first, second) as bytes], glibc version) from one data file, its
+    lines checked for form and order."""
+    version = None
+    found = []
+    for number, line in enumerate(path.read_text().splitlines(), 1):
+        if line.startswith("# glibc: "):
+            version = line[len("# glibc: "):]
+        elif not line.startswith("#"):
+            match = MAPPING.fullmatch(line)
+            if not match:
+                sys.exit(f"{shown(path)}:{number}: not two codes, 0x and upper-case hex: {line!r}")
+            first, second = (bytes.fromhex(field) for field in match.groups())
+            if found and int.from_bytes(first, "big") <= int.from_bytes(found[-1][0], "big"):
+                sys.exit(f"{shown(path)}:{number}: out of order or repeated: {line!r}")
+            found.append((first, second))
+    if version is None:
+        sys.exit(f"{shown(path)}: no '# glibc: ' line")
+    return found, version
+
+
+def read_data(folder):
+    """The glibc version and the four mappings: EUC-JP read {code: code
+    point}, written {code point: code}, the same for CP932."""
+    read = {}
+    versions = set()
+    # The lengths a code can have in each file.
+    code_lengths = {EUCJP_DECODED: (2, 3), EUCJP_ENCODED: (1, 2, 3), CP932_DECODED: (2,),
+                    CP932_ENCODED: (1, 2)}
+    for name, lengths in code_lengths.items():
+        found, version = read_mappings(folder / name)
+        versions.add(version)
+        decoded = name in (EUCJP_DECODED, CP932_DECODED)
+        for first, second in found:
+            code, point = (first, second) if decoded else (second, first)
+            if len(code) not in lengths or len(point) > 3:
+                sys.exit(f"{shown(folder / name)}: 0x{first.hex().upper()} 0x{second.hex().upper()} "
+                         "is no code and code point")
+        if decoded:
+            read[name] = {code: int.from_bytes(cp, "big") for code, cp in found}
+        else:
+            read[name] = {int.from_bytes(cp, "big"): code for cp, code in found}
+    if len(versions) != 1:
+        sys.exit(f"{shown(folder)}: the files come from different glibc versions: {sorted(versions)}")
+    return (versions.pop(), read[EUCJP_DECODED], read[EUCJP_ENCODED], read[CP932_DECODED],
+            read[CP932_ENCODED])
+
+
+def shown(path):
+    """A path as the tree names it."""
+    return path.relative_to(ROOT) if path.is_relative_to(ROOT) else path
+
+
+def check(data):
+    """0 when the checked-in headers are what the data makes; otherwise 1,
+    after showing how they differ."""
+    stale = []
+    for path, text in tables(data).items():
+        current = path.read_text() if path.exists() else ""
+        if current == text:
+            continue
+        stale.append(str(shown(path)))
+        diff = list(difflib.unified_diff(current.splitlines(), text.splitlines(),
+                                         f"{shown(path)} (checked in)", f"{shown(path)} (from {shown(data)})",
+                                         lineterm=""))
+        print("\n".join(diff[:40] + ([f"... {len(diff) - 40} more diff lines"] if len(diff) > 40 else [])))
+    if stale:
+        print(f"Not what {shown(data)} makes: {', '.join(stale)}. "
+              "Rerun scripts/gen_unicode_tables.py and commit the headers.")
+        return 1
+    print(f"The tables are what {shown(data)} makes.")
+    return 0
+
+
 def main():
-    output = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else DEFAULT_OUTPUT
-    cp932_output = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else DEFAULT_CP932_OUTPUT
-    x0208, glibc_x0208, nec = jis_x0208()
-    x0212 = jis_x0212(glibc_x0208)
-    index, page_list = pages(reverse(nec))
-    output.write_text(header(x0208, x0212, index, page_list))
-    print(f"{output}: {len(page_list)} pages", file=sys.stderr)
-    extension, decoded = extension_table()
-    cp932_index, cp932_page_list = pages(cp932_encode())
-    cp932_output.write_text(cp932_header(extension, ibm_cells(decoded), cp932_index, cp932_page_list))
-    print(f"{cp932_output}: {len(cp932_page_list)} pages", file=sys.stderr)
+    args = sys.argv[1:]
+    if args[:1] in (["-h"], ["--help"]):
+        print(__doc__)
+    elif args[:1] == ["--extract"] and len(args) <= 2:
+        extract(pathlib.Path(args[1]) if len(args) > 1 else DEFAULT_DATA)
+    elif args == ["--check"]:
+        sys.exit(check(DEFAULT_DATA))
+    elif len(args) <= 2 and not any(arg.startswith("-") for arg in args):
+        outputs = [pathlib.Path(arg) for arg in args]
+        for default, text in tables(DEFAULT_DATA).items():
+            path = outputs.pop(0) if outputs else default
+            path.write_text(text)
+            print(f"{shown(path)}: written", file=sys.stderr)
+    else:
+        sys.exit(__doc__)
 
 
 if __name__ == "__main__":
