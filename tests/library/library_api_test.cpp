@@ -190,6 +190,20 @@ TEST(LibraryApi, EverySplitOfAShortInput) {
     }
 }
 
+// What a piece converts comes out before more input is asked for: with the
+// code forced, two whole blocks give their bytes at once.
+TEST(LibraryApi, OutputComesBeforeMoreInput) {
+    Converter conv("-E -e -lf");
+    const std::string text(3000, 'a');
+    std::array<unsigned char, 4096> room{};
+    std::size_t read = 0, written = 0;
+    EXPECT_EQ(zekt_convert(conv.handle, reinterpret_cast<const unsigned char*>(text.data()), 2048, &read,
+                           room.data(), room.size(), &written, 0),
+              ZEKT_INPUT_EMPTY);
+    EXPECT_EQ(read, 2048u);
+    EXPECT_EQ(written, 2048u);
+}
+
 // Converters on eight threads at once agree with one alone.
 TEST(LibraryApi, ThreadsAgree) {
     const std::string input = readFile(fs::path(ZEKT_SAMPLES_DIR) / "shopping-euc.txt");
