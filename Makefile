@@ -38,22 +38,25 @@ bench: build
 detect-report: build
 	@bash bench/detect-report.sh
 
-# The Debian package, from a Release build with Debian's usual hardening
-# flags, in build-package/. dpkg-dev (dpkg-buildflags, dpkg-shlibdeps) and
-# file (which CPack uses to find the binaries) serve this target alone, so
-# they are installed here and not by deps, which CI runs.
+# The Debian packages zekt, libzekt1 and libzekt-dev (cmake/package.cmake),
+# from a Release build for /usr with Debian's usual hardening flags, in
+# build-package/. dpkg-dev (dpkg-buildflags, dpkg-shlibdeps) and file
+# (which CPack uses to find the binaries) serve this target alone, so they
+# are installed here and not by deps, which CI runs.
 PACKAGE_DIR := build-package
 PACKAGE_TOOLS := dpkg-dev file
 
 package: deps
 	@bash scripts/install-missing.sh $(PACKAGE_TOOLS)
 	@export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
-	bash scripts/build.sh $(PACKAGE_DIR) Release -DZEKT_BUILD_TESTS=OFF \
+	bash scripts/build.sh $(PACKAGE_DIR) Release -DZEKT_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_C_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CFLAGS)" \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
-	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
-	@rm -f $(PACKAGE_DIR)/zekt_*.deb
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	  -DCMAKE_SHARED_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	@rm -f $(PACKAGE_DIR)/*.deb
 	@cd $(PACKAGE_DIR) && cpack -G DEB
-	@echo "Package: $$(realpath $(PACKAGE_DIR)/zekt_*.deb)"
+	@for deb in $(PACKAGE_DIR)/*.deb; do echo "Package: $$(realpath $$deb)"; done
 
 clean:
 	rm -rf build build-asan build-fuzz build-dev $(PACKAGE_DIR)
