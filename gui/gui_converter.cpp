@@ -2,17 +2,13 @@
 
 #include <QFile>
 #include <cstdarg>
-#include <cstring>
 
 #include "format_text.h"
-#include "option_tables.h"
 
 namespace zektwin {
 namespace {
 
 constexpr std::size_t maxTokenLength = 15;
-// How the engine prints a file's error: the name, then the message.
-constexpr char errorLineFormat[] = "%s: %s.\n";
 
 // The C locale's isspace set, fixed so that no locale can widen it.
 constexpr bool isBlank(char c) {
@@ -38,46 +34,25 @@ std::vector<std::string> splitOptionText(std::string_view text) {
     return tokens;
 }
 
-// The engine's error lines ("NAME: MESSAGE.") tell how a file fared; a
-// read failed on purpose is reported as the cancel it was.
-void GuiConverter::print(int stream, const char* format, ...) {
+void GuiConverter::print(int, const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::va_list peek;
-    va_copy(peek, args);
-    std::string text = zekt::formatText(format, args);
+    const std::string text = zekt::formatText(format, args);
     va_end(args);
-    if (stream == 1 && std::strcmp(format, errorLineFormat) == 0) {
-        const char* name = va_arg(peek, const char*);
-        const char* message = va_arg(peek, const char*);
-        if (m_cancelled && std::strcmp(message, zekt::fileErrorText(zekt::CANNOT_READ)) == 0) {
-            text = std::string(name) + ": Cancelled.\n";
-            message = nullptr;
-            m_error = FileOutcome::CANCELLED;
-        }
-        if (message != nullptr) noteError(message);
-    } else if (stream == 1 && std::strcmp(text.c_str(), zekt::optionErrorText) == 0) {
-        m_error = FileOutcome::FAILED;
-    }
-    va_end(peek);
     m_log += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void GuiConverter::noteError(const char* message) {
-    if (std::strcmp(message, zekt::convertErrorText(zekt::NOT_TEXT)) == 0 ||
-        std::strcmp(message, zekt::fileErrorText(zekt::NOT_REGULAR)) == 0) {
-        if (m_error == FileOutcome::NONE) m_error = FileOutcome::REFUSED;
-        return;
-    }
-    for (int code = 1; code <= zekt::OUT_OF_MEMORY; ++code)
-        if (std::strcmp(message, zekt::fileErrorText(code)) == 0 ||
-            std::strcmp(message, zekt::convertErrorText(code)) == 0)
-            m_error = FileOutcome::FAILED;
-}
-
 FileOutcome GuiConverter::outcome() const {
-    if (m_error != FileOutcome::NONE) return m_error;
-    return m_processed ? FileOutcome::DONE : FileOutcome::NONE;
+    using Fate = zekt::FileResult::Fate;
+    if (optionErrorSeen()) return FileOutcome::FAILED;
+    if (!m_processed) return FileOutcome::NONE;
+    switch (fileResult().fate) {
+        case Fate::DONE: return FileOutcome::DONE;
+        case Fate::REFUSED: return FileOutcome::REFUSED;
+        case Fate::CANCELLED: return FileOutcome::CANCELLED;
+        case Fate::FAILED: return FileOutcome::FAILED;
+        default: return FileOutcome::NONE;
+    }
 }
 
 // ZektWin has no standard input to offer: "-" among the options names none,
@@ -96,10 +71,6 @@ void GuiConverter::processFile(bool check, const char* inputName, const char*) {
 }
 
 int GuiConverter::readBlock(std::uint8_t* data, int capacity) {
-    if (m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed)) {
-        m_cancelled = true;
-        return -1;
-    }
     const int count = StdioConverter::readBlock(data, capacity);
     if (count > 0 && onRead) onRead(m_bytesRead += count);
     return count;

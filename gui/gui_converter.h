@@ -20,14 +20,15 @@ enum class FileOutcome { NONE, DONE, REFUSED, FAILED, CANCELLED };
 class GuiConverter final : public zekt::StdioConverter {
 public:
     // The output always goes to outputPath (empty: the standard output,
-    // which a check never writes to). Once *cancel is set, the next read
-    // fails: the pass stops after the block in hand and its output is
-    // abandoned. A dropped FIFO or device is refused rather than waited on;
+    // which a check never writes to). Once *cancel is set, the pass stops
+    // after the block in hand and its output is abandoned. A dropped FIFO
+    // or device is refused rather than waited on;
     // an output in the shared folder is never more readable than its
     // input, and a link planted at its name is replaced, not written
     // through.
     explicit GuiConverter(QString outputPath = {}, const std::atomic<bool>* cancel = nullptr)
-        : m_outputPath(std::move(outputPath)), m_cancel(cancel) {
+        : m_outputPath(std::move(outputPath)) {
+        cancelFlag = cancel;
         regularInputsOnly = true;
         freshOutputs = true;
         // The log shows a name as dropped, as each file's head line does,
@@ -45,20 +46,16 @@ public:
 
     // Everything the engine printed, "\n" line ends.
     const QString& log() const { return m_log; }
+    // How the file fared, as the engine's result for it says.
     FileOutcome outcome() const;
     // Called with the bytes read so far of the file in hand.
     std::function<void(qint64)> onRead;
 
 private:
-    void noteError(const char* message);
-
     QString m_outputPath;
-    const std::atomic<bool>* m_cancel;
     QString m_log;
     qint64 m_bytesRead = 0;
     bool m_processed = false;
-    bool m_cancelled = false;
-    FileOutcome m_error = FileOutcome::NONE;
 };
 
 // The option tokens of a text: each starts at a "-" and runs to the next

@@ -23,7 +23,7 @@ namespace zekt {
 inline constexpr int blockSlack = 16;
 
 // Results of a pass.
-enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4 };
+enum PassResult : int { DONE = 0, NO_MEMORY = 1, NOT_TEXT = 2, WRITE_FAILED = 4, PASS_CANCELLED = 8 };
 
 class ConversionPass {
 public:

@@ -77,6 +77,7 @@ int Converter::status() const {
 }
 
 void Converter::reportOptionError(const char* option) {
+    optionError_ = true;
     if (explainOptionErrors) {
         print(1, "%s %s\n", unknownOptionText, option);
         if (const char* use = hintFor(option)) print(1, "%s %s\n", optionHintText, use);

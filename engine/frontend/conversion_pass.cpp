@@ -155,7 +155,9 @@ int Converter::convert(CodeKind* detectedCode, ReturnKind* detectedReturn, Detec
     BlockSource source(*this, storage.get(), storageSize, pass.blockSize());
     pass.begin(pass.needsFirstTwo() ? source.firstTwo() : std::array<int, 2>{-1, -1});
     int result = DONE;
-    for (InputBuffer block; result == DONE && source.next(block);) result = pass.take(block);
+    for (InputBuffer block; result == DONE && source.next(block);)
+        result = cancelFlag != nullptr && cancelFlag->load(std::memory_order_relaxed) ? PASS_CANCELLED
+                                                                                      : pass.take(block);
     if (result == DONE) result = pass.finish();
     readError_ = source.readFailed();
     if (result != DONE) return result;

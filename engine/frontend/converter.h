@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -36,6 +37,22 @@ enum FileError : int {
     INPUT_IS_OUTPUT = 11,
     FOREIGN_LINK = 12,
     UNRESOLVED_LINK = 13,
+    CANCELLED = 14,
+};
+
+// How one file fared, as processFile leaves it: a front end reads this
+// rather than the messages.
+struct FileResult {
+    enum class Fate { NONE, DONE, REFUSED, FAILED, CANCELLED };
+    Fate fate = Fate::NONE;  // NONE: no file was processed
+    // The first message's code: a fileErrors code, or with passError a
+    // convertErrors one; 0 without a message.
+    int error = 0;
+    bool passError = false;
+    std::int64_t substitutes = 0;     // written as the substitute (DONE)
+    CodeKind code = CodeKind::ASCII;  // detected (DONE)
+    ReturnKind returnKind = ReturnKind::NONE;
+    DetectReport report;
 };
 struct ErrorEntry {
     std::int32_t code;  // 0 ends a table
@@ -94,6 +111,10 @@ public:
     // How many characters the last pass wrote as the substitute because the
     // output code has none for them (or the input was ill-formed).
     std::int64_t substitutesWritten() const { return substitutes_; }
+    // How the last file processFile was given fared.
+    const FileResult& fileResult() const { return fileResult_; }
+    // Whether run met an option it does not know.
+    bool optionErrorSeen() const { return optionError_; }
 
     // Settings of the front end beside the codec's.
     bool checkOnly = false;
@@ -111,6 +132,9 @@ public:
     // option and, for a spelling of nkf or iconv, zekt's own.
     bool maskNames = true;
     bool explainOptionErrors = true;
+    // Set from another thread, it stops the pass after the block in hand:
+    // the file's output is abandoned and the file reported as cancelled.
+    const std::atomic<bool>* cancelFlag = nullptr;
 
     // Streams of one file. Results are fileErrors codes, 0 on success.
     // regularOnly refuses with NOT_REGULAR anything but a regular file or
@@ -148,6 +172,9 @@ private:
     void reportOptionError(const char* option);
     // What run returns for the files so far.
     int status() const;
+    // A message about the file in hand, noted in its result: failed, or
+    // refused, as the first failure or refusal makes it.
+    void noteFileError(int code, bool passError = false);
     // The input in hand is the regular file the standard output writes to.
     bool inputIsStandardOutput();
 
@@ -155,6 +182,8 @@ private:
     bool runFailed_ = false;     // an input could not be read or an in-place file written
     bool inputSkipped_ = false;  // an input was missing, could not be opened or was not text
     bool readError_ = false;     // readBlock reported an error during the pass
+    bool optionError_ = false;
+    FileResult fileResult_;
     std::int64_t substitutes_ = 0;
 
     // For an output made after the input: its permissions, never wider.

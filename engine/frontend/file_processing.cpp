@@ -38,6 +38,7 @@ constexpr ErrorEntry fileErrors[] = {
     {INPUT_IS_OUTPUT, "Input file is output file"},
     {FOREIGN_LINK, "Link owned by another user; left as it was"},
     {UNRESOLVED_LINK, "Cannot open a file"},
+    {CANCELLED, "Cancelled"},
     {0, nullptr},
 };
 
@@ -284,6 +285,8 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     // changes, and a failure to write it spoils that file only, not the run.
     const bool inPlace =
         isNamed(outputName) && inputName != nullptr && std::strcmp(inputName, outputName) == 0;
+    fileResult_ = FileResult{};
+    fileResult_.fate = FileResult::Fate::DONE;
 
     // The input is opened first so that a missing input leaves a named
     // output untouched; a check never creates or empties a named output.
@@ -292,6 +295,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     int code = inPlace ? openInPlace(inputName) : openInput(inputName, regularInputsOnly);
     if (code != 0) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
+        noteFileError(code);
         if (code == OUT_OF_MEMORY) fatalError_ = true;
         if ((code == NOT_REGULAR && inPlace) || code == FOREIGN_LINK || code == UNRESOLVED_LINK)
             runFailed_ = true;
@@ -302,14 +306,16 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     if (!checkOnly && !isNamed(outputName) && inputIsStandardOutput()) {
         closeInput();
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, INPUT_IS_OUTPUT));
+        noteFileError(INPUT_IS_OUTPUT);
         runFailed_ = true;
         return;
     }
     const bool writesOutput = !(checkOnly && isNamed(outputName));
     if (writesOutput && (code = openOutput(outputName)) != 0) {
         const bool noMemory = code == OUT_OF_MEMORY;
-        print(1, "%s: %s.\n", outputDisplay,
-              messageFor(fileErrors, inPlace && !noMemory ? CANNOT_WRITE : code));
+        const int shown = inPlace && !noMemory ? CANNOT_WRITE : code;
+        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, shown));
+        noteFileError(shown);
         if (inPlace) runFailed_ = true;
         if (noMemory) fatalError_ = true;
         inputSkipped_ = true;
@@ -339,30 +345,62 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
                      : 0;
     const bool writeFailed = result == WRITE_FAILED || closed == CANNOT_WRITE;
 
-    if (result == NO_MEMORY || result == NOT_TEXT)
+    if (result == NO_MEMORY || result == NOT_TEXT) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(convertErrors, result));
+        noteFileError(result, true);
+    }
+    if (result == PASS_CANCELLED) {
+        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANCELLED));
+        noteFileError(CANCELLED);
+    }
     if (result == NO_MEMORY) fatalError_ = true;
     if (result == NOT_TEXT) inputSkipped_ = true;
     if (readFailed) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANNOT_READ));
+        noteFileError(CANNOT_READ);
         runFailed_ = true;
     }
     if (writeFailed) {
         print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
+        noteFileError(CANNOT_WRITE);
         (inPlace ? runFailed_ : fatalError_) = true;
     }
     if (closed == CHANGED_MEANWHILE) {
         print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CHANGED_MEANWHILE));
+        noteFileError(CHANGED_MEANWHILE);
         runFailed_ = true;
     } else if (substitutes > 0 && !readFailed && !writeFailed) {
         reportSubstitutes(inputDisplay, substitutes, lossy);
+        if (lossy) fileResult_.fate = FileResult::Fate::FAILED;
+    }
+    if (fileResult_.fate == FileResult::Fate::DONE) {
+        fileResult_.substitutes = substitutes;
+        fileResult_.code = kind;
+        fileResult_.returnKind = returnKind;
+        fileResult_.report = report;
     }
 } catch (const std::bad_alloc&) {
     closeInput();
     closeOutput(false);
     fatalError_ = true;
+    noteFileError(NO_MEMORY, true);
     print(1, "%s: %s.\n", ShownName(inputName ? inputName : standardInputName, maskNames).c_str(),
           messageFor(convertErrors, NO_MEMORY));
+}
+
+void Converter::noteFileError(int code, bool passError) {
+    using Fate = FileResult::Fate;
+    const bool refused = passError ? code == NOT_TEXT : code == NOT_REGULAR;
+    const Fate fate = code == CANCELLED && !passError ? Fate::CANCELLED
+                      : refused                       ? Fate::REFUSED
+                                                      : Fate::FAILED;
+    if (fileResult_.error == 0) {
+        fileResult_.error = code;
+        fileResult_.passError = passError;
+    }
+    // A failure outweighs a refusal; the first of either stays.
+    if (fileResult_.fate == Fate::DONE || (fileResult_.fate == Fate::REFUSED && fate == Fate::FAILED))
+        fileResult_.fate = fate;
 }
 
 void Converter::reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <filesystem>
 #include <fstream>
@@ -260,6 +261,54 @@ TEST_F(FileProcessing, InPlaceFileNamedAgain) {
         EXPECT_EQ(readFile(hard), c.hardContent) << c.name;
     }
     EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "hard.txt", "link.txt"}));
+}
+
+// Each file's fate as a front end reads it, without parsing messages: what
+// was converted (with its code and substitutes), refused, failed or
+// cancelled, and the first message's code.
+TEST_F(FileProcessing, TypedResults) {
+    using Fate = FileResult::Fate;
+    const fs::path euc = file("euc.txt", eucA), lossy = file("lossy.txt", "\xE2\x82\xAC\n"),
+                   binary = file("bin.txt", std::string("a\0b", 3)), big = file("big.txt", large);
+    ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        fs::path input;
+        std::vector<std::string> options;
+        Fate fate;
+        int error;
+        bool passError;
+        std::int64_t substitutes;
+    };
+    const Case cases[] = {
+        {"converted", euc, {}, Fate::DONE, 0, false, 0},
+        {"converted with a substitute", lossy, {"-U8"}, Fate::DONE, 0, false, 1},
+        {"not text", binary, {}, Fate::REFUSED, NOT_TEXT, true, 0},
+        {"missing", dir_ / "none.txt", {}, Fate::FAILED, NO_SUCH_FILE, false, 0},
+        {"a FIFO", dir_ / "fifo", {}, Fate::REFUSED, NOT_REGULAR, false, 0},
+        {"output failing", big, {}, Fate::FAILED, CANNOT_WRITE, false, 0},
+        {"cancelled", big, {}, Fate::CANCELLED, CANCELLED, false, 0},
+    };
+    for (const Case& c : cases) {
+        FileConverter conv;
+        conv.regularInputsOnly = true;
+        const std::atomic<bool> cancel{std::string(c.name) == "cancelled"};
+        conv.cancelFlag = &cancel;
+        if (std::string(c.name) == "output failing") conv.writeLimit = 1000;
+        for (const std::string& option : c.options) ASSERT_TRUE(run(conv, {option, "-v"}) >= 0);
+        conv.processFile(false, c.input.c_str(), (dir_ / "out.txt").c_str());
+        const FileResult& r = conv.fileResult();
+        EXPECT_EQ(r.fate, c.fate) << c.name;
+        EXPECT_EQ(r.error, c.error) << c.name;
+        EXPECT_EQ(r.passError, c.passError) << c.name;
+        EXPECT_EQ(r.substitutes, c.substitutes) << c.name;
+        if (c.fate == Fate::DONE) {
+            EXPECT_EQ(r.code, c.options.empty() ? CodeKind::EUC : CodeKind::UTF8) << c.name;
+        }
+        if (c.fate == Fate::CANCELLED) {
+            EXPECT_EQ(conv.errors, big.string() + ": Cancelled.\n");
+        }
+    }
 }
 
 mode_t modeOf(const fs::path& path) {
