@@ -21,6 +21,8 @@ void StreamingConversion::reset() {
     block_.assign(blockSize_ + blockSlack, 0);
     gathered_ = 0;
     offset_ = 0;
+    head_ = {-1, -1};
+    headKnown_ = 0;
     waiting_.clear();
     handedOn_ = 0;
     checkText_.clear();
@@ -43,15 +45,22 @@ std::size_t StreamingConversion::drain(std::span<std::uint8_t> out) {
     return n;
 }
 
-// The first two bytes of the input decide whether it is UTF-16; they are
-// the start of the first block. false while they are still to come (and
-// may, unless the block is complete).
-bool StreamingConversion::begin(bool blockComplete) {
+// The input's first two bytes, as they come (taken, or looked at ahead of
+// a full first block).
+void StreamingConversion::noteHead(std::span<const std::uint8_t> bytes, std::int64_t position) {
+    for (std::size_t i = 0; i < bytes.size() && position + static_cast<std::int64_t>(i) < 2; ++i) {
+        head_[static_cast<std::size_t>(position) + i] = bytes[i];
+        headKnown_ = std::max(headKnown_, static_cast<int>(position) + static_cast<int>(i) + 1);
+    }
+}
+
+// The first two bytes of the input decide whether it is UTF-16, as a file's
+// reader looks at them ahead of its first block. false while they are still
+// to come and the input has not ended.
+bool StreamingConversion::begin(bool inputEnded) {
     if (stage_ != Stage::FRESH) return true;
-    if (pass_->needsFirstTwo() && gathered_ < 2 && !blockComplete) return false;
-    std::array<int, 2> firstTwo{-1, -1};
-    for (std::size_t i = 0; i < std::min<std::size_t>(2, gathered_); ++i) firstTwo[i] = block_[i];
-    pass_->begin(firstTwo);
+    if (pass_->needsFirstTwo() && headKnown_ < 2 && !inputEnded) return false;
+    pass_->begin(head_);
     stage_ = Stage::BEGUN;
     return true;
 }
@@ -90,6 +99,7 @@ StreamingConversion::Status StreamingConversion::convert(std::span<const std::ui
         if (stage_ == Stage::COMPLETE) return taken < in.size() ? Status::FINISHED : Status::INPUT_EMPTY;
         const std::size_t n = std::min(in.size() - taken, blockSize_ - gathered_);
         std::memcpy(block_.data() + gathered_, in.data() + taken, n);
+        noteHead(in.subspan(taken, n), offset_ + static_cast<std::int64_t>(gathered_));
         gathered_ += n;
         taken += n;
         const bool allTaken = taken == in.size();
@@ -101,7 +111,10 @@ StreamingConversion::Status StreamingConversion::convert(std::span<const std::ui
             written += drain(out.subspan(written));
             return handedOn_ < waiting_.size() ? Status::OUTPUT_FULL : Status::INPUT_EMPTY;
         }
-        begin(true);
+        // A first block shorter than two bytes waits for the second byte.
+        if (gathered_ == blockSize_ && taken < in.size())
+            noteHead(in.subspan(taken, 1), offset_ + static_cast<std::int64_t>(gathered_));
+        if (!begin(allTaken && last)) return Status::INPUT_EMPTY;
         passBlock(gathered_ < blockSize_);
     }
 }

@@ -43,7 +43,8 @@ private:
 
     void writeBlock(const std::uint8_t* data, int count) override;
     std::size_t drain(std::span<std::uint8_t> out);
-    bool begin(bool blockComplete);
+    void noteHead(std::span<const std::uint8_t> bytes, std::int64_t position);
+    bool begin(bool inputEnded);
     // Hands the gathered block to the pass; the stage follows its result.
     void passBlock(bool last);
     void complete();
@@ -54,7 +55,9 @@ private:
     std::size_t blockSize_ = 0;
     std::vector<std::uint8_t> block_;  // the block being gathered, and the pass's slack after it
     std::size_t gathered_ = 0;
-    std::int64_t offset_ = 0;            // of the block in the input
+    std::int64_t offset_ = 0;          // of the block in the input
+    std::array<int, 2> head_{-1, -1};  // the input's first two bytes (-1: none)
+    int headKnown_ = 0;
     std::vector<std::uint8_t> waiting_;  // output beyond the caller's room
     std::size_t handedOn_ = 0;           // of waiting_
     std::string checkText_;
