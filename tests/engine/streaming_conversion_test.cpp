@@ -1,12 +1,13 @@
 // The library's streaming conversion against the plain path at small block
 // sizes, where a first block shorter than two bytes must still see the
 // byte order mark that decides UTF-16, however the pieces come.
+#include "streaming_conversion.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 
 #include "memory_converter.h"
-#include "streaming_conversion.h"
 
 namespace zekt::testing {
 namespace {
@@ -29,7 +30,8 @@ std::string streamed(const std::string& input, int blockSize, std::size_t piece)
         at += taken;
         if (status == StreamingConversion::Status::INPUT_EMPTY && last && at == input.size()) return out;
         if (status == StreamingConversion::Status::INPUT_EMPTY && taken < n) return "input left untaken";
-        if (status != StreamingConversion::Status::INPUT_EMPTY && status != StreamingConversion::Status::OUTPUT_FULL)
+        if (status != StreamingConversion::Status::INPUT_EMPTY &&
+            status != StreamingConversion::Status::OUTPUT_FULL)
             return "refused";
     }
 }
