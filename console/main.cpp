@@ -4,8 +4,9 @@
 
 #include <cstdio>
 #include <new>
+#include <string_view>
 
-#include "console_converter.h"
+#include "file_converter.h"
 
 namespace {
 
@@ -24,7 +25,10 @@ void enlargeBuffer(std::FILE* stream, char (&buffer)[kStreamBuffer]) {
 int main(int argc, char** argv) try {
     static char outputBuffer[kStreamBuffer];
     enlargeBuffer(stdout, outputBuffer);
-    zekt::ConsoleConverter converter;
+    // Messages on the standard error, check lines and help on the output.
+    zekt::FileConverter converter([](int stream, std::string_view text) {
+        std::fwrite(text.data(), 1, text.size(), stream == 1 ? stderr : stdout);
+    });
     const int result = converter.run(argc, argv);
     // Check lines and help text may still be buffered when run returns; a
     // failed last write must not pass as success. After a failure that

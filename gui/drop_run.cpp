@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <new>
 
-#include "converter.h"
+#include "file_converter.h"
 #include "gui_converter.h"
 
 namespace zektwin {
@@ -145,7 +145,14 @@ void DropRun::run() {
     const std::vector<DropItem> items = collectDropItems(m_paths, m_convert, m_outputFolder, m_cancel);
     m_found = static_cast<int>(std::ranges::count(items, false, &DropItem::unreadableFolder));
     reportProgress();
+    // The options are read once for the drop.
+    try {
+        m_converter.emplace(m_convert ? m_optionText : m_optionText + QStringLiteral(" -c"), &m_cancel);
+    } catch (const std::bad_alloc&) {
+        emit logged(QString::fromLatin1(noMemoryLine));
+    }
     for (const DropItem& item : items) {
+        if (!m_converter) break;
         if (m_cancel) m_tally.cancelled = true;
         if (m_tally.cancelled || !handle(item)) break;
     }
@@ -172,10 +179,12 @@ bool DropRun::handle(const DropItem& item) {
 
     const qint64 size = QFileInfo(item.input).size();
     m_fileBytes = size > largeFile ? size : 0;
-    GuiConverter converter(item.output, &m_cancel);
-    if (m_fileBytes > 0) converter.onRead = [this](qint64 bytes) { reportProgress(bytes); };
+    GuiConverter& converter = *m_converter;
+    converter.onRead([this](qint64 bytes) {
+        if (m_fileBytes > 0) reportProgress(bytes);
+    });
     try {
-        converter.runOptionText(m_convert ? m_optionText : m_optionText + QStringLiteral(" -c"), item.input);
+        converter.convertFile(item.input, item.output);
     } catch (const std::bad_alloc&) {
         // The engine closed the file's streams; the rest would fail alike.
         emit logged(head + QString::fromLatin1(noMemoryLine));

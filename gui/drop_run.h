@@ -11,6 +11,8 @@
 #include <optional>
 #include <vector>
 
+#include "gui_converter.h"
+
 namespace zektwin {
 
 // One entry of a drop: a file to convert or check, or a folder that could
@@ -103,6 +105,7 @@ private:
 
     const QStringList m_paths;
     const QString m_optionText;
+    std::optional<GuiConverter> m_converter;  // made from the options when the run starts
     const bool m_convert;
     const QString m_outputFolder;
     std::atomic<bool> m_cancel{false};

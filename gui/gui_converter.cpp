@@ -1,9 +1,6 @@
 #include "gui_converter.h"
 
 #include <QFile>
-#include <cstdarg>
-
-#include "format_text.h"
 
 namespace zektwin {
 namespace {
@@ -34,19 +31,36 @@ std::vector<std::string> splitOptionText(std::string_view text) {
     return tokens;
 }
 
-void GuiConverter::print(int, const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    const std::string text = zekt::formatText(format, args);
-    va_end(args);
-    m_log += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+GuiConverter::GuiConverter(const QString& optionText, const std::atomic<bool>* cancel)
+    : m_converter([this](int, std::string_view text) {
+          m_log += QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+      }) {
+    m_converter.cancelFlag = cancel;
+    m_converter.regularInputsOnly = true;
+    m_converter.freshOutputs = true;
+    // ZektWin has no standard input to offer: "-" among the options names
+    // none, which is said but does not count against the file.
+    m_converter.noStandardInput = true;
+    // The log shows a name as dropped, as each file's head line does, and
+    // an option error as the dialog has always shown it.
+    m_converter.maskNames = false;
+    m_converter.explainOptionErrors = false;
+    const QByteArray text = optionText.toLocal8Bit();
+    m_tokens = splitOptionText({text.constData(), static_cast<std::size_t>(text.size())});
+    std::vector<const char*> words;
+    for (const std::string& token : m_tokens) words.push_back(token.c_str());
+    m_line = zekt::parseCommandLine(words);
+}
+
+void GuiConverter::onRead(std::function<void(qint64)> progress) {
+    m_converter.onRead = [progress = std::move(progress)](std::int64_t bytes) { progress(bytes); };
 }
 
 FileOutcome GuiConverter::outcome() const {
     using Fate = zekt::FileResult::Fate;
-    if (optionErrorSeen()) return FileOutcome::FAILED;
+    if (m_converter.optionErrorSeen()) return FileOutcome::FAILED;
     if (!m_processed) return FileOutcome::NONE;
-    switch (fileResult().fate) {
+    switch (m_converter.fileResult().fate) {
         case Fate::DONE: return FileOutcome::DONE;
         case Fate::REFUSED: return FileOutcome::REFUSED;
         case Fate::CANCELLED: return FileOutcome::CANCELLED;
@@ -55,37 +69,19 @@ FileOutcome GuiConverter::outcome() const {
     }
 }
 
-// ZektWin has no standard input to offer: "-" among the options names none,
-// which is said but does not count against the file.
-void GuiConverter::processFile(bool check, const char* inputName, const char*) {
-    if (inputName == nullptr) {
-        m_log += QStringLiteral("%1: %2.\n")
-                     .arg(QLatin1String(zekt::standardInputName),
-                          QLatin1String(zekt::fileErrorText(zekt::CANNOT_OPEN)));
-        return;
-    }
-    m_processed = true;
-    m_bytesRead = 0;
-    const QByteArray outputName = QFile::encodeName(m_outputPath);
-    Converter::processFile(check, inputName, outputName.constData());
-}
-
-int GuiConverter::readBlock(std::uint8_t* data, int capacity) {
-    const int count = StdioConverter::readBlock(data, capacity);
-    if (count > 0 && onRead) onRead(m_bytesRead += count);
-    return count;
-}
-
-void GuiConverter::runOptionText(const QString& optionText, const QString& fileName) {
-    const QByteArray text = optionText.toLocal8Bit();
-    const std::vector<std::string> tokens =
-        splitOptionText({text.constData(), static_cast<std::size_t>(text.size())});
+void GuiConverter::convertFile(const QString& fileName, const QString& outputPath) {
+    m_log.clear();
+    m_processed = false;
     const QByteArray file = QFile::encodeName(fileName);
-
-    std::vector<const char*> argv{"ZektWin"};
-    for (const std::string& token : tokens) argv.push_back(token.c_str());
-    if (!fileName.isEmpty()) argv.push_back(file.constData());
-    run(static_cast<int>(argv.size()), argv.data());
+    const QByteArray output = QFile::encodeName(outputPath);
+    const zekt::CommandLine line = fileName.isEmpty() ? m_line : m_line.withFile(file.constData());
+    for (const zekt::CommandLine::File& each : line.files) {
+        m_processed = m_processed || each.name != nullptr;
+        m_converter.useSettings(each.settings);
+        m_converter.processFile(each.check, each.name, output.constData());
+        if (m_converter.fatalError()) return;
+    }
+    m_converter.finishLine(line);
 }
 
 }  // namespace zektwin

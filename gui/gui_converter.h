@@ -10,51 +10,43 @@
 #include <string_view>
 #include <vector>
 
-#include "stdio_converter.h"
+#include "file_converter.h"
 
 namespace zektwin {
 
 // What became of the files a converter was given.
 enum class FileOutcome { NONE, DONE, REFUSED, FAILED, CANCELLED };
 
-class GuiConverter final : public zekt::StdioConverter {
+class GuiConverter {
 public:
-    // The output always goes to outputPath (empty: the standard output,
-    // which a check never writes to). Once *cancel is set, the pass stops
-    // after the block in hand and its output is abandoned. A dropped FIFO
-    // or device is refused rather than waited on;
-    // an output in the shared folder is never more readable than its
-    // input, and a link planted at its name is replaced, not written
-    // through.
-    explicit GuiConverter(QString outputPath = {}, const std::atomic<bool>* cancel = nullptr)
-        : m_outputPath(std::move(outputPath)) {
-        cancelFlag = cancel;
-        regularInputsOnly = true;
-        freshOutputs = true;
-        // The log shows a name as dropped, as each file's head line does,
-        // and an option error as the dialog has always shown it.
-        maskNames = false;
-        explainOptionErrors = false;
-    }
+    // The options of the text, read once for all the files it is used on.
+    // Once *cancel is set, the pass stops before its next read and its
+    // output is abandoned. A dropped FIFO or device is refused rather than
+    // waited on; an output in the shared folder is never more readable
+    // than its input, and a link planted at its name is replaced, not
+    // written through.
+    explicit GuiConverter(const QString& optionText, const std::atomic<bool>* cancel = nullptr);
 
-    void print(int stream, const char* format, ...) override ZEKT_PRINTF(3, 4);
-    void processFile(bool check, const char* inputName, const char* outputName) override;
-    int readBlock(std::uint8_t* data, int capacity) override;
+    // Runs the options' line on the file, if any, its output going to
+    // outputPath (empty: the standard output, which a check never writes
+    // to). The log and the outcome are the file's.
+    void convertFile(const QString& fileName, const QString& outputPath = {});
 
-    // Runs the engine on the options of the text and then the file, if any.
-    void runOptionText(const QString& optionText, const QString& fileName);
-
-    // Everything the engine printed, "\n" line ends.
+    // Everything the engine printed for the file, "\n" line ends.
     const QString& log() const { return m_log; }
     // How the file fared, as the engine's result for it says.
     FileOutcome outcome() const;
+    // The output could not be written or memory ran out: the rest would
+    // fail alike.
+    bool fatalError() const { return m_converter.fatalError(); }
     // Called with the bytes read so far of the file in hand.
-    std::function<void(qint64)> onRead;
+    void onRead(std::function<void(qint64)> progress);
 
 private:
-    QString m_outputPath;
+    zekt::FileConverter m_converter;
+    std::vector<std::string> m_tokens;  // what the line's names point into
+    zekt::CommandLine m_line;
     QString m_log;
-    qint64 m_bytesRead = 0;
     bool m_processed = false;
 };
 

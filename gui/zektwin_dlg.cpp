@@ -171,9 +171,9 @@ void CZektWinDlg::OnCheckMode() {
 
 // The log is not emptied: the usage follows whatever it already holds.
 void CZektWinDlg::OnHelpButton() {
-    GuiConverter converter;
     try {
-        converter.runOptionText(QStringLiteral("-help"), QString());
+        GuiConverter converter(QStringLiteral("-help"));
+        converter.convertFile({});
         m_app.messageLog += converter.log();
     } catch (const std::bad_alloc&) {
         m_app.messageLog += QString::fromLatin1(noMemoryLine);

@@ -27,22 +27,33 @@ void StreamingConversion::reset() {
     handedOn_ = 0;
     checkText_.clear();
     substitutes_ = 0;
+    detectedCode_ = CodeKind::ASCII;
+    detectedReturn_ = ReturnKind::NONE;
+    report_ = {};
     outputFailed_ = false;
 }
 
+// Straight into the caller's room while nothing waits and it fits; what
+// does not waits for the next call.
 void StreamingConversion::writeBlock(const std::uint8_t* data, int count) {
+    const auto n = static_cast<std::size_t>(count);
     if (handedOn_ == waiting_.size()) {
         waiting_.clear();
         handedOn_ = 0;
+        if (room_.size() - roomUsed_ >= n) {
+            std::memcpy(room_.data() + roomUsed_, data, n);
+            roomUsed_ += n;
+            return;
+        }
     }
     waiting_.insert(waiting_.end(), data, data + count);
 }
 
-std::size_t StreamingConversion::drain(std::span<std::uint8_t> out) {
-    const std::size_t n = std::min(out.size(), waiting_.size() - handedOn_);
-    if (n > 0) std::memcpy(out.data(), waiting_.data() + handedOn_, n);
+void StreamingConversion::drain() {
+    const std::size_t n = std::min(room_.size() - roomUsed_, waiting_.size() - handedOn_);
+    if (n > 0) std::memcpy(room_.data() + roomUsed_, waiting_.data() + handedOn_, n);
     handedOn_ += n;
-    return n;
+    roomUsed_ += n;
 }
 
 // The input's first two bytes, as they come (taken, or looked at ahead of
@@ -65,14 +76,13 @@ bool StreamingConversion::begin(bool inputEnded) {
     return true;
 }
 
-void StreamingConversion::passBlock(bool last) {
-    const InputBuffer block{.data = block_.data(),
-                            .count = static_cast<int>(gathered_),
+void StreamingConversion::passBlock(const std::uint8_t* data, std::size_t count, bool last) {
+    const InputBuffer block{.data = const_cast<std::uint8_t*>(data),
+                            .count = static_cast<int>(count),
                             .capacity = static_cast<int>(blockSize_),
                             .start = offset_,
                             .last = last};
-    offset_ += static_cast<std::int64_t>(gathered_);
-    gathered_ = 0;
+    offset_ += static_cast<std::int64_t>(count);
     if (pass_->take(block) != DONE) {
         stage_ = Stage::REFUSED;
         return;
@@ -84,19 +94,41 @@ void StreamingConversion::complete() {
     pass_->finish();
     checkText_ = zekt::checkText(pass_->detectedCode(), pass_->detectedReturn(), pass_->report());
     substitutes_ = pass_->substitutes();
+    detectedCode_ = pass_->detectedCode();
+    detectedReturn_ = pass_->detectedReturn();
+    report_ = pass_->report();
     stage_ = Stage::COMPLETE;
 }
 
 StreamingConversion::Status StreamingConversion::convert(std::span<const std::uint8_t> in, std::size_t& taken,
                                                          std::span<std::uint8_t> out, std::size_t& written,
                                                          bool last) {
-    taken = written = 0;
+    room_ = out;
+    roomUsed_ = 0;
+    const Status status = step(in, taken, last);
+    written = roomUsed_;
+    room_ = {};
+    return status;
+}
+
+StreamingConversion::Status StreamingConversion::step(std::span<const std::uint8_t> in, std::size_t& taken,
+                                                      bool last) {
+    taken = 0;
     if (stage_ == Stage::FAILED) return Status::NO_MEMORY;
     for (;;) {
-        written += drain(out.subspan(written));
+        drain();
         if (handedOn_ < waiting_.size()) return Status::OUTPUT_FULL;
         if (stage_ == Stage::REFUSED) return Status::NOT_TEXT;
         if (stage_ == Stage::COMPLETE) return taken < in.size() ? Status::FINISHED : Status::INPUT_EMPTY;
+        // A whole block with the pass's slack after it is read where it
+        // lies; anything else is gathered.
+        if (gathered_ == 0 && in.size() - taken >= blockSize_ + blockSlack) {
+            noteHead(in.subspan(taken, 2), offset_);
+            if (!begin(false)) return Status::INPUT_EMPTY;
+            passBlock(in.data() + taken, blockSize_, false);
+            taken += blockSize_;
+            continue;
+        }
         const std::size_t n = std::min(in.size() - taken, blockSize_ - gathered_);
         std::memcpy(block_.data() + gathered_, in.data() + taken, n);
         noteHead(in.subspan(taken, n), offset_ + static_cast<std::int64_t>(gathered_));
@@ -108,14 +140,16 @@ StreamingConversion::Status StreamingConversion::convert(std::span<const std::ui
         if (gathered_ < blockSize_ && !(allTaken && last)) {
             // What is converted goes out before more input is waited for.
             if (begin(false)) flushOutput();
-            written += drain(out.subspan(written));
+            drain();
             return handedOn_ < waiting_.size() ? Status::OUTPUT_FULL : Status::INPUT_EMPTY;
         }
         // A first block shorter than two bytes waits for the second byte.
         if (gathered_ == blockSize_ && taken < in.size())
             noteHead(in.subspan(taken, 1), offset_ + static_cast<std::int64_t>(gathered_));
         if (!begin(allTaken && last)) return Status::INPUT_EMPTY;
-        passBlock(gathered_ < blockSize_);
+        const std::size_t count = gathered_;
+        gathered_ = 0;
+        passBlock(block_.data(), count, count < blockSize_);
     }
 }
 

@@ -37,16 +37,22 @@ public:
     // input was refused.
     const std::string& checkText() const { return checkText_; }
     std::int64_t substitutes() const { return substitutes_; }
+    // After a complete input: what detection found.
+    CodeKind detectedCode() const { return detectedCode_; }
+    ReturnKind detectedReturn() const { return detectedReturn_; }
+    const DetectReport& report() const { return report_; }
 
 private:
     enum class Stage { FRESH, BEGUN, COMPLETE, REFUSED, FAILED };
 
+    Status step(std::span<const std::uint8_t> in, std::size_t& taken, bool last);
     void writeBlock(const std::uint8_t* data, int count) override;
-    std::size_t drain(std::span<std::uint8_t> out);
+    // Hands waiting output on into the room.
+    void drain();
     void noteHead(std::span<const std::uint8_t> bytes, std::int64_t position);
     bool begin(bool inputEnded);
     // Hands the gathered block to the pass; the stage follows its result.
-    void passBlock(bool last);
+    void passBlock(const std::uint8_t* data, std::size_t count, bool last);
     void complete();
 
     const bool checkOnly_;
@@ -58,10 +64,15 @@ private:
     std::int64_t offset_ = 0;          // of the block in the input
     std::array<int, 2> head_{-1, -1};  // the input's first two bytes (-1: none)
     int headKnown_ = 0;
+    std::span<std::uint8_t> room_;  // the caller's, during convert
+    std::size_t roomUsed_ = 0;
     std::vector<std::uint8_t> waiting_;  // output beyond the caller's room
     std::size_t handedOn_ = 0;           // of waiting_
     std::string checkText_;
     std::int64_t substitutes_ = 0;
+    CodeKind detectedCode_ = CodeKind::ASCII;
+    ReturnKind detectedReturn_ = ReturnKind::NONE;
+    DetectReport report_;
 };
 
 }  // namespace zekt

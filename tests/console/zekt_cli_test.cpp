@@ -569,11 +569,15 @@ TEST_F(ZektCli, ExhaustedMemory) {
     GTEST_SKIP() << "the address sanitizer cannot run under an address-space limit";
 #endif
     file("a.txt", eucA);
-    // From the least address space zekt starts in, in small steps.
+    // From the least address space zekt starts and answers -v in (found
+    // coarsely, then in small steps), up in small steps: a conversion needs
+    // more, and the files are the first to miss it.
     const Outcome r = bash(
-        "limit=2000; until printf '' | prlimit --as=${limit}000 \"$ZEKT\" 2>/dev/null; do\n"
+        "limit=2000; until prlimit --as=${limit}000 \"$ZEKT\" -v >/dev/null 2>&1; do\n"
         "  limit=$((limit + 256)); [ $limit -gt 64000 ] && exit 1; done\n"
-        "for step in $(seq 0 40); do l=$((limit - 256 + step * 16))000; cp a.txt b.txt\n"
+        "limit=$((limit - 256)); until prlimit --as=${limit}000 \"$ZEKT\" -v >/dev/null 2>&1; do\n"
+        "  limit=$((limit + 16)); done\n"
+        "for step in $(seq 0 40); do l=$((limit + step * 16))000; cp a.txt b.txt\n"
         "  printf '\\xb0\\xa1\\n' | prlimit --as=$l \"$ZEKT\" -u8 >/dev/null 2>err; echo \"$? $(cat err)\"\n"
         "  prlimit --as=$l \"$ZEKT\" -overwrite -u8 b.txt 2>err; echo \"$? $(cat err)\"\n"
         "done | grep -v '^127 ' | sort | uniq -c | sed 's/^ *[0-9]* //'");

@@ -1,8 +1,7 @@
-// The conversion pass: refusal of binary input, the provisional EUC verdict,
-// and front-end exceptions.
+// The conversion pass: refusal of binary input and the provisional EUC
+// verdict.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -49,38 +48,6 @@ TEST(ConversionPass, ProvisionalEucVerdict) {
     EXPECT_EQ(conv.detectedCode, CodeKind::EUC);
     EXPECT_EQ(hex(conv.outputBytes), "88 9F 88 9F 71 9E 0D 0A");  // 82 A0 taken as an EUC code
     EXPECT_EQ(firm.detectedCode, CodeKind::EUC);                  // a firm verdict survives the check
-}
-
-// A front end whose byte operations throw: the exception leaves convert, the pass
-// frees what it holds (ASan builds check that).
-class ThrowingConverter : public MemoryConverter {
-public:
-    using MemoryConverter::MemoryConverter;
-    int readByte() override {
-        if (position >= readLimit) throw std::runtime_error("read");
-        return MemoryConverter::readByte();
-    }
-    void writeByte(int c) override {
-        if (outputBytes.size() >= writeLimit) throw std::runtime_error("write");
-        MemoryConverter::writeByte(c);
-    }
-    std::size_t readLimit = SIZE_MAX, writeLimit = SIZE_MAX;
-};
-
-TEST(ConversionPass, FrontEndExceptionsPropagate) {
-    const std::string input = bytes("1B 24 42 30 21 30 21 1B 28 42 0D 0A 61 62 63 0D");
-    for (std::size_t limit = 0; limit <= input.size(); ++limit) {
-        SCOPED_TRACE(limit);
-        ThrowingConverter reader(input), writer(input);
-        reader.readLimit = limit;
-        reader.detectionBlockSize = 4;
-        EXPECT_THROW(reader.convert(nullptr, nullptr, nullptr), std::runtime_error);
-
-        writer.writeLimit = limit;
-        writer.outputCode = CodeKind::JIS;
-        writer.exchangeKana = true;
-        EXPECT_THROW(writer.convert(nullptr, nullptr, nullptr), std::runtime_error);
-    }
 }
 
 }  // namespace

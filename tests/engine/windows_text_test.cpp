@@ -162,7 +162,7 @@ std::pair<std::string, std::int64_t> x0212Run(const std::vector<std::string>& ce
     std::vector<std::string> all{jis ? "-J" : "-E"};
     all.insert(all.end(), options.begin(), options.end());
     runOptions(conv, all);
-    return {conv.outputBytes, conv.substitutesWritten()};
+    return {conv.outputBytes, conv.substitutes};
 }
 
 // Without -xMS glibc's EUC-JP, with it EUC-JP-MS (¦ 0x2243 is then U+FFE4,
@@ -212,7 +212,7 @@ TEST(WindowsText, SubstitutesAreCounted) {
     for (const auto& [options, input, count] : cases) {
         MemoryConverter conv(bytes(input));
         runOptions(conv, options);
-        EXPECT_EQ(conv.substitutesWritten(), count) << ::testing::PrintToString(options) << " " << input;
+        EXPECT_EQ(conv.substitutes, count) << ::testing::PrintToString(options) << " " << input;
     }
 }
 

@@ -18,7 +18,6 @@
 #include <string_view>
 
 #include "check_text.h"
-#include "converter.h"
 #include "streaming_conversion.h"
 
 namespace {
@@ -36,41 +35,9 @@ using zekt::ReturnKind;
         }                                                                      \
     } while (false)
 
-// The plain front end: bytes one at a time.
-class FuzzConverter : public zekt::Converter {
-public:
-    explicit FuzzConverter(std::span<const std::uint8_t> text) : text_(text) {}
-
-    int readByte() override { return position_ < text_.size() ? text_[position_++] : -1; }
-    void writeByte(int c) override { written.push_back(static_cast<char>(c & 0xFF)); }
-    void print(int, const char*, ...) override {}
-
-    std::string written;
-
-protected:
-    std::span<const std::uint8_t> text_;
-    std::size_t position_ = 0;
-};
-
-// A front end with block operations whose reads come in uneven pieces, as
-// from a pipe: the engine must put its blocks together the same way.
-class BlockFuzzConverter final : public FuzzConverter {
-public:
-    BlockFuzzConverter(std::span<const std::uint8_t> text, unsigned pieceSeed)
-        : FuzzConverter(text), seed_(pieceSeed | 1) {}
-
-    int readBlock(std::uint8_t* data, int capacity) override {
-        seed_ = seed_ * 1103515245u + 12345u;
-        const std::size_t piece = 1 + (seed_ >> 16) % 97;
-        const std::size_t n = std::min({piece, static_cast<std::size_t>(capacity), text_.size() - position_});
-        std::copy_n(text_.begin() + static_cast<std::ptrdiff_t>(position_), n, data);
-        position_ += n;
-        return static_cast<int>(n);
-    }
-    void writeBlock(const std::uint8_t* data, int count) override { written.append(data, data + count); }
-
-private:
-    unsigned seed_;
+// A pass's settings: the codec's and check mode.
+struct Settings : zekt::CodecSettings {
+    bool checkOnly = false;
 };
 
 constexpr std::size_t kHeaderSize = 4;
@@ -81,7 +48,7 @@ using Header = std::span<const std::uint8_t, kHeaderSize>;
 // Byte 2: the kana and machine-dependent exchanges, line end, byte order
 // mark, Windows mapping, UTF-16 order from the mark. Byte 3: a block size
 // of 1..255 (0 keeps 1024).
-void applySettings(zekt::Converter& conv, Header header) {
+void applySettings(Settings& conv, Header header) {
     constexpr std::array asciiModes{JisMode::ASCII, JisMode::ROMAJI, JisMode::NEC, JisMode::ASCII};
     constexpr std::array kanaModes{JisMode::KANA7, JisMode::KANA8, JisMode::SISO, JisMode::KANA7};
     constexpr std::array kanjiModes{JisMode::KANJI1978, JisMode::KANJI1983, JisMode::NEC, JisMode::KANJI1983};
@@ -118,24 +85,51 @@ struct Outcome {
 struct PassOptions {
     int detectionBlockSize = 0;  // 0: the header's
     bool toggleCheck = false;
-    bool blockPath = false;  // else the plain path, through a front end without block operations
-    unsigned pieceSeed = 0;
+    bool blockPath = false;  // else the plain path, every byte through the decoder
+    unsigned pieceSeed = 0;  // 0: the input in one piece, else uneven pieces as from a pipe
     zekt::VectorLevel vectorLevel = zekt::VectorLevel::SSE2;  // the block path's
 };
 
+// The library's conversion fed in pieces into room of uneven sizes, as a
+// caller of the API may: what it writes and finds.
 Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions options) {
-    FuzzConverter plain(text);
-    BlockFuzzConverter block(text, options.pieceSeed);
-    FuzzConverter& conv = options.blockPath ? block : plain;
-    applySettings(conv, header);
-    if (options.detectionBlockSize > 0) conv.detectionBlockSize = options.detectionBlockSize;
-    if (options.toggleCheck) conv.checkOnly = !conv.checkOnly;
-    conv.perByte = !options.blockPath;
-    conv.vectorLevel = options.vectorLevel;
+    Settings settings;
+    applySettings(settings, header);
+    if (options.detectionBlockSize > 0) settings.detectionBlockSize = options.detectionBlockSize;
+    if (options.toggleCheck) settings.checkOnly = !settings.checkOnly;
+    settings.perByte = !options.blockPath;
+    settings.vectorLevel = options.vectorLevel;
+    zekt::StreamingConversion streaming(settings, settings.checkOnly);
+    std::array<std::uint8_t, 1024> room{};
     Outcome outcome;
-    outcome.result = conv.convert(&outcome.code, &outcome.ret, &outcome.report);
-    outcome.output = std::move(conv.written);
-    outcome.substitutes = conv.substitutesWritten();
+    unsigned seed = options.pieceSeed | 1;
+    for (std::size_t at = 0;;) {
+        seed = seed * 1103515245u + 12345u;
+        const std::size_t piece = options.pieceSeed == 0
+                                      ? text.size() - at
+                                      : std::min<std::size_t>((seed >> 16) % 300, text.size() - at);
+        const std::size_t roomSize = options.pieceSeed == 0 ? room.size() : 1 + (seed >> 8) % 97;
+        const bool last = at + piece == text.size();
+        std::size_t taken = 0, written = 0;
+        const auto status =
+            streaming.convert(text.subspan(at, piece), taken, {room.data(), roomSize}, written, last);
+        outcome.output.append(room.data(), room.data() + written);
+        at += taken;
+        if (status == zekt::StreamingConversion::Status::NOT_TEXT) {
+            outcome.result = zekt::NOT_TEXT;
+            return outcome;
+        }
+        FUZZ_CHECK(taken == piece || status == zekt::StreamingConversion::Status::OUTPUT_FULL);
+        FUZZ_CHECK(status == zekt::StreamingConversion::Status::INPUT_EMPTY ||
+                   status == zekt::StreamingConversion::Status::OUTPUT_FULL);
+        if (status == zekt::StreamingConversion::Status::INPUT_EMPTY && last) break;
+    }
+    outcome.result = zekt::DONE;
+    outcome.code = streaming.detectedCode();
+    outcome.ret = streaming.detectedReturn();
+    outcome.report = streaming.report();
+    outcome.substitutes = streaming.substitutes();
+    FUZZ_CHECK(streaming.checkText() == zekt::checkText(outcome.code, outcome.ret, outcome.report));
     return outcome;
 }
 
@@ -181,21 +175,21 @@ bool isWellFormedUtf16(const std::string& text, bool bigEndian) {
     return !highOpen;
 }
 
-bool writtenAsRead(const zekt::Converter& settings) {
+bool writtenAsRead(const Settings& settings) {
     return !settings.checkOnly && settings.outputCode == CodeKind::AS_READ;
 }
-bool rewritesCharacters(const zekt::Converter& settings) {
+bool rewritesCharacters(const Settings& settings) {
     return settings.exchangeAscii || settings.exchangeKana || settings.exchangeWindows;
 }
 
 // The code a forced input reads as: with the mark to decide, either order
 // of UTF-16.
-bool readsAsForced(const zekt::Converter& settings, CodeKind code) {
+bool readsAsForced(const Settings& settings, CodeKind code) {
     if (settings.inputMarkDecides && zekt::isUtf16(settings.inputCode)) return zekt::isUtf16(code);
     return code == settings.inputCode;
 }
 
-void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const Outcome& o) {
+void checkOutcome(const Settings& settings, std::size_t textSize, const Outcome& o) {
     FUZZ_CHECK(o.result == 0 || o.result == 2);
     if (o.result == 2)
         FUZZ_CHECK(settings.binaryCheck && (settings.checkOnly || settings.outputCode != CodeKind::AS_READ));
@@ -219,7 +213,7 @@ void checkOutcome(const zekt::Converter& settings, std::size_t textSize, const O
 
 // -nk without an exchange: every byte as read, only line ends changed as
 // asked (in UTF-16 as code units, which this check leaves to the tests).
-void checkAsRead(const zekt::Converter& settings, std::string_view text, const Outcome& o) {
+void checkAsRead(const Settings& settings, std::string_view text, const Outcome& o) {
     if (o.result != 0 || !writtenAsRead(settings) || rewritesCharacters(settings)) return;
     if (settings.outputReturn == ReturnKind::NONE) FUZZ_CHECK(o.output == text);
     if (zekt::isUtf16(o.code)) return;
@@ -240,7 +234,7 @@ std::size_t occurrences(std::string_view text, std::string_view piece) {
 // UTF-8 to UTF-8 with nothing to rewrite: well-formed text comes out as it
 // went in (but a NUL, and the mark at the start), and every substitute
 // that was not in the input was counted.
-void checkUtf8KeptAsRead(const zekt::Converter& settings, std::string_view text, const Outcome& o) {
+void checkUtf8KeptAsRead(const Settings& settings, std::string_view text, const Outcome& o) {
     const bool rewrites = settings.exchangeAscii || settings.exchangeKana || settings.exchangeWindows ||
                           settings.outputReturn != ReturnKind::NONE || settings.outputBom;
     if (o.result != 0 || settings.checkOnly || rewrites || settings.inputCode != CodeKind::UTF8 ||
@@ -255,38 +249,6 @@ void checkUtf8KeptAsRead(const zekt::Converter& settings, std::string_view text,
     FUZZ_CHECK(o.output == expected);
 }
 
-// The library's conversion fed in uneven pieces into uneven room, as a
-// caller of the API may: what it writes and finds, as an Outcome.
-Outcome runStreaming(const zekt::Converter& settings, std::span<const std::uint8_t> text, unsigned seed,
-                     std::string& checkText) {
-    zekt::StreamingConversion streaming(settings, settings.checkOnly);
-    std::array<std::uint8_t, 97> room{};
-    Outcome outcome;
-    std::size_t at = 0;
-    for (auto status = zekt::StreamingConversion::Status::OUTPUT_FULL;;) {
-        seed = seed * 1103515245u + 12345u;
-        const std::size_t piece = std::min<std::size_t>((seed >> 16) % 300, text.size() - at);
-        const std::size_t roomSize = 1 + (seed >> 8) % room.size();
-        const bool last = at + piece == text.size();
-        std::size_t taken = 0, written = 0;
-        status = streaming.convert(text.subspan(at, piece), taken, {room.data(), roomSize}, written, last);
-        outcome.output.append(room.data(), room.data() + written);
-        at += taken;
-        if (status == zekt::StreamingConversion::Status::NOT_TEXT) {
-            outcome.result = 2;
-            return outcome;
-        }
-        FUZZ_CHECK(taken == piece || status == zekt::StreamingConversion::Status::OUTPUT_FULL);
-        FUZZ_CHECK(status == zekt::StreamingConversion::Status::INPUT_EMPTY ||
-                   status == zekt::StreamingConversion::Status::OUTPUT_FULL);
-        if (status == zekt::StreamingConversion::Status::INPUT_EMPTY && last) break;
-    }
-    outcome.result = 0;
-    outcome.substitutes = streaming.substitutes();
-    checkText = streaming.checkText();
-    return outcome;
-}
-
 // How much a refused pass wrote depends on the block size.
 bool sameSuccess(const Outcome& a, const Outcome& b) {
     return a.result == b.result && (a.result != 0 || a == b);
@@ -299,20 +261,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Header header(data, kHeaderSize);
     const std::span<const std::uint8_t> text(data + kHeaderSize, size - kHeaderSize);
 
-    FuzzConverter settings(text);
+    Settings settings;
     applySettings(settings, header);
     const Outcome first = runPass(header, text, {});
     checkOutcome(settings, text.size(), first);
     checkUtf8KeptAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
     checkAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
-
-    // The library, however its caller cuts the input and the room, gives
-    // what the plain path gives, and the check text of what it found.
-    std::string checkText;
-    const Outcome streamed = runStreaming(settings, text, static_cast<unsigned>(size) * 7919u, checkText);
-    FUZZ_CHECK(streamed.result == first.result && streamed.output == first.output &&
-               streamed.substitutes == first.substitutes);
-    if (first.result == 0) FUZZ_CHECK(checkText == zekt::checkText(first.code, first.ret, first.report));
 
     // The block path gives exactly what the plain path gives, whatever the
     // block size, however the reads come, and at every vector width the

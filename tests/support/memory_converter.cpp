@@ -1,24 +1,34 @@
 #include "memory_converter.h"
 
-#include <cstdarg>
-#include <cstdio>
+#include <cstdint>
 #include <stdexcept>
 
-#include "format_text.h"
+#include "option_words.h"
+#include "streaming_conversion.h"
 
 namespace zekt::testing {
 
-void MemoryConverter::print(int stream, const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    (stream == 1 ? errors : printed) += formatText(format, args);
-    va_end(args);
-}
-
-void MemoryConverter::processFile(bool, const char*, const char*) {
-    position = 0;
-    ++passes;
-    result = convert(&detectedCode, &detectedReturn, &report);
+void MemoryConverter::convert() {
+    StreamingConversion conversion(*this, checkOnly);
+    outputBytes.clear();
+    const auto* in = reinterpret_cast<const std::uint8_t*>(inputBytes.data());
+    std::vector<std::uint8_t> room(1 << 16);
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t taken = 0, written = 0;
+        const auto status = conversion.convert({in + at, inputBytes.size() - at}, taken, room, written, true);
+        outputBytes.append(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(written));
+        at += taken;
+        if (status == StreamingConversion::Status::OUTPUT_FULL) continue;
+        result = status == StreamingConversion::Status::INPUT_EMPTY ? 0
+                 : status == StreamingConversion::Status::NOT_TEXT  ? 2
+                                                                    : 1;
+        break;
+    }
+    detectedCode = conversion.detectedCode();
+    detectedReturn = conversion.detectedReturn();
+    report = conversion.report();
+    substitutes = conversion.substitutes();
 }
 
 std::string bytes(std::string_view hexText) {
@@ -56,10 +66,14 @@ std::string hex(std::string_view data) {
     return out;
 }
 
-int runOptions(MemoryConverter& conv, const std::vector<std::string>& options) {
-    std::vector<const char*> argv{"zekt"};
-    for (const std::string& option : options) argv.push_back(option.c_str());
-    return conv.run(static_cast<int>(argv.size()), argv.data());
+void runOptions(MemoryConverter& conv, const std::vector<std::string>& options) {
+    for (const std::string& option : options) {
+        const OptionWord kind = applyOptionWord(conv, option.c_str() + 1);
+        if (kind == OptionWord::CHECK) conv.checkOnly = true;
+        if (kind != OptionWord::SETTING && kind != OptionWord::CHECK)
+            throw std::invalid_argument("not a setting: " + option);
+    }
+    conv.convert();
 }
 
 std::string convertWith(const std::vector<std::string>& options, std::string_view input) {

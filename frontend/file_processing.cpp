@@ -14,15 +14,19 @@
 #include <string>
 #include <string_view>
 
-#include "check_text.h"
-#include "converter.h"
+#include "file_converter.h"
 
 namespace zekt {
 namespace {
 
+struct ErrorEntry {
+    std::int32_t code;  // 0 ends a table
+    const char* message;
+};
+
 constexpr ErrorEntry convertErrors[] = {
-    {NO_MEMORY, "No enough memory"},
-    {NOT_TEXT, "Not a text file"},
+    {PASS_NO_MEMORY, "No enough memory"},
+    {PASS_NOT_TEXT, "Not a text file"},
     {0, nullptr},
 };
 
@@ -83,22 +87,21 @@ std::string_view baseNameOf(std::string_view path) {
 
 int openFailure(int error) { return error == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN; }
 
-// Closes whatever processFile still has open when a front-end operation
-// throws; a named output is abandoned.
-class OpenStreams {
+// Runs its action when left by an exception: processFile's streams are
+// closed and a named output abandoned when a front-end operation throws.
+template <typename Action>
+class OnThrow {
 public:
-    explicit OpenStreams(Converter& conv) : conv_(conv) {}
-    OpenStreams(const OpenStreams&) = delete;
-    OpenStreams& operator=(const OpenStreams&) = delete;
-    ~OpenStreams() {
-        if (!armed_) return;
-        conv_.closeInput();
-        conv_.closeOutput(false);
+    explicit OnThrow(Action action) : action_(std::move(action)) {}
+    OnThrow(const OnThrow&) = delete;
+    OnThrow& operator=(const OnThrow&) = delete;
+    ~OnThrow() {
+        if (armed_) action_();
     }
     void release() { armed_ = false; }
 
 private:
-    Converter& conv_;
+    Action action_;
     bool armed_ = true;
 };
 
@@ -108,14 +111,32 @@ const char* fileErrorText(int code) { return messageFor(fileErrors, code); }
 
 const char* convertErrorText(int code) { return messageFor(convertErrors, code); }
 
-Converter::Converter() = default;
-Converter::~Converter() = default;
+FileConverter::FileConverter(Printer printer) : printer_(std::move(printer)) {}
+FileConverter::~FileConverter() = default;
+
+void FileConverter::printError(const char* name, const char* message) {
+    print(1, std::string(name) + ": " + message + ".\n");
+}
+
+// Only a regular file: a terminal or /dev/null read and written at once
+// feeds nothing back.
+bool FileConverter::standardOutputIs(dev_t device, ino_t inode) {
+    struct stat st {};
+    return fstat(fileno(stdout), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == device &&
+           st.st_ino == inode;
+}
+
+bool FileConverter::finishStandardOutput() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    printError(standardOutputName, fileErrorText(CANNOT_WRITE));
+    return false;
+}
 
 // A file waiting to be replaced (named twice, or by another of its names)
 // is read in its new version, as it would be had it been replaced at once.
-int Converter::openInput(const char* name, bool regularOnly) {
+int FileConverter::openInput(const char* name, bool regularOnly) {
     if (name == nullptr) {
-        input = stdin;
+        input_ = stdin;
         return 0;
     }
     struct stat st {};
@@ -128,7 +149,7 @@ int Converter::openInput(const char* name, bool regularOnly) {
     return fd < 0 ? openFailure(errno) : adoptInput(fd, regularOnly);
 }
 
-int Converter::openInPlace(const char* name) {
+int FileConverter::openInPlace(const char* name) {
     inPlace_ = {};
     switch (findPlace(name, inPlace_)) {
         case PlaceLookup::FOUND: break;
@@ -146,7 +167,7 @@ int Converter::openInPlace(const char* name) {
     return fd < 0 ? openFailure(errno) : adoptInput(fd, true);
 }
 
-int Converter::adoptInput(int fd, bool regularOnly) {
+int FileConverter::adoptInput(int fd, bool regularOnly) {
     struct stat st {};
     const bool known = fstat(fd, &st) == 0;
     const int refused = !known || S_ISDIR(st.st_mode)         ? CANNOT_OPEN
@@ -163,16 +184,16 @@ int Converter::adoptInput(int fd, bool regularOnly) {
         close(fd);
         return openFailure(error);
     }
-    input = file;
+    input_ = file;
     inputStatus_ = st;
     return 0;
 }
 
 // A named output is written to a hidden file beside it and put in place by
 // closeOutput, so that a failed pass never destroys the old file.
-int Converter::openOutput(const char* name) {
+int FileConverter::openOutput(const char* name) {
     if (!isNamed(name)) {
-        output = stdout;
+        output_ = stdout;
         return 0;
     }
     FilePlace place;
@@ -188,7 +209,7 @@ int Converter::openOutput(const char* name) {
         place = std::move(inPlace_);
         exists = true;
         st = inputStatus_;
-        original.reset(fcntl(fileno(input), F_DUPFD_CLOEXEC, 0));
+        original.reset(fcntl(fileno(input_), F_DUPFD_CLOEXEC, 0));
     } else {
         const PlaceLookup found = findPlace(name, place);
         if (found == PlaceLookup::FOREIGN_LINK) return FOREIGN_LINK;
@@ -213,34 +234,34 @@ int Converter::openOutput(const char* name) {
     if (!freshOutputs && exists && !replacement->keepMetadata(std::move(original), st)) return CANNOT_OPEN;
     std::FILE* file = replacement->openStream();
     if (file == nullptr) return openFailure(errno);
-    output = file;
+    output_ = file;
     replacement_ = std::move(replacement);
     return 0;
 }
 
-mode_t Converter::inputPermissions() const {
+mode_t FileConverter::inputPermissions() const {
     struct stat st {};
-    if (input == nullptr || input == stdin || fstat(fileno(input), &st) != 0) return 0666;
-    return effectivePermissions(fileno(input), st.st_mode & 0777);
+    if (input_ == nullptr || input_ == stdin || fstat(fileno(input_), &st) != 0) return 0666;
+    return effectivePermissions(fileno(input_), st.st_mode & 0777);
 }
 
-bool Converter::inputIsStandardOutput() {
+bool FileConverter::inputIsStandardOutput() {
     struct stat st {};
-    return fstat(fileno(input), &st) == 0 && standardOutputIs(st.st_dev, st.st_ino);
+    return fstat(fileno(input_), &st) == 0 && standardOutputIs(st.st_dev, st.st_ino);
 }
 
-int Converter::closeInput() {
-    if (input == nullptr) return NO_STREAM;
-    if (input != stdin) std::fclose(input);
-    input = nullptr;
+int FileConverter::closeInput() {
+    if (input_ == nullptr) return NO_STREAM;
+    if (input_ != stdin) std::fclose(input_);
+    input_ = nullptr;
     return 0;
 }
 
-int Converter::closeOutput(bool commit, const char* inPlaceName) {
+int FileConverter::closeOutput(bool commit, const char* inPlaceName) {
     inPlace_ = {};
-    if (output == nullptr) return NO_STREAM;
-    std::FILE* stream = output;
-    output = nullptr;
+    if (output_ == nullptr) return NO_STREAM;
+    std::FILE* stream = output_;
+    output_ = nullptr;
     bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
     failed = (stream != stdout && std::fclose(stream) != 0) || failed;
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
@@ -262,21 +283,25 @@ int Converter::closeOutput(bool commit, const char* inPlaceName) {
     }
 }
 
-void Converter::commitReplacements() {
+void FileConverter::commitReplacements() {
     replacements_.commit(folderSync_,
                          [this](const std::string& name, auto outcome) { reportUnreplaced(name, outcome); });
 }
 
-void Converter::reportUnreplaced(const std::string& name, FileReplacement::Outcome outcome) {
+void FileConverter::reportUnreplaced(const std::string& name, FileReplacement::Outcome outcome) {
     const bool changed = outcome == FileReplacement::Outcome::CHANGED_MEANWHILE;
-    print(1, "%s: %s.\n", name.c_str(), messageFor(fileErrors, changed ? CHANGED_MEANWHILE : CANNOT_WRITE));
+    printError(name.c_str(), messageFor(fileErrors, changed ? CHANGED_MEANWHILE : CANNOT_WRITE));
     runFailed_ = true;
 }
 
 // Exhausted memory anywhere (the front end's strings too) ends the run as
 // the pass's own failure to get its buffer does; the streams are closed and
 // a named output abandoned on the way out.
-void Converter::processFile(bool check, const char* inputName, const char* outputName) try {
+void FileConverter::processFile(bool check, const char* inputName, const char* outputName) try {
+    if (inputName == nullptr && noStandardInput) {
+        printError(standardInputName, fileErrorText(CANNOT_OPEN));
+        return;
+    }
     const ShownName shownInput(inputName ? inputName : standardInputName, maskNames);
     const ShownName shownOutput(isNamed(outputName) ? outputName : standardOutputName, maskNames);
     const char* inputDisplay = shownInput.c_str();
@@ -294,7 +319,7 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     // by a regular file.
     int code = inPlace ? openInPlace(inputName) : openInput(inputName, regularInputsOnly);
     if (code != 0) {
-        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, code));
+        printError(inputDisplay, messageFor(fileErrors, code));
         noteFileError(code);
         if (code == OUT_OF_MEMORY) fatalError_ = true;
         if ((code == NOT_REGULAR && inPlace) || code == FOREIGN_LINK || code == UNRESOLVED_LINK)
@@ -303,18 +328,18 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         return;
     }
     // Appended to itself, a file would grow until the disk is full.
-    if (!checkOnly && !isNamed(outputName) && inputIsStandardOutput()) {
+    if (!check && !isNamed(outputName) && inputIsStandardOutput()) {
         closeInput();
-        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, INPUT_IS_OUTPUT));
+        printError(inputDisplay, messageFor(fileErrors, INPUT_IS_OUTPUT));
         noteFileError(INPUT_IS_OUTPUT);
         runFailed_ = true;
         return;
     }
-    const bool writesOutput = !(checkOnly && isNamed(outputName));
+    const bool writesOutput = !(check && isNamed(outputName));
     if (writesOutput && (code = openOutput(outputName)) != 0) {
         const bool noMemory = code == OUT_OF_MEMORY;
         const int shown = inPlace && !noMemory ? CANNOT_WRITE : code;
-        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, shown));
+        printError(outputDisplay, messageFor(fileErrors, shown));
         noteFileError(shown);
         if (inPlace) runFailed_ = true;
         if (noMemory) fatalError_ = true;
@@ -322,51 +347,51 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
         closeInput();
         return;
     }
-    OpenStreams streams(*this);
+    OnThrow streams([this] {
+        closeInput();
+        closeOutput(false);
+    });
 
-    CodeKind kind = CodeKind::ASCII;
-    ReturnKind returnKind = ReturnKind::NONE;
-    DetectReport report;
-    const int result = convert(&kind, &returnKind, &report);
-    const bool readFailed = readError_ || inputFailed();
+    const int result = convert(check);
+    const bool readFailed = readError_;
 
     streams.release();
     closeInput();
     // Before the output is closed, so that its flush carries the line and
     // the check lines and the error messages stay in order.
     if (result == 0 && !readFailed && check) {
-        print(0, "%s: %s\n", inputDisplay, checkText(kind, returnKind, report).c_str());
+        print(0, std::string(inputDisplay) + ": " + checkText_ + "\n");
     }
     // In place, a character lost is the file's loss: it stays as it was.
-    const std::int64_t substitutes = check || result != 0 ? 0 : substitutesWritten();
+    const std::int64_t substitutes = check || result != PASS_DONE ? 0 : substitutes_;
     const bool lossy = inPlace && substitutes > 0;
     const int closed =
         writesOutput ? closeOutput(result == 0 && !readFailed && !lossy, inPlace ? outputDisplay : nullptr)
                      : 0;
-    const bool writeFailed = result == WRITE_FAILED || closed == CANNOT_WRITE;
+    const bool writeFailed = result == PASS_WRITE_FAILED || closed == CANNOT_WRITE;
 
-    if (result == NO_MEMORY || result == NOT_TEXT) {
-        print(1, "%s: %s.\n", inputDisplay, messageFor(convertErrors, result));
+    if (result == PASS_NO_MEMORY || result == PASS_NOT_TEXT) {
+        printError(inputDisplay, messageFor(convertErrors, result));
         noteFileError(result, true);
     }
     if (result == PASS_CANCELLED) {
-        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANCELLED));
+        printError(inputDisplay, messageFor(fileErrors, CANCELLED));
         noteFileError(CANCELLED);
     }
-    if (result == NO_MEMORY) fatalError_ = true;
-    if (result == NOT_TEXT) inputSkipped_ = true;
+    if (result == PASS_NO_MEMORY) fatalError_ = true;
+    if (result == PASS_NOT_TEXT) inputSkipped_ = true;
     if (readFailed) {
-        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CANNOT_READ));
+        printError(inputDisplay, messageFor(fileErrors, CANNOT_READ));
         noteFileError(CANNOT_READ);
         runFailed_ = true;
     }
     if (writeFailed) {
-        print(1, "%s: %s.\n", outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
+        printError(outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
         noteFileError(CANNOT_WRITE);
         (inPlace ? runFailed_ : fatalError_) = true;
     }
     if (closed == CHANGED_MEANWHILE) {
-        print(1, "%s: %s.\n", inputDisplay, messageFor(fileErrors, CHANGED_MEANWHILE));
+        printError(inputDisplay, messageFor(fileErrors, CHANGED_MEANWHILE));
         noteFileError(CHANGED_MEANWHILE);
         runFailed_ = true;
     } else if (substitutes > 0 && !readFailed && !writeFailed) {
@@ -375,22 +400,20 @@ void Converter::processFile(bool check, const char* inputName, const char* outpu
     }
     if (fileResult_.fate == FileResult::Fate::DONE) {
         fileResult_.substitutes = substitutes;
-        fileResult_.code = kind;
-        fileResult_.returnKind = returnKind;
-        fileResult_.report = report;
+        fileResult_.checkText = checkText_;
     }
 } catch (const std::bad_alloc&) {
     closeInput();
     closeOutput(false);
     fatalError_ = true;
-    noteFileError(NO_MEMORY, true);
-    print(1, "%s: %s.\n", ShownName(inputName ? inputName : standardInputName, maskNames).c_str(),
-          messageFor(convertErrors, NO_MEMORY));
+    noteFileError(PASS_NO_MEMORY, true);
+    printError(ShownName(inputName ? inputName : standardInputName, maskNames).c_str(),
+               messageFor(convertErrors, PASS_NO_MEMORY));
 }
 
-void Converter::noteFileError(int code, bool passError) {
+void FileConverter::noteFileError(int code, bool passError) {
     using Fate = FileResult::Fate;
-    const bool refused = passError ? code == NOT_TEXT : code == NOT_REGULAR;
+    const bool refused = passError ? code == PASS_NOT_TEXT : code == NOT_REGULAR;
     const Fate fate = code == CANCELLED && !passError ? Fate::CANCELLED
                       : refused                       ? Fate::REFUSED
                                                       : Fate::FAILED;
@@ -403,16 +426,16 @@ void Converter::noteFileError(int code, bool passError) {
         fileResult_.fate = fate;
 }
 
-void Converter::reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas) {
+void FileConverter::reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas) {
     const std::string number = std::to_string(count);
     const bool one = count == 1;
     if (leftAsItWas) {
-        print(1, "%s: %s %s no code in the output; the file is left as it was.\n", name, number.c_str(),
-              one ? "character has" : "characters have");
+        print(1, std::string(name) + ": " + number + (one ? " character has" : " characters have") +
+                     " no code in the output; the file is left as it was.\n");
         runFailed_ = true;
     } else {
-        print(1, "%s: %s %s replaced with the substitute mark.\n", name, number.c_str(),
-              one ? "character" : "characters");
+        print(1, std::string(name) + ": " + number + (one ? " character" : " characters") +
+                     " replaced with the substitute mark.\n");
     }
 }
 

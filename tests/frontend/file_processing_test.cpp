@@ -8,67 +8,37 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdarg>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <new>
 
+#include "file_converter.h"
 #include "file_replacement.h"
 #include "flagged_folder.h"
-#include "format_text.h"
-#include "memory_converter.h"
 #include "scratch_dir.h"
-#include "stdio_converter.h"
 
 namespace zekt::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The stdio front end with its messages kept, and failures on demand, per
-// file: the output fails once more than writeLimit bytes were asked for,
-// and reading the file failingInput fails after readLimit bytes. What goes
-// to the standard output is kept too, and that output may pretend to be the
+// The front end with its messages kept, and failures on demand, per file:
+// the output fails once more than writeLimit bytes were asked for, and
+// reading the file failingInput fails after readLimit bytes. What goes to
+// the standard output is kept too, and that output may pretend to be the
 // file standardOutputFile.
-class FileConverter final : public StdioConverter {
+class TestConverter final : public FileConverter {
 public:
-    void print(int stream, const char* format, ...) override {
-        std::va_list args;
-        va_start(args, format);
-        (stream == 1 ? errors : printed) += formatText(format, args);
-        va_end(args);
-    }
+    TestConverter()
+        : FileConverter(
+              [this](int stream, std::string_view text) { (stream == 1 ? errors : printed) += text; }) {}
+
     void processFile(bool check, const char* inputName, const char* outputName) override {
         written_ = read_ = 0;
         writeFailed_ = false;
         readFails_ = inputName != nullptr && failingInput == inputName;
-        StdioConverter::processFile(check, inputName, outputName);
-    }
-    void writeBlock(const std::uint8_t* data, int count) override {
-        if (output == stdout) {
-            standardOutput.append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(count));
-            return;
-        }
-        written_ += static_cast<std::size_t>(count);
-        if (written_ > writeLimit)
-            writeFailed_ = true;
-        else
-            StdioConverter::writeBlock(data, count);
-    }
-    bool outputFailed() override { return writeFailed_ || StdioConverter::outputFailed(); }
-    bool standardOutputIs(dev_t device, ino_t inode) override {
-        struct stat st {};
-        return stat(standardOutputFile.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode;
-    }
-    int readBlock(std::uint8_t* data, int capacity) override {
-        if (duringRead) duringRead();
-        if (!readFails_) return StdioConverter::readBlock(data, capacity);
-        if (read_ >= readLimit) return -1;
-        const int n = StdioConverter::readBlock(
-            data, static_cast<int>(std::min<std::size_t>(capacity, readLimit - read_)));
-        read_ += static_cast<std::size_t>(std::max(n, 0));
-        return n;
+        FileConverter::processFile(check, inputName, outputName);
     }
 
     std::string printed, errors, standardOutput;
@@ -76,6 +46,33 @@ public:
     std::size_t writeLimit = SIZE_MAX, readLimit = 0;
     fs::path failingInput;
     std::function<void()> duringRead;  // at every read
+
+protected:
+    void writeBlock(const std::uint8_t* data, std::size_t count) override {
+        if (writingStandardOutput()) {
+            standardOutput.append(reinterpret_cast<const char*>(data), count);
+            return;
+        }
+        written_ += count;
+        if (written_ > writeLimit)
+            writeFailed_ = true;
+        else
+            FileConverter::writeBlock(data, count);
+    }
+    bool outputFailed() override { return writeFailed_ || FileConverter::outputFailed(); }
+    bool standardOutputIs(dev_t device, ino_t inode) override {
+        struct stat st {};
+        return stat(standardOutputFile.c_str(), &st) == 0 && st.st_dev == device && st.st_ino == inode;
+    }
+    int readBlock(std::uint8_t* data, int capacity) override {
+        if (duringRead) duringRead();
+        if (!readFails_) return FileConverter::readBlock(data, capacity);
+        if (read_ >= readLimit) return -1;
+        const int n = FileConverter::readBlock(
+            data, static_cast<int>(std::min<std::size_t>(capacity, readLimit - read_)));
+        read_ += static_cast<std::size_t>(std::max(n, 0));
+        return n;
+    }
 
 private:
     std::size_t written_ = 0, read_ = 0;
@@ -101,7 +98,7 @@ protected:
         std::sort(found.begin(), found.end());
         return found;
     }
-    int run(FileConverter& conv, const std::vector<std::string>& options) {
+    int run(TestConverter& conv, const std::vector<std::string>& options) {
         std::vector<const char*> argv{"zekt"};
         for (const std::string& option : options) argv.push_back(option.c_str());
         return conv.run(static_cast<int>(argv.size()), argv.data());
@@ -121,7 +118,7 @@ TEST_F(FileProcessing, NamedOutputs) {
     fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink("out.txt", dir_ / "link.txt");
 
-    FileConverter conv;
+    TestConverter conv;
     conv.processFile(false, in.c_str(), (dir_ / "link.txt").c_str());
     EXPECT_EQ(readFile(out), sjisA);
     EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
@@ -133,7 +130,7 @@ TEST_F(FileProcessing, NamedOutputs) {
     EXPECT_EQ(conv.errors, binary.string() + ": Not a text file.\n");
     EXPECT_FALSE(conv.fatalError());
 
-    FileConverter failing;
+    TestConverter failing;
     failing.writeLimit = 1000;
     failing.processFile(false, big.c_str(), out.c_str());
     EXPECT_EQ(readFile(out), sjisA);
@@ -152,7 +149,7 @@ TEST_F(FileProcessing, InPlace) {
     const auto past = fs::file_time_type::clock::now() - std::chrono::hours(24);
     for (const fs::path& p : {same, binary, big, cut}) fs::last_write_time(p, past);
 
-    FileConverter conv;
+    TestConverter conv;
     conv.writeLimit = 100000;  // big.txt's output fails half-way
     conv.failingInput = cut;   // and cut.txt cannot be read to its end
     conv.readLimit = 1000;
@@ -192,7 +189,7 @@ TEST(FolderFlags, AppendOnlyAndImmutableRefuseTheReplacement) {
 // shortage does. Neither leaves a temporary file.
 TEST_F(FileProcessing, InPlaceChangedOrShortOfMemory) {
     const fs::path log = file("log.txt", eucA), other = file("other.txt", eucA);
-    FileConverter growing;
+    TestConverter growing;
     growing.duringRead = [&, appended = false]() mutable {
         if (!std::exchange(appended, true)) std::ofstream(log, std::ios::app) << "new line\n";
     };
@@ -201,7 +198,7 @@ TEST_F(FileProcessing, InPlaceChangedOrShortOfMemory) {
     EXPECT_EQ(growing.errors, log.string() + ": Changed while being converted; left as it was.\n");
     EXPECT_EQ(readFile(other), sjisA);  // the run went on
 
-    FileConverter starved;
+    TestConverter starved;
     starved.duringRead = [] { throw std::bad_alloc(); };
     EXPECT_EQ(run(starved, {"-overwrite", log, other}), -1);
     EXPECT_EQ(starved.errors, log.string() + ": No enough memory.\n");
@@ -216,7 +213,7 @@ TEST_F(FileProcessing, InPlaceChangeWithinTheSameSecond) {
     const fs::path a = file("a.txt", eucA);
     struct stat before {};
     ASSERT_EQ(stat(a.c_str(), &before), 0);
-    FileConverter conv;
+    TestConverter conv;
     conv.duringRead = [&, changed = false]() mutable {
         if (std::exchange(changed, true)) return;
         writeFile(a, "\xA4\xA4\n");
@@ -251,7 +248,7 @@ TEST_F(FileProcessing, InPlaceFileNamedAgain) {
         file("a.txt", eucA);
         fs::create_symlink("a.txt", link);
         fs::create_hard_link(a, hard);
-        FileConverter conv;
+        TestConverter conv;
         std::vector<std::string> args{"-overwrite", "-u8", "-lf"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         EXPECT_EQ(run(conv, args), 0) << c.name;
@@ -283,19 +280,19 @@ TEST_F(FileProcessing, TypedResults) {
     const Case cases[] = {
         {"converted", euc, {}, Fate::DONE, 0, false, 0},
         {"converted with a substitute", lossy, {"-U8"}, Fate::DONE, 0, false, 1},
-        {"not text", binary, {}, Fate::REFUSED, NOT_TEXT, true, 0},
+        {"not text", binary, {}, Fate::REFUSED, PASS_NOT_TEXT, true, 0},
         {"missing", dir_ / "none.txt", {}, Fate::FAILED, NO_SUCH_FILE, false, 0},
         {"a FIFO", dir_ / "fifo", {}, Fate::REFUSED, NOT_REGULAR, false, 0},
         {"output failing", big, {}, Fate::FAILED, CANNOT_WRITE, false, 0},
         {"cancelled", big, {}, Fate::CANCELLED, CANCELLED, false, 0},
     };
     for (const Case& c : cases) {
-        FileConverter conv;
+        TestConverter conv;
         conv.regularInputsOnly = true;
         const std::atomic<bool> cancel{std::string(c.name) == "cancelled"};
         conv.cancelFlag = &cancel;
         if (std::string(c.name) == "output failing") conv.writeLimit = 1000;
-        for (const std::string& option : c.options) ASSERT_TRUE(run(conv, {option, "-v"}) >= 0);
+        for (const std::string& option : c.options) conv.useSettings(option);
         conv.processFile(false, c.input.c_str(), (dir_ / "out.txt").c_str());
         const FileResult& r = conv.fileResult();
         EXPECT_EQ(r.fate, c.fate) << c.name;
@@ -303,7 +300,7 @@ TEST_F(FileProcessing, TypedResults) {
         EXPECT_EQ(r.passError, c.passError) << c.name;
         EXPECT_EQ(r.substitutes, c.substitutes) << c.name;
         if (c.fate == Fate::DONE) {
-            EXPECT_EQ(r.code, c.options.empty() ? CodeKind::EUC : CodeKind::UTF8) << c.name;
+            EXPECT_EQ(r.checkText, c.options.empty() ? "EUC [LF] " : "UTF8 [LF] ") << c.name;
         }
         if (c.fate == Fate::CANCELLED) {
             EXPECT_EQ(conv.errors, big.string() + ": Cancelled.\n");
@@ -321,7 +318,7 @@ TEST_F(FileProcessing, NewOutputGets0666LessTheUmask) {
     for (const mode_t mask : {mode_t{022}, mode_t{027}, mode_t{002}}) {
         const fs::path out = dir_ / ("out-" + std::to_string(mask));
         const mode_t saved = umask(mask);
-        FileConverter().processFile(false, in.c_str(), out.c_str());
+        TestConverter().processFile(false, in.c_str(), out.c_str());
         umask(saved);
         EXPECT_EQ(readFile(out), sjisA);
         EXPECT_EQ(modeOf(out), 0666 & ~mask) << "umask " << std::oct << mask;
@@ -335,7 +332,7 @@ TEST_F(FileProcessing, InPlaceKeepsEveryModeBit) {
     const mode_t mode = S_ISGID | S_ISVTX | 0640;
     ASSERT_EQ(chmod(a.c_str(), mode), 0);
     const bool keepsBits = modeOf(a) == mode;  // else the system drops them itself
-    FileConverter conv;
+    TestConverter conv;
     EXPECT_EQ(run(conv, {"-overwrite", "-lf", a, same}), 0);
     EXPECT_EQ(readFile(same), "\x82\xA0\n\x82\xA0\n");
     EXPECT_EQ(readFile(a), "\x82\xA0\n");
@@ -367,7 +364,7 @@ TEST_F(FileProcessing, StandardOutputIntoAnInput) {
         file("a.txt", eucA);
         fs::remove(link);
         fs::create_hard_link(a, link);
-        FileConverter conv;
+        TestConverter conv;
         conv.standardOutputFile = a;
         EXPECT_EQ(run(conv, c.args), c.status) << c.name;
         EXPECT_EQ(conv.errors, c.errors) << c.name;
@@ -379,7 +376,7 @@ TEST_F(FileProcessing, StandardOutputIntoAnInput) {
 // so far ends with 1, as for an input that cannot be opened.
 TEST_F(FileProcessing, OutputThatCannotBeMadeGivesStatus1) {
     const fs::path in = file("in.txt", eucA), out = dir_ / "no-folder" / "out.txt";
-    FileConverter conv;
+    TestConverter conv;
     conv.processFile(false, in.c_str(), out.c_str());
     EXPECT_EQ(conv.errors, out.string() + ": Cannot open a file.\n");
     EXPECT_EQ(run(conv, {"-v"}), 1);  // the status of the run so far
@@ -391,27 +388,27 @@ TEST_F(FileProcessing, OutputThatCannotBeMadeGivesStatus1) {
 TEST_F(FileProcessing, NamesAndOptionErrorsAsTheFrontEndShowsThem) {
     const fs::path tab = file("t\tab.txt", eucA);
     const std::string errorText = "zekt: option error! Try, \n\"zekt -h\n\"";
-    FileConverter plain;
+    TestConverter plain;
     plain.maskNames = false;
     plain.explainOptionErrors = false;
     EXPECT_EQ(run(plain, {"-c", tab, "-w"}), -1);
     EXPECT_EQ(plain.printed, tab.string() + ": EUC [LF] \n");
     EXPECT_EQ(plain.errors, errorText);
 
-    FileConverter masked;
+    TestConverter masked;
     EXPECT_EQ(run(masked, {"-c", tab, "-w"}), -1);
     EXPECT_EQ(masked.printed, (dir_ / "t?ab.txt").string() + ": EUC [LF] \n");
     EXPECT_EQ(masked.errors, "zekt: unknown option: -w\nzekt: for that, use -u8\n" + errorText);
 
     // Also the name of an output that could not be written.
     const fs::path big = file("b\tig.txt", large);
-    FileConverter failing;
+    TestConverter failing;
     failing.writeLimit = 1000;
     EXPECT_EQ(run(failing, {"-overwrite", big}), -1);
     EXPECT_EQ(failing.errors, (dir_ / "b?ig.txt").string() + ": Cannot write a file.\n");
 
     // Also where memory ran out.
-    FileConverter starved;
+    TestConverter starved;
     starved.duringRead = [] { throw std::bad_alloc(); };
     EXPECT_EQ(run(starved, {tab}), -1);
     EXPECT_EQ(starved.errors, (dir_ / "t?ab.txt").string() + ": No enough memory.\n");

@@ -1,26 +1,24 @@
-// The front end's one object: the codec with its settings, the streams of the
-// file in hand, and the operations through which it reads, writes and reports.
+// The programs' front end over libzekt: files opened, converted through the
+// C API, written or put in place, and reported. Both programs use it as it
+// is; they give it a printer for its messages.
 #pragma once
 
-#include <array>
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
-#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "codec.h"
-#include "conversion_pass.h"
+#include "command_line.h"
 #include "file_place.h"
 #include "file_replacement.h"
 #include "replacement_batch.h"
-
-#if defined(__GNUC__)
-#define ZEKT_PRINTF(fmt, first) __attribute__((format(printf, fmt, first)))
-#else
-#define ZEKT_PRINTF(fmt, first)
-#endif
+#include "zekt/zekt.hpp"
 
 namespace zekt {
 
@@ -40,6 +38,16 @@ enum FileError : int {
     CANCELLED = 14,
 };
 
+// Results of a pass over one file (codes of the convertErrors table, and
+// the two that have their own messages).
+enum PassOutcome : int {
+    PASS_DONE = 0,
+    PASS_NO_MEMORY = 1,
+    PASS_NOT_TEXT = 2,
+    PASS_WRITE_FAILED = 4,
+    PASS_CANCELLED = 8
+};
+
 // How one file fared, as processFile leaves it: a front end reads this
 // rather than the messages.
 struct FileResult {
@@ -49,77 +57,60 @@ struct FileResult {
     // convertErrors one; 0 without a message.
     int error = 0;
     bool passError = false;
-    std::int64_t substitutes = 0;     // written as the substitute (DONE)
-    CodeKind code = CodeKind::ASCII;  // detected (DONE)
-    ReturnKind returnKind = ReturnKind::NONE;
-    DetectReport report;
-};
-struct ErrorEntry {
-    std::int32_t code;  // 0 ends a table
-    const char* message;
+    std::int64_t substitutes = 0;  // written as the substitute (DONE)
+    // What the library found (DONE): its check text, "SJIS [CRLF] ".
+    std::string checkText;
 };
 
-// The message of a FileError, as the engine prints it after "NAME: ".
+// The message of a FileError, as the front end prints it after "NAME: ".
 const char* fileErrorText(int code);
-// The message of a result of convert (1 no memory, 2 not text).
+// The message of a pass's failure (1 no memory, 2 not text).
 const char* convertErrorText(int code);
 
 // The names that messages give the standard streams.
 inline constexpr const char* standardInputName = "(stdin)";
 inline constexpr const char* standardOutputName = "(stdout)";
 
-// A front end derives from it, provides the byte and text operations, and
-// calls run() with a command line.
-class Converter : public Codec {
+class FileConverter {
 public:
-    Converter();
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+    // stream 1 is the error stream, anything else normal output.
+    using Printer = std::function<void(int stream, std::string_view text)>;
 
-    // The next input byte 0..255, or -1 at the end (or on a read error).
-    virtual int readByte() = 0;
-    // Writes the low 8 bits of c.
-    virtual void writeByte(int c) = 0;
-    // Stream 1 is the error stream, anything else normal output.
-    virtual void print(int stream, const char* format, ...) ZEKT_PRINTF(3, 4) = 0;
-    // Opens, converts or checks, reports and closes one input. A null name
-    // stands for the standard stream.
-    virtual void processFile(bool check, const char* inputName, const char* outputName);
-
-    // Block operations beside the byte ones; the defaults loop over
-    // readByte and writeByte, so a front end need not provide them.
-    // readBlock: up to capacity bytes; the number read, which may be fewer
-    // before the end, 0 at the end of the input, or -1 on a read error.
-    virtual int readBlock(std::uint8_t* data, int capacity);
-    void writeBlock(const std::uint8_t* data, int count) override;
-    // Whether a byte read has failed (not just ended): a pass stops at the
-    // first block after which it has (Codec::outputFailed, the output).
-    virtual bool inputFailed() { return false; }
-    // Whether the standard output is the regular file with this device and
-    // inode. A front end without a standard output has none.
-    virtual bool standardOutputIs(dev_t, ino_t) { return false; }
-
-    virtual ~Converter();
+    explicit FileConverter(Printer printer);
+    FileConverter(const FileConverter&) = delete;
+    FileConverter& operator=(const FileConverter&) = delete;
+    virtual ~FileConverter();
 
     // Walks a command line (element 0 is skipped). -1 after an option
     // error, a failure that ended the run, an input not read to its end or
     // fed back by the output, or a file not written in place; otherwise 1
     // when an input was missing, could not be opened or was not text; 0.
     int run(int argc, const char* const* argv);
+    // The files of a parsed line, then what ends it: run's steps, for a
+    // front end that parses once and runs the line for many files.
+    int runLine(const CommandLine& line);
+    // What follows a line's files: the help or version text, the option
+    // error, or the warning about options after the last file; run's
+    // status. For a front end that walks the files itself.
+    int finishLine(const CommandLine& line);
+    // The settings processFile converts with: option words for the library.
+    void useSettings(std::string words) { settings_ = std::move(words); }
+
+    // Opens, converts or checks, reports and closes one input. A null name
+    // stands for the standard input, a null or empty output for the
+    // standard output.
+    virtual void processFile(bool check, const char* inputName, const char* outputName);
+
     // The output could not be written or memory ran out: the run stopped.
     bool fatalError() const { return fatalError_; }
-    // How many characters the last pass wrote as the substitute because the
-    // output code has none for them (or the input was ill-formed).
-    std::int64_t substitutesWritten() const { return substitutes_; }
     // How the last file processFile was given fared.
     const FileResult& fileResult() const { return fileResult_; }
     // Whether run met an option it does not know.
     bool optionErrorSeen() const { return optionError_; }
+    // At the end of a run: writes what is still buffered for the standard
+    // output (check lines, help); false, after its message, if that failed.
+    bool finishStandardOutput();
 
-    // Settings of the front end beside the codec's.
-    bool checkOnly = false;
-    std::FILE* input = nullptr;
-    std::FILE* output = nullptr;
     // How a front end wants files treated: inputs that are not regular
     // files (FIFOs, devices, sockets) refused without being opened, as
     // -overwrite always does; and a named output made as a new file with
@@ -127,14 +118,37 @@ public:
     // instead of writing through it.
     bool regularInputsOnly = false;
     bool freshOutputs = false;
+    // A front end without a standard input: "-" is said to be unopenable
+    // and counts against no file.
+    bool noStandardInput = false;
     // How a front end reports: control characters in a name (which would
     // break or forge a line) shown as "?"; an option error preceded by the
     // option and, for a spelling of nkf or iconv, zekt's own.
     bool maskNames = true;
     bool explainOptionErrors = true;
-    // Set from another thread, it stops the pass after the block in hand:
-    // the file's output is abandoned and the file reported as cancelled.
+    // Set from another thread, it stops the pass before the next read: the
+    // file's output is abandoned and the file reported as cancelled.
     const std::atomic<bool>* cancelFlag = nullptr;
+    // Called with the bytes read so far of the file in hand.
+    std::function<void(std::int64_t)> onRead;
+
+protected:
+    // The I/O seams, which tests replace. readBlock: up to capacity bytes
+    // of the input, whatever its descriptor has (text from a pipe is
+    // converted as it comes); 0 at its end, -1 on a read error.
+    virtual int readBlock(std::uint8_t* data, int capacity);
+    virtual void writeBlock(const std::uint8_t* data, std::size_t count);
+    virtual bool outputFailed() { return output_ != nullptr && std::ferror(output_) != 0; }
+    // Whether the standard output is the regular file with this device and
+    // inode.
+    virtual bool standardOutputIs(dev_t device, ino_t inode);
+    // Whether a named output is written to the standard output instead.
+    bool writingStandardOutput() const { return output_ == stdout; }
+
+private:
+    void print(int stream, std::string_view text) { printer_(stream, text); }
+    // "NAME: MESSAGE.\n" on the error stream.
+    void printError(const char* name, const char* message);
 
     // Streams of one file. Results are fileErrors codes, 0 on success.
     // regularOnly refuses with NOT_REGULAR anything but a regular file or
@@ -155,20 +169,15 @@ public:
     int closeOutput(bool commit = true, const char* inPlaceName = nullptr);
     // Puts in place every new file still waiting.
     void commitReplacements();
+    // One pass over the open input through the library: a PassOutcome.
+    int convert(bool check);
+    // The library's converter for the settings, made once for each.
+    zekt_converter* converterFor(const std::string& words);
 
-    // One pass over the open input: 0 done, 1 no memory, 2 not text,
-    // 4 the output failed. The out-places may be null; they are written
-    // only on success.
-    int convert(CodeKind* detectedCode, ReturnKind* detectedReturn, DetectReport* report);
-
-    // Fills the rest of a block through readByte: the plain path's read.
-    int fillBlock(InputBuffer& buffer);
-
-private:
     // After a file: how many characters became the substitute, or that the
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
-    void warnUnusedOptions(std::span<const char* const> options);
+    void warnUnusedOptions(const std::vector<const char*>& options);
     void reportOptionError(const char* option);
     // What run returns for the files so far.
     int status() const;
@@ -177,7 +186,21 @@ private:
     void noteFileError(int code, bool passError = false);
     // The input in hand is the regular file the standard output writes to.
     bool inputIsStandardOutput();
+    // For an output made after the input: its permissions, never wider.
+    mode_t inputPermissions() const;
+    // A file converted in place that stays as it was, as its batch found.
+    void reportUnreplaced(const std::string& name, FileReplacement::Outcome outcome);
+    // Takes fd over as the input.
+    int adoptInput(int fd, bool regularOnly);
 
+    Printer printer_;
+    std::string settings_;
+    std::string converterWords_;  // what converter_ was made with
+    std::unique_ptr<Converter> converter_;
+    std::vector<std::uint8_t> inBuffer_, outBuffer_;
+
+    std::FILE* input_ = nullptr;
+    std::FILE* output_ = nullptr;
     bool fatalError_ = false;
     bool runFailed_ = false;     // an input could not be read or an in-place file written
     bool inputSkipped_ = false;  // an input was missing, could not be opened or was not text
@@ -185,15 +208,7 @@ private:
     bool optionError_ = false;
     FileResult fileResult_;
     std::int64_t substitutes_ = 0;
-
-    // For an output made after the input: its permissions, never wider.
-    mode_t inputPermissions() const;
-    // A file converted in place that stays as it was, as its batch found.
-    void reportUnreplaced(const std::string& name, FileReplacement::Outcome outcome);
-    // Takes fd over as the input.
-    int adoptInput(int fd, bool regularOnly);
-    // The command line's walk; run commits the waiting files after it.
-    int runCommandLine(int argc, const char* const* argv);
+    std::string checkText_;
 
     // A named output, put in place only when closed with commit; null for
     // the standard output.
