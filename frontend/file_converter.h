@@ -138,7 +138,7 @@ protected:
     // converted as it comes); 0 at its end, -1 on a read error.
     virtual int readBlock(std::uint8_t* data, int capacity);
     virtual void writeBlock(const std::uint8_t* data, std::size_t count);
-    virtual bool outputFailed() { return output_ != nullptr && std::ferror(output_) != 0; }
+    virtual bool outputFailed() { return writeFailed_ || (output_ != nullptr && std::ferror(output_) != 0); }
     // Whether the standard output is the regular file with this device and
     // inode.
     virtual bool standardOutputIs(dev_t device, ino_t inode);
@@ -197,7 +197,7 @@ private:
     std::string settings_;
     std::string converterWords_;  // what converter_ was made with
     std::unique_ptr<Converter> converter_;
-    std::vector<std::uint8_t> inBuffer_, outBuffer_;
+    std::unique_ptr<std::uint8_t[]> inBuffer_, outBuffer_;
 
     std::FILE* input_ = nullptr;
     std::FILE* output_ = nullptr;
@@ -205,6 +205,7 @@ private:
     bool runFailed_ = false;     // an input could not be read or an in-place file written
     bool inputSkipped_ = false;  // an input was missing, could not be opened or was not text
     bool readError_ = false;     // readBlock reported an error during the pass
+    bool writeFailed_ = false;   // a direct write failed during the pass
     bool optionError_ = false;
     FileResult fileResult_;
     std::int64_t substitutes_ = 0;

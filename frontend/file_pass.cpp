@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <new>
 
 #include "file_converter.h"
@@ -13,6 +15,9 @@ namespace {
 
 // Reads and the library's output go this much at a time.
 constexpr std::size_t pieceSize = 1 << 16;
+constexpr std::size_t outputRoom = 4 * pieceSize;
+// Output pieces from this size up are written directly.
+constexpr std::size_t directWrite = 1 << 14;
 
 }  // namespace
 
@@ -24,8 +29,25 @@ int FileConverter::readBlock(std::uint8_t* data, int capacity) {
     }
 }
 
+// A large piece goes to the descriptor itself, after what stdio holds:
+// copying it into stdio's buffer first would cost as much as converting
+// ASCII. Small ones gather there, so that many small files make few writes.
 void FileConverter::writeBlock(const std::uint8_t* data, std::size_t count) {
-    fwrite_unlocked(data, 1, count, output_);
+    if (count < directWrite) {
+        fwrite_unlocked(data, 1, count, output_);
+        return;
+    }
+    if (std::fflush(output_) != 0) return;  // the stream keeps the error
+    while (count > 0) {
+        const ssize_t n = write(fileno(output_), data, count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            writeFailed_ = true;
+            return;
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
 }
 
 zekt_converter* FileConverter::converterFor(const std::string& words) {
@@ -47,26 +69,32 @@ zekt_converter* FileConverter::converterFor(const std::string& words) {
 
 int FileConverter::convert(bool check) {
     readError_ = false;
+    writeFailed_ = false;
     substitutes_ = 0;
     checkText_.clear();
     zekt_converter* const c = converterFor(check ? settings_ + " -c" : settings_);
     if (c == nullptr) return PASS_NO_MEMORY;
-    inBuffer_.resize(pieceSize);
-    outBuffer_.resize(pieceSize);
+    // Room for what a piece usually makes (UTF-16 doubles ASCII), so that
+    // little waits inside the library to be copied twice. Not cleared:
+    // only what is read or written is looked at.
+    if (!inBuffer_) {
+        inBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(pieceSize);
+        outBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(outputRoom);
+    }
     std::int64_t readSoFar = 0;
     for (bool last = false; !last;) {
         if (cancelFlag != nullptr && cancelFlag->load(std::memory_order_relaxed)) return PASS_CANCELLED;
-        const int n = readBlock(inBuffer_.data(), static_cast<int>(inBuffer_.size()));
+        const int n = readBlock(inBuffer_.get(), static_cast<int>(pieceSize));
         readError_ = n < 0;  // a read error ends the input like its end
         last = n <= 0;
         if (n > 0 && onRead) onRead(readSoFar += n);
         const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
         for (std::size_t at = 0;;) {
             std::size_t taken = 0, written = 0;
-            const int status = zekt_convert(c, inBuffer_.data() + at, count - at, &taken, outBuffer_.data(),
-                                            outBuffer_.size(), &written, last);
+            const int status = zekt_convert(c, inBuffer_.get() + at, count - at, &taken, outBuffer_.get(),
+                                            outputRoom, &written, last);
             at += taken;
-            if (written > 0) writeBlock(outBuffer_.data(), written);
+            if (written > 0) writeBlock(outBuffer_.get(), written);
             if (outputFailed()) return PASS_WRITE_FAILED;
             if (status == ZEKT_NOT_TEXT) return PASS_NOT_TEXT;
             if (status == ZEKT_ERROR_MEMORY) return PASS_NO_MEMORY;

@@ -262,7 +262,7 @@ int FileConverter::closeOutput(bool commit, const char* inPlaceName) {
     if (output_ == nullptr) return NO_STREAM;
     std::FILE* stream = output_;
     output_ = nullptr;
-    bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0;
+    bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0 || writeFailed_;
     failed = (stream != stdout && std::fclose(stream) != 0) || failed;
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
     std::unique_ptr<FileReplacement> replacement = std::move(replacement_);

@@ -33,20 +33,20 @@ void StreamingConversion::reset() {
     outputFailed_ = false;
 }
 
-// Straight into the caller's room while nothing waits and it fits; what
-// does not waits for the next call.
+// Straight into the caller's room as far as it goes while nothing waits;
+// the rest waits for the next call.
 void StreamingConversion::writeBlock(const std::uint8_t* data, int count) {
-    const auto n = static_cast<std::size_t>(count);
+    auto n = static_cast<std::size_t>(count);
     if (handedOn_ == waiting_.size()) {
         waiting_.clear();
         handedOn_ = 0;
-        if (room_.size() - roomUsed_ >= n) {
-            std::memcpy(room_.data() + roomUsed_, data, n);
-            roomUsed_ += n;
-            return;
-        }
+        const std::size_t fits = std::min(n, room_.size() - roomUsed_);
+        if (fits > 0) std::memcpy(room_.data() + roomUsed_, data, fits);
+        roomUsed_ += fits;
+        data += fits;
+        n -= fits;
     }
-    waiting_.insert(waiting_.end(), data, data + count);
+    waiting_.insert(waiting_.end(), data, data + n);
 }
 
 void StreamingConversion::drain() {
