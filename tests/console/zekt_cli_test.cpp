@@ -329,6 +329,11 @@ TEST_F(ZektCli, FailuresAndOrder) {
     EXPECT_EQ(directory.err, "(stdin): Cannot read a file.\n");
     const Outcome order = bash("\"$ZEKT\" -c a.txt nosuch b.txt > log 2>&1; cat log");
     EXPECT_EQ(order.out, "a.txt: EUC [LF] \nnosuch: No such a file.\nb.txt: EUC [LF] \n");
+    // A small output waits in a buffer, a large one is written at once:
+    // still in the order of the files, and the check line after them.
+    file("big.txt", std::string(300000, 'x'));
+    const Outcome mixed = bash("\"$ZEKT\" -lf a.txt big.txt b.txt -c a.txt > log; cat log");
+    EXPECT_EQ(mixed.out, "\x82\xA0\n" + std::string(300000, 'x') + "\x82\xA0\na.txt: EUC [LF] \n");
 }
 
 // -overwrite converts each file named after it where it lies, through a
@@ -759,6 +764,11 @@ TEST_F(ZektCli, OptionErrorsNameTheOption) {
         {"--from-codes", ""},
         {"-from-code", ""},
         {"--to-code-x=a", ""},
+        // One word holding two settings, and the command line's own words
+        // spelt as settings are not.
+        {"-u8 -lf", ""},
+        {"-u8\t", ""},
+        {"-C", ""},
     };
     for (const auto& [option, use] : cases) {
         const std::string hint = use.empty() ? "" : "zekt: for that, use " + use + "\n";

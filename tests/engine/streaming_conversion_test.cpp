@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "memory_converter.h"
 
@@ -49,6 +52,38 @@ TEST(StreamingConversion, SmallBlocksSeeTheByteOrderMark) {
                 EXPECT_EQ(hex(streamed(input, blockSize, piece)), hex(plain.outputBytes))
                     << hex(input) << " block " << blockSize << " piece " << piece;
         }
+}
+
+// Whole blocks are read where they lie in the caller's input: never past
+// its end (the sanitizers watch the exact-size copy), and to the same bytes
+// as when gathered one byte at a time, whatever the room.
+TEST(StreamingConversion, BlocksReadInPlaceStayInTheInput) {
+    std::string text;
+    while (text.size() < 5000) text += "\xE6\xBC\xA2\xE5\xAD\x97 kanji\n";
+    for (const std::size_t size : {1023, 1024, 1039, 1040, 1041, 2064, 4096, 5000}) {
+        const std::string input = text.substr(0, size);
+        const std::string expected = streamed(input, 1024, 1);
+        auto exact = std::make_unique<std::uint8_t[]>(size);
+        std::memcpy(exact.get(), input.data(), size);
+        for (const std::size_t roomSize : {1, 7, 3000, 20000}) {
+            CodecSettings settings;
+            settings.outputCode = CodeKind::UTF8;
+            settings.outputReturn = ReturnKind::LF;
+            StreamingConversion conversion(settings, false);
+            std::vector<std::uint8_t> room(roomSize);
+            std::string out;
+            std::size_t at = 0;
+            for (int calls = 0; calls < 100000; ++calls) {
+                std::size_t taken = 0, written = 0;
+                const auto status =
+                    conversion.convert({exact.get() + at, size - at}, taken, room, written, true);
+                out.append(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(written));
+                at += taken;
+                if (status != StreamingConversion::Status::OUTPUT_FULL) break;
+            }
+            EXPECT_EQ(out, expected) << "size " << size << " room " << roomSize;
+        }
+    }
 }
 
 }  // namespace
