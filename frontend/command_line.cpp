@@ -62,7 +62,7 @@ CommandLine parseCommandLine(std::span<const char* const> words) {
     CommandLine line;
     CommandLine::File& now = line.after;
     bool nextIsFile = false, restAreFiles = false;
-    std::size_t lastFile = words.size();
+    std::size_t afterLastFile = words.size();  // none: nothing is left over
     for (std::size_t i = 0; i < words.size(); ++i) {
         const char* word = words[i];
         const bool fileName = nextIsFile || restAreFiles;
@@ -89,13 +89,12 @@ CommandLine parseCommandLine(std::span<const char* const> words) {
             continue;
         }
         line.files.push_back({standardInput ? nullptr : word, now.settings, now.check, now.overwrite});
-        lastFile = i;
+        afterLastFile = i + 1;
         nextIsFile = false;
     }
     // An option meant for the file before it, as other tools read it, would
     // otherwise go unnoticed.
-    if (lastFile < words.size())
-        line.unused.assign(words.begin() + static_cast<std::ptrdiff_t>(lastFile) + 1, words.end());
+    line.unused.assign(words.begin() + static_cast<std::ptrdiff_t>(afterLastFile), words.end());
     return line;
 }
 

@@ -33,20 +33,15 @@ void StreamingConversion::reset() {
     outputFailed_ = false;
 }
 
-// Straight into the caller's room as far as it goes while nothing waits;
-// the rest waits for the next call.
+// Straight into the caller's room as far as it goes; the rest waits for
+// the next call. Output only waits once the room is full, so nothing
+// written here can overtake it.
 void StreamingConversion::writeBlock(const std::uint8_t* data, int count) {
-    auto n = static_cast<std::size_t>(count);
-    if (handedOn_ == waiting_.size()) {
-        waiting_.clear();
-        handedOn_ = 0;
-        const std::size_t fits = std::min(n, room_.size() - roomUsed_);
-        if (fits > 0) std::memcpy(room_.data() + roomUsed_, data, fits);
-        roomUsed_ += fits;
-        data += fits;
-        n -= fits;
-    }
-    waiting_.insert(waiting_.end(), data, data + n);
+    const auto n = static_cast<std::size_t>(count);
+    const std::size_t fits = std::min(n, room_.size() - roomUsed_);
+    if (fits > 0) std::memcpy(room_.data() + roomUsed_, data, fits);
+    roomUsed_ += fits;
+    waiting_.insert(waiting_.end(), data + fits, data + n);
 }
 
 void StreamingConversion::drain() {
@@ -54,6 +49,10 @@ void StreamingConversion::drain() {
     if (n > 0) std::memcpy(room_.data() + roomUsed_, waiting_.data() + handedOn_, n);
     handedOn_ += n;
     roomUsed_ += n;
+    if (handedOn_ == waiting_.size()) {
+        waiting_.clear();
+        handedOn_ = 0;
+    }
 }
 
 // The input's first two bytes, as they come (taken, or looked at ahead of
@@ -117,7 +116,7 @@ StreamingConversion::Status StreamingConversion::step(std::span<const std::uint8
     if (stage_ == Stage::FAILED) return Status::NO_MEMORY;
     for (;;) {
         drain();
-        if (handedOn_ < waiting_.size()) return Status::OUTPUT_FULL;
+        if (!waiting_.empty()) return Status::OUTPUT_FULL;
         if (stage_ == Stage::REFUSED) return Status::NOT_TEXT;
         if (stage_ == Stage::COMPLETE) return taken < in.size() ? Status::FINISHED : Status::INPUT_EMPTY;
         // A whole block with the pass's slack after it is read where it
@@ -141,7 +140,7 @@ StreamingConversion::Status StreamingConversion::step(std::span<const std::uint8
             // What is converted goes out before more input is waited for.
             if (begin(false)) flushOutput();
             drain();
-            return handedOn_ < waiting_.size() ? Status::OUTPUT_FULL : Status::INPUT_EMPTY;
+            return waiting_.empty() ? Status::INPUT_EMPTY : Status::OUTPUT_FULL;
         }
         // A first block shorter than two bytes waits for the second byte.
         if (gathered_ == blockSize_ && taken < in.size())

@@ -41,6 +41,9 @@ public:
     CodeKind detectedCode() const { return detectedCode_; }
     ReturnKind detectedReturn() const { return detectedReturn_; }
     const DetectReport& report() const { return report_; }
+    // Output kept for the caller beyond its room: at most what one block
+    // and the blocks kept for detection make.
+    std::size_t held() const { return waiting_.size(); }
 
 private:
     enum class Stage { FRESH, BEGUN, COMPLETE, REFUSED, FAILED };

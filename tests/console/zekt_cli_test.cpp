@@ -303,7 +303,10 @@ TEST_F(ZektCli, DetectionOfFileAndStdin) {
 // must show too. The large input fails while converting.
 TEST_F(ZektCli, WriteFailureOnStdoutEndsWithStatus255) {
     file("a.txt", eucA);
-    const std::vector<std::string> argLists[] = {{"a.txt", "a.txt"}, {"-c", "a.txt"}, {"-h"}, {}};
+    // Two whole reads, whose output goes out by itself, past stdio.
+    file("big.txt", std::string(131072, 'x'));
+    const std::vector<std::string> argLists[] = {
+        {"a.txt", "a.txt"}, {"-c", "a.txt"}, {"-h"}, {}, {"big.txt"}};
     for (const auto& args : argLists) {
         const Outcome r = zekt(args, std::string(100000, 'x'), true);
         EXPECT_EQ(r.err, "(stdout): Cannot write a file.\n") << args.size();  // once: the run stops

@@ -46,6 +46,7 @@ public:
     std::size_t writeLimit = SIZE_MAX, readLimit = 0;
     fs::path failingInput;
     std::function<void()> duringRead;  // at every read
+    std::vector<int> readSizes;        // the most the first reads return
 
 protected:
     void writeBlock(const std::uint8_t* data, std::size_t count) override {
@@ -66,6 +67,7 @@ protected:
     }
     int readBlock(std::uint8_t* data, int capacity) override {
         if (duringRead) duringRead();
+        if (reads_ < readSizes.size()) capacity = std::min(capacity, readSizes[reads_++]);
         if (!readFails_) return FileConverter::readBlock(data, capacity);
         if (read_ >= readLimit) return -1;
         const int n = FileConverter::readBlock(
@@ -75,7 +77,7 @@ protected:
     }
 
 private:
-    std::size_t written_ = 0, read_ = 0;
+    std::size_t written_ = 0, read_ = 0, reads_ = 0;
     bool writeFailed_ = false, readFails_ = false;
 };
 
@@ -137,6 +139,19 @@ TEST_F(FileProcessing, NamedOutputs) {
     EXPECT_EQ(failing.errors, out.string() + ": Cannot write a file.\n");
     EXPECT_TRUE(failing.fatalError());
     EXPECT_EQ(names(), (std::vector<std::string>{"big.txt", "bin.txt", "in.txt", "link.txt", "out.txt"}));
+}
+
+// Output comes in the order it was made when a small piece, kept by stdio,
+// is followed by a large one written directly.
+TEST_F(FileProcessing, SmallThenLargeOutputKeepOrder) {
+    std::string text;
+    while (text.size() < 200000) text += "line of text\n";
+    const fs::path in = file("in.txt", text), out = dir_ / "out.txt";
+    TestConverter conv;
+    conv.readSizes = {2000};
+    conv.useSettings("-e -lf");
+    conv.processFile(false, in.c_str(), out.c_str());
+    EXPECT_EQ(readFile(out) == text, true);
 }
 
 // -overwrite: each file onto itself; refused, unreadable, unwritable and
