@@ -18,7 +18,9 @@
 #include <string_view>
 
 #include "check_text.h"
+#include "option_words.h"
 #include "streaming_conversion.h"
+#include "zekt/zekt.h"
 
 namespace {
 
@@ -90,25 +92,22 @@ struct PassOptions {
     zekt::VectorLevel vectorLevel = zekt::VectorLevel::SSE2;  // the block path's
 };
 
+// The next of a run of pseudo-random numbers.
+unsigned nextRandom(unsigned& seed) { return seed = seed * 1103515245u + 12345u; }
+
 // The library's conversion fed in pieces into room of uneven sizes, as a
-// caller of the API may: what it writes and finds.
-Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions options) {
-    Settings settings;
-    applySettings(settings, header);
-    if (options.detectionBlockSize > 0) settings.detectionBlockSize = options.detectionBlockSize;
-    if (options.toggleCheck) settings.checkOnly = !settings.checkOnly;
-    settings.perByte = !options.blockPath;
-    settings.vectorLevel = options.vectorLevel;
+// caller of the API may (pieceSeed 0: all at once into ample room): what it
+// writes and finds.
+Outcome stream(const Settings& settings, std::span<const std::uint8_t> text, unsigned pieceSeed) {
     zekt::StreamingConversion streaming(settings, settings.checkOnly);
     std::array<std::uint8_t, 1024> room{};
     Outcome outcome;
-    unsigned seed = options.pieceSeed | 1;
+    unsigned seed = pieceSeed | 1;
     for (std::size_t at = 0;;) {
-        seed = seed * 1103515245u + 12345u;
-        const std::size_t piece = options.pieceSeed == 0
-                                      ? text.size() - at
-                                      : std::min<std::size_t>((seed >> 16) % 300, text.size() - at);
-        const std::size_t roomSize = options.pieceSeed == 0 ? room.size() : 1 + (seed >> 8) % 97;
+        nextRandom(seed);
+        const std::size_t piece =
+            pieceSeed == 0 ? text.size() - at : std::min<std::size_t>((seed >> 16) % 3000, text.size() - at);
+        const std::size_t roomSize = pieceSeed == 0 ? room.size() : 1 + (seed >> 8) % 97;
         const bool last = at + piece == text.size();
         std::size_t taken = 0, written = 0;
         const auto status =
@@ -131,6 +130,59 @@ Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions o
     outcome.substitutes = streaming.substitutes();
     FUZZ_CHECK(streaming.checkText() == zekt::checkText(outcome.code, outcome.ret, outcome.report));
     return outcome;
+}
+
+Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions options) {
+    Settings settings;
+    applySettings(settings, header);
+    if (options.detectionBlockSize > 0) settings.detectionBlockSize = options.detectionBlockSize;
+    if (options.toggleCheck) settings.checkOnly = !settings.checkOnly;
+    settings.perByte = !options.blockPath;
+    settings.vectorLevel = options.vectorLevel;
+    return stream(settings, text, options.pieceSeed);
+}
+
+// Option words as callers of the C API write them.
+constexpr const char* apiOptions[] = {
+    "",        "-u8 -lf", "-e -Z -X",  "-j -jSISO -xNOWIN", "-s -xMS -cr", "-u16 -nb",        "-U8 -s",
+    "-c -U16", "-nk -lf", "-E -u8bom", "-J -jNEC -jKANA8",  "-U16BE -u8",  "-S -u16be -crlf",
+};
+
+// The public C API, fed in uneven pieces into uneven room, gives what the
+// pass gives with the same words: bytes, refusal, substitutes, check text.
+void checkPublicApi(Header header, std::span<const std::uint8_t> text) {
+    const char* words = apiOptions[header[1] % std::size(apiOptions)];
+    Settings settings;
+    bool check = false;
+    FUZZ_CHECK(zekt::applyOptionWords(words, settings, check));
+    settings.checkOnly = check;
+    const Outcome expected = stream(settings, text, 0);
+    zekt_converter* c = nullptr;
+    FUZZ_CHECK(zekt_converter_new(words, &c) == ZEKT_OK);
+    std::string output;
+    std::array<unsigned char, 200> room{};
+    unsigned seed = static_cast<unsigned>(header[2] << 8 | header[3]) | 1;
+    int status = ZEKT_OUTPUT_FULL;
+    for (std::size_t at = 0; status != ZEKT_NOT_TEXT;) {
+        nextRandom(seed);
+        const std::size_t piece = std::min<std::size_t>((seed >> 16) % 2500, text.size() - at);
+        const bool last = at + piece == text.size();
+        std::size_t taken = 0, written = 0;
+        status = zekt_convert(c, text.data() + at, piece, &taken, room.data(), 1 + (seed >> 8) % room.size(),
+                              &written, last);
+        output.append(room.data(), room.data() + written);
+        at += taken;
+        if (status == ZEKT_INPUT_EMPTY && last) break;
+    }
+    FUZZ_CHECK(output == expected.output);
+    FUZZ_CHECK((status == ZEKT_NOT_TEXT) == (expected.result == zekt::NOT_TEXT));
+    if (status != ZEKT_NOT_TEXT) {
+        FUZZ_CHECK(zekt_substitutes(c) == static_cast<unsigned long long>(expected.substitutes));
+        std::string line(zekt_check_text(c, nullptr, 0), '\0');
+        zekt_check_text(c, line.data(), line.size() + 1);
+        FUZZ_CHECK(line == zekt::checkText(expected.code, expected.ret, expected.report));
+    }
+    zekt_converter_free(c);
 }
 
 // The well-formed UTF-8 byte sequences, as the Unicode Standard tables
@@ -267,6 +319,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkOutcome(settings, text.size(), first);
     checkUtf8KeptAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
     checkAsRead(settings, {reinterpret_cast<const char*>(text.data()), text.size()}, first);
+    checkPublicApi(header, text);
 
     // The block path gives exactly what the plain path gives, whatever the
     // block size, however the reads come, and at every vector width the
