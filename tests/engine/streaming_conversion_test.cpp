@@ -15,9 +15,10 @@
 namespace zekt::testing {
 namespace {
 
-std::string streamed(const std::string& input, int blockSize, std::size_t piece) {
+std::string streamed(const std::string& input, int blockSize, std::size_t piece,
+                     CodeKind output = CodeKind::UTF8) {
     CodecSettings settings;
-    settings.outputCode = CodeKind::UTF8;
+    settings.outputCode = output;
     settings.outputReturn = ReturnKind::LF;
     settings.detectionBlockSize = blockSize;
     StreamingConversion conversion(settings, false);
@@ -62,36 +63,38 @@ TEST(StreamingConversion, SmallBlocksSeeTheByteOrderMark) {
 TEST(StreamingConversion, BlocksReadInPlaceStayInTheInput) {
     std::string text;
     while (text.size() < 300000) text += "\xE6\xBC\xA2\xE5\xAD\x97 kanji\n";
-    for (const std::size_t size : {1023, 1024, 1039, 1040, 1041, 2064, 4096, 5000, 300000}) {
-        const std::string input = text.substr(0, size);
-        const std::string expected = size < 10000 ? streamed(input, 1024, 1) : input;
-        auto exact = std::make_unique<std::uint8_t[]>(size);
-        std::memcpy(exact.get(), input.data(), size);
-        for (const std::size_t piece : {size, std::size_t{1500}, std::size_t{1041}})
-            for (const std::size_t roomSize : {1, 7, 3000, 20000}) {
-                if (size > 10000 && roomSize < 3000) continue;
-                CodecSettings settings;
-                settings.outputCode = CodeKind::UTF8;
-                settings.outputReturn = ReturnKind::LF;
-                StreamingConversion conversion(settings, false);
-                std::vector<std::uint8_t> room(roomSize);
-                std::string out;
-                std::size_t held = 0;
-                for (std::size_t at = 0;;) {
-                    const std::size_t n = std::min(piece, size - at);
-                    std::size_t taken = 0, written = 0;
-                    const auto status =
-                        conversion.convert({exact.get() + at, n}, taken, room, written, at + n == size);
-                    out.append(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(written));
-                    at += taken;
-                    held = std::max(held, conversion.held());
-                    if (status != StreamingConversion::Status::OUTPUT_FULL && at == size) break;
-                    if (status != StreamingConversion::Status::OUTPUT_FULL && taken < n) break;
+    for (const std::size_t size : {1023, 1024, 1039, 1040, 1041, 2064, 4096, 5000, 300000})
+        for (const CodeKind output : {CodeKind::UTF8, CodeKind::SJIS}) {
+            const std::string input = text.substr(0, size);
+            const std::string expected =
+                size < 10000 || output != CodeKind::UTF8 ? streamed(input, 1024, 1, output) : input;
+            auto exact = std::make_unique<std::uint8_t[]>(size);
+            std::memcpy(exact.get(), input.data(), size);
+            for (const std::size_t piece : {size, std::size_t{1500}, std::size_t{1041}})
+                for (const std::size_t roomSize : {1, 7, 3000, 20000}) {
+                    if (size > 10000 && roomSize < 3000) continue;
+                    CodecSettings settings;
+                    settings.outputCode = output;
+                    settings.outputReturn = ReturnKind::LF;
+                    StreamingConversion conversion(settings, false);
+                    std::vector<std::uint8_t> room(roomSize);
+                    std::string out;
+                    std::size_t held = 0;
+                    for (std::size_t at = 0;;) {
+                        const std::size_t n = std::min(piece, size - at);
+                        std::size_t taken = 0, written = 0;
+                        const auto status =
+                            conversion.convert({exact.get() + at, n}, taken, room, written, at + n == size);
+                        out.append(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(written));
+                        at += taken;
+                        held = std::max(held, conversion.held());
+                        if (status != StreamingConversion::Status::OUTPUT_FULL && at == size) break;
+                        if (status != StreamingConversion::Status::OUTPUT_FULL && taken < n) break;
+                    }
+                    EXPECT_EQ(out, expected) << "size " << size << " piece " << piece << " room " << roomSize;
+                    EXPECT_LE(held, std::size_t{1} << 16) << "size " << size << " piece " << piece;
                 }
-                EXPECT_EQ(out, expected) << "size " << size << " piece " << piece << " room " << roomSize;
-                EXPECT_LE(held, std::size_t{1} << 16) << "size " << size << " piece " << piece;
-            }
-    }
+        }
 }
 
 }  // namespace
