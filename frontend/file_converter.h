@@ -152,6 +152,12 @@ public:
     const std::atomic<bool>* cancelFlag = nullptr;
     // Called with the bytes read so far of the file in hand.
     std::function<void(std::int64_t)> onRead;
+    // With freshOutputs: when set, takes each finished output, with the
+    // rule for a taken name, instead of putting it in place; the front end
+    // syncs it and puts it in place itself, many at once, so that one wait
+    // for the disk serves them all. The file's result names its planned
+    // place.
+    std::function<void(std::unique_ptr<FileReplacement>, FileReplacement::NameTaken)> takeFreshOutput;
 
 protected:
     // The I/O seams, which tests replace. readBlock: up to capacity bytes
@@ -188,8 +194,9 @@ private:
     // new file may wait to be put in place with others; a failure then is
     // reported under that name when they are.
     int closeOutput(bool commit = true, const char* inPlaceName = nullptr);
-    // Puts a fresh output at its place: 0, OUTPUT_EXISTS or CANNOT_WRITE.
-    int putFreshOutput(FileReplacement& replacement);
+    // Puts a fresh output at its place, or hands it to takeFreshOutput: 0,
+    // OUTPUT_EXISTS or CANNOT_WRITE.
+    int putFreshOutput(std::unique_ptr<FileReplacement> replacement);
     // Puts in place every new file still waiting.
     void commitReplacements();
     // One pass over the open input through the library: a PassOutcome.

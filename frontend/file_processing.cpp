@@ -276,11 +276,11 @@ int FileConverter::closeOutput(bool commit, const char* inPlaceName) {
                           [this](const std::string& name, auto outcome) { reportUnreplaced(name, outcome); });
         return 0;
     }
+    if (freshOutputs) return putFreshOutput(std::move(replacement));
     if (!replacement->sync()) {
         writeErrno_ = errno;
         return CANNOT_WRITE;
     }
-    if (freshOutputs) return putFreshOutput(*replacement);
     const FileIdentity expected = FileIdentity::of(inputStatus_);
     switch (replacement->commit(inPlaceName != nullptr ? &expected : nullptr, folderSync_)) {
         case FileReplacement::Outcome::REPLACED: return 0;
@@ -289,17 +289,26 @@ int FileConverter::closeOutput(bool commit, const char* inPlaceName) {
     }
 }
 
-int FileConverter::putFreshOutput(FileReplacement& replacement) {
-    const FileReplacement::NameTaken nameTaken = std::move(nextOutput_.nameTaken);
+int FileConverter::putFreshOutput(std::unique_ptr<FileReplacement> replacement) {
+    FileReplacement::NameTaken nameTaken = std::move(nextOutput_.nameTaken);
     nextOutput_ = {};
-    const auto outcome = nameTaken ? replacement.commitBeside(folderSync_, nameTaken)
-                                   : replacement.commit(nullptr, folderSync_);
+    fileResult_.outputName = replacement->name();
+    if (takeFreshOutput) {
+        takeFreshOutput(std::move(replacement), std::move(nameTaken));
+        return 0;
+    }
+    if (!replacement->sync()) {
+        writeErrno_ = errno;
+        return CANNOT_WRITE;
+    }
+    const auto outcome = nameTaken ? replacement->commitBeside(folderSync_, nameTaken)
+                                   : replacement->commit(nullptr, folderSync_);
     if (outcome == FileReplacement::Outcome::NAME_TAKEN) return OUTPUT_EXISTS;
     if (outcome != FileReplacement::Outcome::REPLACED) {
         writeErrno_ = errno;
         return CANNOT_WRITE;
     }
-    fileResult_.outputName = replacement.name();
+    fileResult_.outputName = replacement->name();
     return 0;
 }
 

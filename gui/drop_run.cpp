@@ -181,6 +181,10 @@ void DropRun::run() {
     // The options are read once for the drop.
     try {
         m_converter.emplace(m_options.words, !m_options.convert, &m_cancel);
+        m_converter->takeOutputs([this](std::unique_ptr<zekt::FileReplacement> file, auto rule) {
+            m_taken = std::move(file);
+            m_takenRule = std::move(rule);
+        });
     } catch (const std::bad_alloc&) {
         log(QString::fromLatin1(noMemoryLine), FAILED);
     }
@@ -199,7 +203,14 @@ void DropRun::run() {
             break;
         }
     }
+    // What is still waiting counts once it is in place.
+    if (!m_outputs.empty()) m_outputs.put();
     log(summaryLine(m_tally, m_options.convert, m_options.outputFolder));
+}
+
+void DropRun::log(const QString& text, LogMark mark) {
+    if (!m_outputs.empty()) m_outputs.put();
+    emit logged(text, mark);
 }
 
 bool DropRun::handle(const DropItem& item) {
@@ -213,7 +224,7 @@ bool DropRun::handle(const DropItem& item) {
     const bool goOn = m_options.convert ? convert(item) : check(item);
     if (!m_tally.cancelled) ++m_tally.done;
     reportProgress();
-    return goOn;
+    return goOn && !m_placingFailed;
 }
 
 // The engine's check line, as zekt -c shows it.
@@ -234,18 +245,15 @@ bool DropRun::convert(const DropItem& item) {
     const zekt::FileResult& result = m_converter->result();
     switch (outcome) {
         case FileOutcome::DONE: {
-            const QByteArray folder = folderOf(item.output),
-                             name = QByteArray::fromStdString(result.outputName);
-            m_written.insert(joined(folder, name));
-            if (name != nameOf(item.output)) ++m_tally.renamed;
+            if (!m_taken) break;
+            m_written.insert(joined(folderOf(item.output), QByteArray::fromStdString(result.outputName)));
             const auto [code, lineEnd] = foundCode(result.checkText);
-            QString line = item.name + " → " + shown(joined(folder, name)) + " (" +
-                           conversionText(m_options.words, code, lineEnd) + ')';
-            if (result.substitutes > 0) {
-                ++m_tally.substituted;
-                line += " substituted: " + characters(result.substitutes) + " replaced with 〓";
-            }
-            log(line + '\n', result.substitutes > 0 ? SUBSTITUTED : PLAIN);
+            const QString conversion = conversionText(m_options.words, code, lineEnd);
+            const qint64 substitutes = result.substitutes;
+            m_outputs.add(std::move(m_taken), std::move(m_takenRule),
+                          [this, item, conversion, substitutes](const OutputBatch::Placed& done) {
+                              placed(item, conversion, substitutes, done);
+                          });
             break;
         }
         case FileOutcome::CANCELLED: log(item.name + ": Cancelled.\n", FAILED); return false;
@@ -255,6 +263,31 @@ bool DropRun::convert(const DropItem& item) {
     // The output could not be written (a full disk, say) or memory ran
     // out: the rest of the drop would fail alike.
     return !m_converter->fatalError();
+}
+
+void DropRun::placed(const DropItem& item, const QString& conversion, qint64 substitutes,
+                     const OutputBatch::Placed& result) {
+    if (!result.placed) {
+        if (result.nameTaken) {
+            ++m_tally.skipped;
+            emit logged(item.name + ": Output exists; skipped.\n", PLAIN);
+            return;
+        }
+        m_placingFailed = true;
+        ++m_tally.failed;
+        emit logged(item.name + ": " + strerrordesc_np(result.error) + ".\n", FAILED);
+        return;
+    }
+    const QByteArray folder = folderOf(item.output), name = QByteArray::fromStdString(result.name);
+    m_written.insert(joined(folder, name));
+    ++m_tally.converted;
+    if (name != nameOf(item.output)) ++m_tally.renamed;
+    QString line = item.name + " → " + shown(joined(folder, name)) + " (" + conversion + ')';
+    if (substitutes > 0) {
+        ++m_tally.substituted;
+        line += " substituted: " + characters(substitutes) + " replaced with 〓";
+    }
+    emit logged(line + '\n', substitutes > 0 ? SUBSTITUTED : PLAIN);
 }
 
 std::optional<zekt::OutputPlace> DropRun::placeFor(const DropItem& item) {
@@ -347,7 +380,9 @@ bool DropRun::runFile(const DropItem& item, zekt::OutputPlace place) {
 void DropRun::note(FileOutcome outcome) {
     switch (outcome) {
         case FileOutcome::CANCELLED: m_tally.cancelled = true; break;
-        case FileOutcome::DONE: ++m_tally.converted; break;
+        case FileOutcome::DONE:  // a conversion counts once its output is in place
+            if (!m_options.convert) ++m_tally.converted;
+            break;
         case FileOutcome::SKIPPED: ++m_tally.skipped; break;
         case FileOutcome::REFUSED:
         case FileOutcome::FAILED: ++m_tally.failed; break;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "gui_converter.h"
+#include "output_batch.h"
 #include "output_folder.h"
 
 namespace zektwin {
@@ -123,8 +124,13 @@ private:
     QByteArray freeName(int folder, const QByteArray& folderPath, const QByteArray& name) const;
     bool written(const QByteArray& folderPath, const QByteArray& name) const;
     bool runFile(const DropItem& item, zekt::OutputPlace place);
+    // The converted file's line once its output is in place.
+    void placed(const DropItem& item, const QString& conversion, qint64 substitutes,
+                const OutputBatch::Placed& result);
     void note(FileOutcome outcome);
-    void log(const QString& text, LogMark mark = PLAIN) { emit logged(text, mark); }
+    // Lines come in the files' order: the outputs waiting are put in place
+    // (and their lines logged) first.
+    void log(const QString& text, LogMark mark = PLAIN);
     void reportProgress(qint64 bytesDone = 0);
 
     const QList<QByteArray> m_paths;
@@ -134,6 +140,10 @@ private:
     std::set<std::pair<dev_t, ino_t>> m_inputs;  // every input of the drop
     QSet<QByteArray> m_written;                  // outputs made by this drop, below the folder
     QSet<QByteArray> m_refusedFolders;
+    OutputBatch m_outputs;
+    std::unique_ptr<zekt::FileReplacement> m_taken;  // the output of the file in hand, finished
+    zekt::FileReplacement::NameTaken m_takenRule;
+    bool m_placingFailed = false;  // an output could not be put in place: the disk is full, say
     std::atomic<bool> m_cancel{false};
     DropTally m_tally;
     int m_found = 0;

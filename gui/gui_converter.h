@@ -45,6 +45,11 @@ public:
     bool fatalError() const { return m_converter.fatalError(); }
     // Called with the bytes read so far of the file in hand.
     void onRead(std::function<void(qint64)> progress);
+    // Takes each finished output instead of putting it in place.
+    void takeOutputs(
+        std::function<void(std::unique_ptr<zekt::FileReplacement>, zekt::FileReplacement::NameTaken)> take) {
+        m_converter.takeFreshOutput = std::move(take);
+    }
 
 private:
     zekt::FileConverter m_converter;
