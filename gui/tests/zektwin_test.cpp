@@ -27,6 +27,7 @@
 #include "drop_target.h"
 #include "gui_converter.h"
 #include "option_field.h"
+#include "output_names.h"
 #include "resources.h"
 #include "zektwin_app.h"
 #include "zektwin_dlg.h"
@@ -62,6 +63,12 @@ struct HeldClock {
         return n * interval;
     }
 };
+
+mode_t umaskNow() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 
 QByteArray readFile(const QByteArray& path) {
     QFile file;
@@ -454,6 +461,9 @@ private slots:
         written.sort();
         QCOMPARE(written, QStringList({"tree", "tree/f10.txt", "tree/f2.txt", "tree/sub", "tree/sub/b.txt",
                                        "tree/sub/deeper", "tree/sub/deeper/c.txt"}));
+        // In a folder of the user's own, folders are made as usual.
+        QCOMPARE(QFileInfo(inPath("tree/converted/tree")).permissions() & QFile::ReadOther,
+                 (~umaskNow() & 0004) != 0 ? QFile::ReadOther : QFileDevice::Permissions());
     }
 
     // Nothing is written through a link or into another's folder inside the
@@ -494,7 +504,7 @@ private slots:
         QVERIFY(QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
         const QByteArray fifo = QFile::encodeName(inPath("fifo"));
         QCOMPARE(mkfifo(fifo.constData(), 0644), 0);
-        QCOMPARE(::chmod(QFile::encodeName(out->path()).constData(), 01777), 0);
+        QCOMPARE(::chmod(QFile::encodeName(out->path()).constData(), 0770), 0);  // the group may write
         drop({notes, inPath("d"), inPath("fifo")});
         QCOMPARE(log(), "d/open.txt → d/open.txt" + toUtf8Lf +
                             "fifo: Not a regular file.\nnotes.txt → notes.txt" + toUtf8Lf +
@@ -667,6 +677,38 @@ private slots:
                                  IDC_HELP_BUTTON, IDC_MESSAGES})
             QVERIFY2(!drag(control(name), files), name);
         QVERIFY(drag(control(IDC_DROP_ZONE), files));
+    }
+
+    // Names in the order a drop takes them, and as a taken one is renamed.
+    void names_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("numbered");  // as the second of its name
+        QTest::addColumn<QByteArray>("next");      // a name that comes after it
+        QTest::newRow("extension") << QByteArray("memo.txt") << QByteArray("memo (2).txt")
+                                   << QByteArray("memo.txt~");
+        QTest::newRow("last extension")
+            << QByteArray("a.tar.gz") << QByteArray("a.tar (2).gz") << QByteArray("b");
+        QTest::newRow("none") << QByteArray("memo") << QByteArray("memo (2)") << QByteArray("memo0");
+        QTest::newRow("only a dot") << QByteArray(".memo") << QByteArray(".memo (2)") << QByteArray("memo");
+        QTest::newRow("numbers by value") << QByteArray("f9") << QByteArray("f9 (2)") << QByteArray("f10");
+        QTest::newRow("zeros") << QByteArray("f007") << QByteArray("f007 (2)") << QByteArray("f8");
+        QTest::newRow("zeros, same value") << QByteArray("f07") << QByteArray("f07 (2)") << QByteArray("f7");
+        QTest::newRow("bytes") << QByteArray("\x7F") << QByteArray("\x7F (2)") << QByteArray("\x82\xA0");
+    }
+    void names() {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, numbered);
+        QFETCH(QByteArray, next);
+        QCOMPARE(numberedName(name, 2), numbered);
+        QVERIFY(naturalLess(name, next));
+        QVERIFY(!naturalLess(next, name));
+        QVERIFY(!naturalLess(name, name));
+    }
+
+    // Only the full-width forms of ASCII and the ideographic space change.
+    void fullWidthToAscii() {
+        QCOMPARE(toAscii(QString::fromUtf8("！～\u3000−\uFF00\uFF5F－ａ")),
+                 QString::fromUtf8("!~ -\uFF00\uFF5F-a"));
     }
 
     // A walk asked to stop before it starts takes nothing, of a folder or a
