@@ -25,11 +25,6 @@
 namespace zektwin {
 namespace {
 
-void showMessageBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(dialogTitle), text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
 QString browseForFolder(QWidget* parent, const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(parent, title, start);
 }
@@ -99,7 +94,6 @@ QString defaultOutputFolder() {
 
 CZektWinApp::CZektWinApp(QString settingsFile)
     : m_font(messageFont()),
-      showMessage(showMessageBox),
       browseFolder(browseForFolder),
       browseFiles(browseForFiles),
       confirmClose(askToClose),

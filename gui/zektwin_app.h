@@ -60,8 +60,6 @@ public:
     QString messageLog;     // the log shown: the last drop's text, "\n" line ends
 
     // Replaceable so that tests never block on a modal window.
-    // Shows a message with an OK button only.
-    std::function<void(QWidget* parent, const QString& text)> showMessage;
     // Asks for a folder; an empty result means the user cancelled.
     std::function<QString(QWidget* parent, const QString& title, const QString& start)> browseFolder;
     // Asks for files to add; empty when cancelled.

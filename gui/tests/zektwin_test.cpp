@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -93,8 +94,7 @@ class ZektWinTest : public QObject {
     QTemporaryDir home;    // HOME, and with it the documents folder
     QTemporaryDir shared;  // the large input, made once
     QString big, settingsFile;
-    QStringList messages, browseTitles,
-        abouts;  // what the message box, folder browser and About box were shown
+    QStringList browseTitles, abouts;  // what the folder browser and About box were shown
     QString browseResult, startFolder;
     QStringList filesChosen;
     bool closeAnswer = true;
@@ -131,7 +131,6 @@ class ZektWinTest : public QObject {
     void makeDialog() {
         dlg.reset();  // before the application it refers to
         app = std::make_unique<CZektWinApp>(settingsFile);
-        app->showMessage = [this](QWidget*, const QString& text) { messages << text; };
         app->browseFolder = [this](QWidget*, const QString& title, const QString&) {
             browseTitles << title;
             return browseResult;
@@ -219,7 +218,7 @@ private slots:
 
     void init() {
         QFile::remove(settingsFile);
-        messages = browseTitles = abouts = filesChosen = {};
+        browseTitles = abouts = filesChosen = {};
         closeAnswer = true;
         closeQuestions = 0;
         clock = std::make_unique<HeldClock>();
@@ -274,6 +273,13 @@ private slots:
         QCOMPARE(control<QComboBox>(IDC_EXISTING)->currentText(), QString::fromUtf8("スキップ"));
         QCOMPARE(control<QLineEdit>(IDC_OPTIONS)->text(), QStringLiteral("-Z -X"));
         QCOMPARE(dlg->size(), QSize(700, 530));
+
+        // A value out of its list's range is the first start's.
+        QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("outputCode"), 7);
+        QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("existing"), 3);
+        makeDialog();
+        QCOMPARE(control<QComboBox>(IDC_OUTPUT_CODE)->currentText(), QStringLiteral("UTF-8"));
+        QCOMPARE(control<QComboBox>(IDC_EXISTING)->currentText(), QString::fromUtf8("名前を変える"));
     }
 
     // One line per file, relative to what was dropped; a trailing "/" on
@@ -401,17 +407,18 @@ private slots:
         QCOMPARE(readFile(outPath("memo (2).txt")), QByteArray("old\n"));
     }
 
-    // Whatever the setting, an output of the same drop is never replaced;
-    // a name without an extension takes its number at the end.
+    // Whatever the setting, an output of the same drop is never replaced,
+    // be it still on its way to the disk or there already (the failure in
+    // between puts it there); a name without an extension takes its number
+    // at the end.
     void sameDropCollision() {
         choose(IDC_EXISTING, 1);
         drop({input("a/memo.txt", eucAiLf), input("b/memo.txt", "b\n"), input("a/memo", "c\n"),
-              input("b/memo", "d\n")});
-        QCOMPARE(
-            log(),
-            "memo → memo (ASCII LF → UTF-8 LF)\nmemo.txt → memo.txt" + toUtf8Lf +
-                "memo → memo (2) (ASCII LF → UTF-8 LF)\nmemo.txt → memo (2).txt (ASCII LF → UTF-8 LF)\n" +
-                into("4 files", " (2 renamed)"));
+              input("a/z.bin", QByteArray("a\0b", 3)), input("b/memo", "d\n")});
+        QCOMPARE(log(), "memo → memo (ASCII LF → UTF-8 LF)\nmemo.txt → memo.txt" + toUtf8Lf +
+                            "z.bin: Not a text file.\nmemo → memo (2) (ASCII LF → UTF-8 LF)\n"
+                            "memo.txt → memo (2).txt (ASCII LF → UTF-8 LF)\n" +
+                            into("4 files", " (2 renamed), 1 failed"));
         QCOMPARE(readFile(outPath("memo.txt")), utf8AiLf);
         QCOMPARE(readFile(outPath("memo (2).txt")), QByteArray("b\n"));
     }
@@ -524,6 +531,13 @@ private slots:
         if (std::system(command.constData()) != 0) QSKIP("setfacl is not available");
         drop({shared});
         QCOMPARE(QFile::permissions(outPath("shared.txt")), owner | QFile::ReadGroup);
+
+        // A folder others may write below a private one is shared all the same.
+        QVERIFY(QDir(out->path()).mkdir(QStringLiteral("pub")));
+        QCOMPARE(::chmod(QFile::encodeName(outPath("pub")).constData(), 0777), 0);
+        input("pub/open.txt", eucAiLf);
+        drop({inPath("pub")});
+        QCOMPARE(QFile::permissions(outPath("pub/open.txt")), owner);
     }
 
     // A name that is not UTF-8 (Shift-JIS from an archive) reaches its file
