@@ -132,18 +132,27 @@ void CZektWinApp::saveSettings() const {
     saved->setValue(QStringLiteral("geometry"), m_geometry);
 }
 
-int CZektWinApp::InitInstance(const QStringList& arguments) {
+QList<QByteArray> namedFiles(const QStringList& found, const QList<QByteArray>& given) {
+    QList<QByteArray> files;
+    for (const QString& file : found) {
+        const auto same =
+            std::ranges::find_if(given, [&](const QByteArray& g) { return QFile::decodeName(g) == file; });
+        const QByteArray name = same != given.end() ? *same : QFile::encodeName(file);
+        // Absolute, like dropped paths: a name starting with "-" cannot pass
+        // for an option.
+        files << (name.startsWith('/') ? name : QFile::encodeName(QDir::currentPath()) + '/' + name);
+    }
+    return files;
+}
+
+int CZektWinApp::InitInstance(const QStringList& arguments, const QList<QByteArray>& givenArguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(applicationComments));
     parser.addPositionalArgument(QStringLiteral("files"), QString::fromLatin1(filesArgument),
                                  QStringLiteral("[files...]"));
     parser.process(arguments);
 
-    // Absolute, like dropped paths: a name starting with "-" cannot pass
-    // for an option.
-    QList<QByteArray> files;
-    for (const QString& file : parser.positionalArguments())
-        files << QFile::encodeName(QFileInfo(file).absoluteFilePath());
+    const QList<QByteArray> files = namedFiles(parser.positionalArguments(), givenArguments);
 
     CZektWinDlg dialog(*this);
     if (!files.isEmpty())

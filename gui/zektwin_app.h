@@ -32,6 +32,11 @@ std::optional<std::string> headlessAnswer(int argc, const char* const* argv);
 // ZektWin in the user's documents folder: private, made 0700 when missing.
 QString defaultOutputFolder();
 
+// The files named on the command line, absolute and as bytes: each as it
+// was given when its decoded text is the one found, so that a name that is
+// not UTF-8 still names its file.
+QList<QByteArray> namedFiles(const QStringList& found, const QList<QByteArray>& given);
+
 class CZektWinApp {
 public:
     // Needs the QApplication to exist (the log font comes from its font
@@ -42,8 +47,10 @@ public:
     CZektWinApp& operator=(const CZektWinApp&) = delete;
 
     // Shows the dialog, hands it the files named on the command line, and
-    // runs it until it closes; the result is the process exit status.
-    int InitInstance(const QStringList& arguments);
+    // runs it until it closes; the result is the process exit status. The
+    // arguments as the program was given them (bytes) keep the names that
+    // are not UTF-8.
+    int InitInstance(const QStringList& arguments, const QList<QByteArray>& givenArguments = {});
 
     // Keeps the choices below (and the window's geometry) for the next start.
     void saveSettings() const;

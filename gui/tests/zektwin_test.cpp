@@ -719,6 +719,15 @@ private slots:
         QVERIFY(!naturalLess(name, name));
     }
 
+    // Names on the command line keep their bytes and become absolute.
+    void namedFilesKeepTheirBytes() {
+        const QByteArray sjis("/tmp/\x82\xA0.txt");
+        const QString here = QDir::currentPath();
+        QCOMPARE(namedFiles({QFile::decodeName(sjis), QStringLiteral("a.txt"), QStringLiteral("/b")},
+                            {"--", sjis, "a.txt", "/b"}),
+                 (QList<QByteArray>{sjis, QFile::encodeName(here) + "/a.txt", "/b"}));
+    }
+
     // Only the full-width forms of ASCII and the ideographic space change.
     void fullWidthToAscii() {
         QCOMPARE(toAscii(QString::fromUtf8("！～\u3000−\uFF00\uFF5F－ａ")),
