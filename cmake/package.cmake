@@ -189,8 +189,10 @@ ${zekt_about}
 The package holds the console filter zekt, with bash completion, and the
 desktop program ZektWin, which converts or checks the files dropped on
 its window.")
-# Without a Japanese font every label of ZektWin is a box.
-set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
+# Without a Japanese font every label of ZektWin is a box; without Qt's
+# translations its file dialogs stay English.
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS
+    "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic, qt6-translations-l10n")
 
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_NAME ${zekt_library_package})
 set(CPACK_DEBIAN_LIBRARY_PACKAGE_SECTION libs)

@@ -36,6 +36,7 @@ enum FileError : int {
     FOREIGN_LINK = 12,
     UNRESOLVED_LINK = 13,
     CANCELLED = 14,
+    OUTPUT_EXISTS = 15,
 };
 
 // Results of a pass over one file (codes of the convertErrors table, and
@@ -51,12 +52,16 @@ enum PassOutcome : int {
 // How one file fared, as processFile leaves it: a front end reads this
 // rather than the messages.
 struct FileResult {
-    enum class Fate { NONE, DONE, REFUSED, FAILED, CANCELLED };
+    enum class Fate { NONE, DONE, REFUSED, FAILED, CANCELLED, SKIPPED };
     Fate fate = Fate::NONE;  // NONE: no file was processed
     // The first message's code: a fileErrors code, or with passError a
     // convertErrors one; 0 without a message.
     int error = 0;
     bool passError = false;
+    // The system's error behind that message (errno), 0 if none.
+    int systemError = 0;
+    // The name the output got in its folder (an output placed by the front end).
+    std::string outputName;
     std::int64_t substitutes = 0;  // written as the substitute (DONE)
     // What the library found (DONE): its check text, "SJIS [CRLF] ".
     std::string checkText;
@@ -70,6 +75,18 @@ const char* convertErrorText(int code);
 // The names that messages give the standard streams.
 inline constexpr const char* standardInputName = "(stdin)";
 inline constexpr const char* standardOutputName = "(stdout)";
+
+// Where a front end that places its outputs itself (freshOutputs) has the
+// next named output written: a folder it opened and a name in it.
+struct OutputPlace {
+    UniqueFd folder;
+    std::string name;
+    mode_t permissionLimit = 0777;  // the output's bits never go beyond these
+    // Unset: an entry at the name is replaced. Set: nothing is replaced;
+    // given the name found taken, it returns another to try, or empty to
+    // give the output up (OUTPUT_EXISTS).
+    FileReplacement::NameTaken nameTaken;
+};
 
 class FileConverter {
 public:
@@ -101,6 +118,10 @@ public:
     // standard output.
     virtual void processFile(bool check, const char* inputName, const char* outputName);
 
+    // The place of the next named output, with freshOutputs (which needs
+    // one for each).
+    void placeNextOutput(OutputPlace place) { nextOutput_ = std::move(place); }
+
     // The output could not be written or memory ran out: the run stopped.
     bool fatalError() const { return fatalError_; }
     // How the last file processFile was given fared.
@@ -114,8 +135,8 @@ public:
     // How a front end wants files treated: inputs that are not regular
     // files (FIFOs, devices, sockets) refused without being opened, as
     // -overwrite always does; and a named output made as a new file with
-    // the input's permission bits, replacing a symbolic link at its name
-    // instead of writing through it.
+    // the input's permission bits at the place given by placeNextOutput,
+    // replacing a symbolic link at its name instead of writing through it.
     bool regularInputsOnly = false;
     bool freshOutputs = false;
     // A front end without a standard input: "-" is said to be unopenable
@@ -131,6 +152,12 @@ public:
     const std::atomic<bool>* cancelFlag = nullptr;
     // Called with the bytes read so far of the file in hand.
     std::function<void(std::int64_t)> onRead;
+    // With freshOutputs: when set, takes each finished output, with the
+    // rule for a taken name, instead of putting it in place; the front end
+    // syncs it and puts it in place itself, many at once, so that one wait
+    // for the disk serves them all. The file's result names its planned
+    // place.
+    std::function<void(std::unique_ptr<FileReplacement>, FileReplacement::NameTaken)> takeFreshOutput;
 
 protected:
     // The I/O seams, which tests replace. readBlock: up to capacity bytes
@@ -167,6 +194,9 @@ private:
     // new file may wait to be put in place with others; a failure then is
     // reported under that name when they are.
     int closeOutput(bool commit = true, const char* inPlaceName = nullptr);
+    // Puts a fresh output at its place, or hands it to takeFreshOutput: 0,
+    // OUTPUT_EXISTS or CANNOT_WRITE.
+    int putFreshOutput(std::unique_ptr<FileReplacement> replacement);
     // Puts in place every new file still waiting.
     void commitReplacements();
     // One pass over the open input through the library: a PassOutcome.
@@ -183,7 +213,7 @@ private:
     int status() const;
     // A message about the file in hand, noted in its result: failed, or
     // refused, as the first failure or refusal makes it.
-    void noteFileError(int code, bool passError = false);
+    void noteFileError(int code, bool passError = false, int systemError = 0);
     // The input in hand is the regular file the standard output writes to.
     bool inputIsStandardOutput();
     // For an output made after the input: its permissions, never wider.
@@ -207,7 +237,9 @@ private:
     bool readError_ = false;     // readBlock reported an error during the pass
     bool writeFailed_ = false;   // a direct write failed during the pass
     bool optionError_ = false;
+    int writeErrno_ = 0;  // of the first failed write of the file's output
     FileResult fileResult_;
+    OutputPlace nextOutput_;
     std::int64_t substitutes_ = 0;
     std::string checkText_;
 

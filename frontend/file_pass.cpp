@@ -42,6 +42,7 @@ void FileConverter::writeBlock(const std::uint8_t* data, std::size_t count) {
         const ssize_t n = write(fileno(output_), data, count);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+            writeErrno_ = n < 0 ? errno : ENOSPC;
             writeFailed_ = true;
             return;
         }
@@ -95,7 +96,10 @@ int FileConverter::convert(bool check) {
                                             outputRoom, &written, last);
             at += taken;
             if (written > 0) writeBlock(outBuffer_.get(), written);
-            if (outputFailed()) return PASS_WRITE_FAILED;
+            if (outputFailed()) {
+                if (writeErrno_ == 0) writeErrno_ = errno;
+                return PASS_WRITE_FAILED;
+            }
             if (status == ZEKT_NOT_TEXT) return PASS_NOT_TEXT;
             if (status == ZEKT_ERROR_MEMORY) return PASS_NO_MEMORY;
             if (status == ZEKT_INPUT_EMPTY) break;

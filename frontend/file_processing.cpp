@@ -43,6 +43,7 @@ constexpr ErrorEntry fileErrors[] = {
     {FOREIGN_LINK, "Link owned by another user; left as it was"},
     {UNRESOLVED_LINK, "Cannot open a file"},
     {CANCELLED, "Cancelled"},
+    {OUTPUT_EXISTS, "Output exists; skipped"},
     {0, nullptr},
 };
 
@@ -73,17 +74,6 @@ private:
     const char* name_;
     std::string masked_;
 };
-
-std::string_view directoryOf(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string_view::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string_view baseNameOf(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
 
 int openFailure(int error) { return error == ENOMEM ? OUT_OF_MEMORY : CANNOT_OPEN; }
 
@@ -141,7 +131,10 @@ int FileConverter::openInput(const char* name, bool regularOnly) {
     }
     struct stat st {};
     if (stat(name, &st) != 0) return errno == ENOENT || errno == ENOTDIR ? NO_SUCH_FILE : CANNOT_OPEN;
-    if (S_ISDIR(st.st_mode)) return CANNOT_OPEN;  // fopen would accept it here
+    if (S_ISDIR(st.st_mode)) {  // fopen would accept it here
+        errno = EISDIR;
+        return CANNOT_OPEN;
+    }
     if (regularOnly && !S_ISREG(st.st_mode)) return NOT_REGULAR;
     if (replacements_.replaces(st.st_dev, st.st_ino)) commitReplacements();
     // Not blocking, in case a FIFO took the file's place since the stat.
@@ -202,9 +195,11 @@ int FileConverter::openOutput(const char* name) {
     UniqueFd original;  // what the new file takes its metadata from
     if (freshOutputs) {
         // A link at the name is replaced, not written through.
-        place.folder.reset(open(std::string(directoryOf(name)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        place.name = baseNameOf(name);
-        exists = lstat(name, &st) == 0;
+        if (!nextOutput_.folder) return CANNOT_OPEN;
+        place.folder = std::move(nextOutput_.folder);
+        place.name = std::move(nextOutput_.name);
+        exists = !nextOutput_.nameTaken &&
+                 fstatat(place.folder.get(), place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     } else if (inPlace_.folder) {
         place = std::move(inPlace_);
         exists = true;
@@ -222,14 +217,19 @@ int FileConverter::openOutput(const char* name) {
         if (exists && (!original || fstat(original.get(), &st) != 0)) return CANNOT_OPEN;
     }
     if (!place.folder) return openFailure(errno);
-    if (exists && (S_ISDIR(st.st_mode) ||
-                   (!S_ISLNK(st.st_mode) && faccessat(place.folder.get(), place.name.c_str(), W_OK, 0) != 0)))
+    if (exists && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return CANNOT_OPEN;
+    }
+    if (exists && !S_ISLNK(st.st_mode) && faccessat(place.folder.get(), place.name.c_str(), W_OK, 0) != 0)
         return CANNOT_OPEN;
     auto replacement = std::make_unique<FileReplacement>();
     // A new file gets the usual 0666 less the umask; one made after the
     // input, the input's permissions less the umask; a replaced one starts
     // private and takes over what the old one had.
-    const mode_t mode = freshOutputs ? inputPermissions() : exists ? 0600 : 0666;
+    const mode_t mode = freshOutputs ? inputPermissions() & nextOutput_.permissionLimit
+                        : exists     ? 0600
+                                     : 0666;
     if (!replacement->create(std::move(place.folder), std::move(place.name), mode)) return openFailure(errno);
     if (!freshOutputs && exists && !replacement->keepMetadata(std::move(original), st)) return CANNOT_OPEN;
     std::FILE* file = replacement->openStream();
@@ -263,7 +263,9 @@ int FileConverter::closeOutput(bool commit, const char* inPlaceName) {
     std::FILE* stream = output_;
     output_ = nullptr;
     bool failed = std::fflush(stream) != 0 || std::ferror(stream) != 0 || writeFailed_;
+    if (failed && writeErrno_ == 0) writeErrno_ = errno;
     failed = (stream != stdout && std::fclose(stream) != 0) || failed;
+    if (failed && writeErrno_ == 0) writeErrno_ = errno;
     if (stream == stdout) return failed ? CANNOT_WRITE : 0;
     std::unique_ptr<FileReplacement> replacement = std::move(replacement_);
     // Nothing to change: the file stays as it is, times and all.
@@ -274,13 +276,40 @@ int FileConverter::closeOutput(bool commit, const char* inPlaceName) {
                           [this](const std::string& name, auto outcome) { reportUnreplaced(name, outcome); });
         return 0;
     }
-    if (!replacement->sync()) return CANNOT_WRITE;
+    if (freshOutputs) return putFreshOutput(std::move(replacement));
+    if (!replacement->sync()) {
+        writeErrno_ = errno;
+        return CANNOT_WRITE;
+    }
     const FileIdentity expected = FileIdentity::of(inputStatus_);
     switch (replacement->commit(inPlaceName != nullptr ? &expected : nullptr, folderSync_)) {
         case FileReplacement::Outcome::REPLACED: return 0;
         case FileReplacement::Outcome::CHANGED_MEANWHILE: return CHANGED_MEANWHILE;
         default: return CANNOT_WRITE;
     }
+}
+
+int FileConverter::putFreshOutput(std::unique_ptr<FileReplacement> replacement) {
+    FileReplacement::NameTaken nameTaken = std::move(nextOutput_.nameTaken);
+    nextOutput_ = {};
+    fileResult_.outputName = replacement->name();
+    if (takeFreshOutput) {
+        takeFreshOutput(std::move(replacement), std::move(nameTaken));
+        return 0;
+    }
+    if (!replacement->sync()) {
+        writeErrno_ = errno;
+        return CANNOT_WRITE;
+    }
+    const auto outcome = nameTaken ? replacement->commitBeside(folderSync_, nameTaken)
+                                   : replacement->commit(nullptr, folderSync_);
+    if (outcome == FileReplacement::Outcome::NAME_TAKEN) return OUTPUT_EXISTS;
+    if (outcome != FileReplacement::Outcome::REPLACED) {
+        writeErrno_ = errno;
+        return CANNOT_WRITE;
+    }
+    fileResult_.outputName = replacement->name();
+    return 0;
 }
 
 void FileConverter::commitReplacements() {
@@ -317,10 +346,12 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
     // output untouched; a check never creates or empties a named output.
     // In place, only a regular file: a FIFO or a device would be replaced
     // by a regular file.
+    errno = 0;
     int code = inPlace ? openInPlace(inputName) : openInput(inputName, regularInputsOnly);
     if (code != 0) {
+        const int error = errno;
         printError(inputDisplay, messageFor(fileErrors, code));
-        noteFileError(code);
+        noteFileError(code, false, error);
         if (code == OUT_OF_MEMORY) fatalError_ = true;
         if ((code == NOT_REGULAR && inPlace) || code == FOREIGN_LINK || code == UNRESOLVED_LINK)
             runFailed_ = true;
@@ -336,11 +367,14 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
         return;
     }
     const bool writesOutput = !(check && isNamed(outputName));
+    writeErrno_ = 0;
+    errno = 0;
     if (writesOutput && (code = openOutput(outputName)) != 0) {
+        const int error = errno;
         const bool noMemory = code == OUT_OF_MEMORY;
         const int shown = inPlace && !noMemory ? CANNOT_WRITE : code;
         printError(outputDisplay, messageFor(fileErrors, shown));
-        noteFileError(shown);
+        noteFileError(shown, false, error);
         if (inPlace) runFailed_ = true;
         if (noMemory) fatalError_ = true;
         inputSkipped_ = true;
@@ -387,10 +421,13 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
     }
     if (writeFailed) {
         printError(outputDisplay, messageFor(fileErrors, CANNOT_WRITE));
-        noteFileError(CANNOT_WRITE);
+        noteFileError(CANNOT_WRITE, false, writeErrno_);
         (inPlace ? runFailed_ : fatalError_) = true;
     }
-    if (closed == CHANGED_MEANWHILE) {
+    if (closed == OUTPUT_EXISTS) {
+        printError(outputDisplay, messageFor(fileErrors, OUTPUT_EXISTS));
+        noteFileError(OUTPUT_EXISTS);
+    } else if (closed == CHANGED_MEANWHILE) {
         printError(inputDisplay, messageFor(fileErrors, CHANGED_MEANWHILE));
         noteFileError(CHANGED_MEANWHILE);
         runFailed_ = true;
@@ -411,15 +448,17 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
                messageFor(convertErrors, PASS_NO_MEMORY));
 }
 
-void FileConverter::noteFileError(int code, bool passError) {
+void FileConverter::noteFileError(int code, bool passError, int systemError) {
     using Fate = FileResult::Fate;
     const bool refused = passError ? code == PASS_NOT_TEXT : code == NOT_REGULAR;
-    const Fate fate = code == CANCELLED && !passError ? Fate::CANCELLED
-                      : refused                       ? Fate::REFUSED
-                                                      : Fate::FAILED;
+    const Fate fate = code == CANCELLED && !passError       ? Fate::CANCELLED
+                      : code == OUTPUT_EXISTS && !passError ? Fate::SKIPPED
+                      : refused                             ? Fate::REFUSED
+                                                            : Fate::FAILED;
     if (fileResult_.error == 0) {
         fileResult_.error = code;
         fileResult_.passError = passError;
+        fileResult_.systemError = systemError;
     }
     // A failure outweighs a refusal; the first of either stays.
     if (fileResult_.fate == Fate::DONE || (fileResult_.fate == Fate::REFUSED && fate == Fate::FAILED))

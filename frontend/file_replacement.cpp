@@ -335,6 +335,41 @@ FileReplacement::Outcome FileReplacement::commit(const FileIdentity* expected, F
     return Outcome::REPLACED;
 }
 
+namespace {
+
+// A file system without renameat2's flag still never replaces: a hard
+// link fails on a taken name as well.
+int renameNoReplace(int folder, const char* from, const char* to) {
+    if (renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (linkat(folder, from, folder, to, 0) != 0) return -1;
+    unlinkat(folder, from, 0);
+    return 0;
+}
+
+}  // namespace
+
+FileReplacement::Outcome FileReplacement::commitBeside(FolderSync& folders, const NameTaken& nameTaken) {
+    {
+        BlockedSignals blocked;
+        while (renameNoReplace(folder_.get(), tempName_.c_str(), name_.c_str()) != 0) {
+            const bool taken = errno == EEXIST;
+            std::string next = taken ? nameTaken(name_) : std::string();
+            if (next.empty()) {
+                abandon();
+                return taken ? Outcome::NAME_TAKEN : Outcome::FAILED;
+            }
+            name_ = std::move(next);
+        }
+        tempName_.clear();
+        disarmCleanup(cleanupSlot_);
+    }
+    fd_.reset();
+    original_.reset();
+    folders.add(folder_.release());
+    return Outcome::REPLACED;
+}
+
 void FileReplacement::abandon() {
     if (!folder_) return;
     BlockedSignals blocked;

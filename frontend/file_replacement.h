@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "unique_fd.h"
@@ -52,7 +53,9 @@ inline constexpr std::size_t maxPendingReplacements = 64;
 
 class FileReplacement {
 public:
-    enum class Outcome { REPLACED, UNCHANGED, CHANGED_MEANWHILE, FAILED };
+    enum class Outcome { REPLACED, UNCHANGED, CHANGED_MEANWHILE, FAILED, NAME_TAKEN };
+    // Given the name found taken, another to try; empty to give up.
+    using NameTaken = std::function<std::string(const std::string& taken)>;
 
     // Creates the temporary file in folder (taken over), beside the entry
     // name, with the given mode (the umask applies); false with errno set
@@ -88,6 +91,12 @@ public:
     // one expected stays and the new file goes. The file must have been
     // synced.
     Outcome commit(const FileIdentity* expected, FolderSync& folders);
+    // Puts the new file at its name, or at the next one nameTaken gives
+    // while the name is taken: nothing is replaced. NAME_TAKEN once it
+    // gives up. The file must have been synced.
+    Outcome commitBeside(FolderSync& folders, const NameTaken& nameTaken);
+    // The entry the new file is for (or was put at).
+    const std::string& name() const { return name_; }
     void abandon();
 
 private:

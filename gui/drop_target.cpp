@@ -13,12 +13,14 @@ namespace zektwin {
 namespace {
 
 // Local files only: a drag that carries anything else is refused whole.
-QStringList localFiles(const QMimeData* data) {
+// The paths are taken as bytes from the URLs' percent-encoding, so that a
+// name that is not UTF-8 reaches the file it names.
+QList<QByteArray> localFiles(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls()) return {};
-    QStringList paths;
+    QList<QByteArray> paths;
     for (const QUrl& url : data->urls()) {
         if (!url.isLocalFile()) return {};
-        paths << url.toLocalFile();
+        paths << QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
     }
     return paths;
 }
@@ -47,12 +49,12 @@ void CDropTarget::dragMoveEvent(QDragMoveEvent* event) {
 // The files are handled once the drop has completed, so that the drag's
 // source is not kept waiting.
 void CDropTarget::dropEvent(QDropEvent* event) {
-    const QStringList paths = localFiles(event->mimeData());
+    const QList<QByteArray> paths = localFiles(event->mimeData());
     if (paths.isEmpty() || !isEnabled()) return;
     event->acceptProposedAction();
     QTimer::singleShot(0, this, [this, paths] { OnDropFiles(paths); });
 }
 
-void CDropTarget::OnDropFiles(const QStringList& paths) { m_dialog.startDrop(paths); }
+void CDropTarget::OnDropFiles(const QList<QByteArray>& paths) { m_dialog.startDrop(paths); }
 
 }  // namespace zektwin

@@ -1,8 +1,9 @@
 // The drop area: the one part of the dialog that accepts dropped files.
 #pragma once
 
+#include <QByteArray>
 #include <QLabel>
-#include <QStringList>
+#include <QList>
 
 namespace zektwin {
 
@@ -12,9 +13,9 @@ class CDropTarget : public QLabel {
 public:
     explicit CDropTarget(CZektWinDlg& dialog);
 
-    // Converts or checks each path in order, in the background; a drop
-    // while one runs is ignored.
-    void OnDropFiles(const QStringList& paths);
+    // Converts or checks the paths (bytes, as the file system holds them)
+    // in the background; a drop while one runs is ignored.
+    void OnDropFiles(const QList<QByteArray>& paths);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

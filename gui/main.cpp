@@ -13,5 +13,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     zektwin::setApplicationMetadata();
     zektwin::CZektWinApp theApp;
-    return theApp.InitInstance(QCoreApplication::arguments());
+    QList<QByteArray> given;
+    for (int i = 1; i < argc; ++i) given << QByteArray(argv[i]);
+    return theApp.InitInstance(QCoreApplication::arguments(), given);
 }

@@ -1,5 +1,7 @@
 #include "zektwin_app.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -7,24 +9,33 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
 
-#include "drop_run.h"
 #include "drop_target.h"
+#include "option_field.h"
 #include "resources.h"
 #include "zektwin_dlg.h"
 
 namespace zektwin {
 namespace {
 
-void showMessageBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(dialogTitle), text, QMessageBox::Ok, parent);
-    box.exec();
-}
-
 QString browseForFolder(QWidget* parent, const QString& title, const QString& start) {
     return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+QStringList browseForFiles(QWidget* parent, const QString& start) {
+    return QFileDialog::getOpenFileNames(parent, QString::fromUtf8(IDS_ADD_FILES), start);
+}
+
+bool askToClose(QWidget* parent) {
+    return QMessageBox::question(parent, QString::fromUtf8(dialogTitle),
+                                 QString::fromUtf8(IDS_CLOSE_RUNNING)) == QMessageBox::Yes;
 }
 
 QFont messageFont() {
@@ -35,6 +46,12 @@ QFont messageFont() {
 }
 
 constexpr char filesArgument[] = "Files (and folders) to convert as if dropped.";
+
+int entryOr(const QVariant& value, int count, int fallback) {
+    bool ok = false;
+    const int entry = value.toInt(&ok);
+    return ok && entry >= 0 && entry < count ? entry : fallback;
+}
 
 }  // namespace
 
@@ -60,26 +77,82 @@ void setApplicationMetadata() {
     QCoreApplication::setOrganizationName(QString::fromUtf8(organizationName));
     QGuiApplication::setWindowIcon(QIcon(QString::fromLatin1(IDI_MAIN_ICON)));
     QGuiApplication::setDesktopFileName(QStringLiteral("zektwin"));
+    // The application keeps it for its life.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
 }
 
-CZektWinApp::CZektWinApp()
-    : m_font(messageFont()),
-      m_outputFolder(QDir::tempPath()),
-      showMessage(showMessageBox),
-      browseFolder(browseForFolder),
-      progressClock(steadyTime) {}
+QString defaultOutputFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = documents + QStringLiteral("/ZektWin");
+    if (!QFileInfo::exists(folder) && QDir().mkpath(documents))
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    return folder;
+}
 
-int CZektWinApp::InitInstance(const QStringList& arguments) {
+CZektWinApp::CZektWinApp(QString settingsFile)
+    : m_font(messageFont()),
+      browseFolder(browseForFolder),
+      browseFiles(browseForFiles),
+      confirmClose(askToClose),
+      showAbout(QMessageBox::about),
+      progressClock(steadyTime),
+      m_settingsFile(std::move(settingsFile)) {
+    loadSettings();
+}
+
+std::unique_ptr<QSettings> CZektWinApp::settings() const {
+    if (m_settingsFile.isEmpty()) return std::make_unique<QSettings>();
+    return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+}
+
+void CZektWinApp::loadSettings() {
+    const std::unique_ptr<QSettings> saved = settings();
+    m_outputFolder = saved->value(QStringLiteral("outputFolder")).toString();
+    if (m_outputFolder.isEmpty()) m_outputFolder = defaultOutputFolder();
+    m_checkMode = saved->value(QStringLiteral("checkMode"), false).toBool();
+    m_outputCode =
+        entryOr(saved->value(QStringLiteral("outputCode")), std::size(outputCodes), defaultOutputCode);
+    m_lineEnd = entryOr(saved->value(QStringLiteral("lineEnd")), std::size(lineEnds), defaultLineEnd);
+    m_options = saved->value(QStringLiteral("options")).toString();
+    m_existing = static_cast<Existing>(entryOr(saved->value(QStringLiteral("existing")), 3, 0));
+    m_geometry = saved->value(QStringLiteral("geometry")).toByteArray();
+}
+
+void CZektWinApp::saveSettings() const {
+    const std::unique_ptr<QSettings> saved = settings();
+    saved->setValue(QStringLiteral("outputFolder"), m_outputFolder);
+    saved->setValue(QStringLiteral("checkMode"), m_checkMode);
+    saved->setValue(QStringLiteral("outputCode"), m_outputCode);
+    saved->setValue(QStringLiteral("lineEnd"), m_lineEnd);
+    saved->setValue(QStringLiteral("options"), m_options);
+    saved->setValue(QStringLiteral("existing"), static_cast<int>(m_existing));
+    saved->setValue(QStringLiteral("geometry"), m_geometry);
+}
+
+QList<QByteArray> namedFiles(const QStringList& found, const QList<QByteArray>& given) {
+    QList<QByteArray> files;
+    for (const QString& file : found) {
+        const auto same =
+            std::ranges::find_if(given, [&](const QByteArray& g) { return QFile::decodeName(g) == file; });
+        const QByteArray name = same != given.end() ? *same : QFile::encodeName(file);
+        // Absolute, like dropped paths: a name starting with "-" cannot pass
+        // for an option.
+        files << (name.startsWith('/') ? name : QFile::encodeName(QDir::currentPath()) + '/' + name);
+    }
+    return files;
+}
+
+int CZektWinApp::InitInstance(const QStringList& arguments, const QList<QByteArray>& givenArguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(applicationComments));
     parser.addPositionalArgument(QStringLiteral("files"), QString::fromLatin1(filesArgument),
                                  QStringLiteral("[files...]"));
     parser.process(arguments);
 
-    // Absolute, like dropped paths: the log names them in full, and a name
-    // starting with "-" cannot pass for an option.
-    QStringList files;
-    for (const QString& file : parser.positionalArguments()) files << QFileInfo(file).absoluteFilePath();
+    const QList<QByteArray> files = namedFiles(parser.positionalArguments(), givenArguments);
 
     CZektWinDlg dialog(*this);
     if (!files.isEmpty())

@@ -1,21 +1,26 @@
 #include "zektwin_dlg.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
 #include <new>
 #include <utility>
 
 #include "drop_run.h"
 #include "drop_target.h"
-#include "gui_converter.h"
+#include "option_field.h"
 #include "resources.h"
 #include "zektwin_app.h"
 
@@ -28,7 +33,7 @@ QString text(const char* utf8) { return QString::fromUtf8(utf8); }
 QString idName(const char* name) { return QString::fromLatin1(name); }
 
 // Enter must not fire a button: typing options and pressing Enter should
-// neither open the folder browser nor flood the log with the usage.
+// neither open the folder browser nor the About box.
 QPushButton* pushButton(const char* caption, const char* name, QWidget* parent) {
     auto* button = new QPushButton(text(caption), parent);
     button->setObjectName(idName(name));
@@ -42,11 +47,27 @@ QLabel* staticText(const char* caption, QWidget* parent) {
     return label;
 }
 
+template <std::size_t N>
+QComboBox* list(const ListEntry (&entries)[N], const char* name, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(idName(name));
+    for (const ListEntry& entry : entries) box->addItem(text(entry.label));
+    return box;
+}
+
+QColor markColour(int mark) {
+    switch (mark) {
+        case SUBSTITUTED: return QColor(0xB0, 0x60, 0x00);
+        case FAILED: return QColor(0xC0, 0x00, 0x00);
+        default: return {};
+    }
+}
+
 }  // namespace
 
 CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint),
       m_app(app),
       m_hIcon(QString::fromLatin1(IDI_MAIN_ICON)) {
     setObjectName(idName(IDD_MAIN_DIALOG));
@@ -58,12 +79,16 @@ CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
 
 CZektWinDlg::~CZektWinDlg() { stopDrop(); }
 
-// Created in the template's order, which is also the tab order.
+// Created in the tab order.
 void CZektWinDlg::createControls() {
     m_radioConvert = new QRadioButton(text(captionConvert), this);
     m_radioConvert->setObjectName(idName(IDC_RADIO_CONVERT));
     m_radioCheck = new QRadioButton(text(captionCheck), this);
     m_radioCheck->setObjectName(idName(IDC_RADIO_CHECK));
+    m_existingLabel = staticText(captionExisting, this);
+    m_existing = new QComboBox(this);
+    m_existing->setObjectName(idName(IDC_EXISTING));
+    for (const char* choice : existingChoices) m_existing->addItem(text(choice));
 
     m_folderLabel = staticText(captionFolderLabel, this);
     m_outputFolder = new QLineEdit(this);
@@ -71,27 +96,37 @@ void CZektWinDlg::createControls() {
     m_outputFolder->setReadOnly(true);
     m_changeFolder = pushButton(captionChangeFolder, IDC_CHANGE_FOLDER, this);
 
+    m_codeLabel = staticText(captionOutputCode, this);
+    m_outputCode = list(outputCodes, IDC_OUTPUT_CODE, this);
+    m_lineEndLabel = staticText(captionLineEnd, this);
+    m_lineEnd = list(lineEnds, IDC_LINE_END, this);
+
     m_optionLabel = staticText(captionOptionLabel, this);
     m_options = new QLineEdit(this);
     m_options->setObjectName(idName(IDC_OPTIONS));
     m_helpButton = pushButton(captionHelp, IDC_HELP_BUTTON, this);
+    m_optionProblems = new QLabel(this);
+    m_optionProblems->setObjectName(idName(IDC_OPTION_PROBLEMS));
+    m_optionProblems->setStyleSheet(QStringLiteral("color: #c00000"));
+    m_optionProblems->setWordWrap(true);
+    m_optionProblems->hide();
 
     m_dropTarget = new CDropTarget(*this);
+    m_addFiles = pushButton(captionAddFiles, IDC_ADD_FILES, this);
+    m_addFiles->setShortcut(QKeySequence::Open);
+    m_addFolder = pushButton(captionAddFolder, IDC_ADD_FOLDER, this);
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(idName(IDC_PROGRESS));
     m_progress->hide();
     m_cancel = pushButton(captionCancel, IDC_CANCEL, this);
     m_cancel->hide();
 
+    m_messageLabel = staticText(captionMessageLabel, this);
     m_messages = new QPlainTextEdit(this);
     m_messages->setObjectName(idName(IDC_MESSAGES));
     m_messages->setReadOnly(true);
     m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_messages->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_messages->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_messages->setTabChangesFocus(true);
-
-    m_messageLabel = staticText(captionMessageLabel, this);
 }
 
 void CZektWinDlg::layOutControls() {
@@ -99,27 +134,43 @@ void CZektWinDlg::layOutControls() {
     modes->addWidget(m_radioConvert);
     modes->addWidget(m_radioCheck);
     modes->addStretch();
+    modes->addWidget(m_existingLabel);
+    modes->addWidget(m_existing);
+
+    auto* writes = new QHBoxLayout;
+    writes->addWidget(m_outputCode);
+    writes->addSpacing(12);
+    writes->addWidget(m_lineEndLabel);
+    writes->addWidget(m_lineEnd);
+    writes->addStretch();
 
     auto* rows = new QGridLayout;
     rows->addWidget(m_folderLabel, 0, 0);
     rows->addWidget(m_outputFolder, 0, 1);
     rows->addWidget(m_changeFolder, 0, 2);
-    rows->addWidget(m_optionLabel, 1, 0);
-    rows->addWidget(m_options, 1, 1);
-    rows->addWidget(m_helpButton, 1, 2);
+    rows->addWidget(m_codeLabel, 1, 0);
+    rows->addLayout(writes, 1, 1, 1, 2);
+    rows->addWidget(m_optionLabel, 2, 0);
+    rows->addWidget(m_options, 2, 1);
+    rows->addWidget(m_helpButton, 2, 2);
+    rows->addWidget(m_optionProblems, 3, 1, 1, 2);
     rows->setColumnStretch(1, 1);
+
+    auto* adding = new QHBoxLayout;
+    adding->addWidget(m_addFiles);
+    adding->addWidget(m_addFolder);
+    adding->addStretch();
+    adding->addWidget(m_progress, 1);
+    adding->addWidget(m_cancel);
 
     auto* dialog = new QVBoxLayout(this);
     dialog->addLayout(modes);
     dialog->addLayout(rows);
     dialog->addWidget(m_dropTarget);
-    auto* progress = new QHBoxLayout;
-    progress->addWidget(m_progress, 1);
-    progress->addWidget(m_cancel);
-    dialog->addLayout(progress);
+    dialog->addLayout(adding);
     dialog->addWidget(m_messageLabel);
     dialog->addWidget(m_messages, 1);
-    resize(560, 420);
+    resize(640, 480);
 }
 
 void CZektWinDlg::OnInitDialog() {
@@ -132,7 +183,13 @@ void CZektWinDlg::OnInitDialog() {
     for (QWidget* child : findChildren<QWidget*>()) child->setAcceptDrops(child == m_dropTarget);
     setAcceptDrops(false);
 
+    if (!m_app.m_geometry.isEmpty()) restoreGeometry(m_app.m_geometry);
     m_outputFolder->setText(m_app.m_outputFolder);
+    m_outputCode->setCurrentIndex(m_app.m_outputCode);
+    m_lineEnd->setCurrentIndex(m_app.m_lineEnd);
+    m_existing->setCurrentIndex(static_cast<int>(m_app.m_existing));
+    m_options->setText(m_app.m_options);
+    checkOptions();
     if (m_app.m_checkMode) {
         m_radioCheck->setChecked(true);
         OnCheckMode();
@@ -140,6 +197,10 @@ void CZektWinDlg::OnInitDialog() {
         m_radioConvert->setChecked(true);
         OnConvertMode();
     }
+    connectControls();
+}
+
+void CZektWinDlg::connectControls() {
     connect(m_radioConvert, &QRadioButton::toggled, this, [this](bool on) {
         if (on) OnConvertMode();
     });
@@ -148,7 +209,35 @@ void CZektWinDlg::OnInitDialog() {
     });
     connect(m_changeFolder, &QPushButton::clicked, this, &CZektWinDlg::OnChangeFolder);
     connect(m_helpButton, &QPushButton::clicked, this, &CZektWinDlg::OnHelpButton);
+    connect(m_addFiles, &QPushButton::clicked, this, &CZektWinDlg::OnAddFiles);
+    connect(m_addFolder, &QPushButton::clicked, this, &CZektWinDlg::OnAddFolder);
     connect(m_cancel, &QPushButton::clicked, this, &CZektWinDlg::cancelDrop);
+    connect(m_options, &QLineEdit::textChanged, this, &CZektWinDlg::checkOptions);
+    connect(m_options, &QLineEdit::editingFinished, this, &CZektWinDlg::moveListWords);
+    connect(m_outputCode, &QComboBox::currentIndexChanged, this,
+            [this](int entry) { m_app.m_outputCode = entry; });
+    connect(m_lineEnd, &QComboBox::currentIndexChanged, this, [this](int entry) { m_app.m_lineEnd = entry; });
+    connect(m_existing, &QComboBox::currentIndexChanged, this,
+            [this](int entry) { m_app.m_existing = static_cast<Existing>(entry); });
+}
+
+// Marked at once, with each word's reason below the field.
+void CZektWinDlg::checkOptions() {
+    m_app.m_options = m_options->text();
+    const QStringList problems = readOptionField(m_options->text()).problems;
+    m_optionProblems->setText(problems.join('\n'));
+    m_optionProblems->setVisible(!problems.isEmpty());
+    m_options->setStyleSheet(problems.isEmpty() ? QString() : QStringLiteral("border: 1px solid #c00000"));
+}
+
+// A code or line-end word of the field is shown where it belongs: in its
+// list. The field keeps the other words, full-width ones as ASCII.
+void CZektWinDlg::moveListWords() {
+    const OptionField field = readOptionField(m_options->text());
+    if (field.outputCode) m_outputCode->setCurrentIndex(*field.outputCode);
+    if (field.lineEnd) m_lineEnd->setCurrentIndex(*field.lineEnd);
+    const QString rest = field.kept.join(' ');
+    if (rest != m_options->text()) m_options->setText(rest);
 }
 
 void CZektWinDlg::OnChangeFolder() {
@@ -169,16 +258,21 @@ void CZektWinDlg::OnCheckMode() {
     m_app.m_checkMode = true;
 }
 
-// The log is not emptied: the usage follows whatever it already holds.
 void CZektWinDlg::OnHelpButton() {
-    try {
-        GuiConverter converter(QStringLiteral("-help"));
-        converter.convertFile({});
-        m_app.messageLog += converter.log();
-    } catch (const std::bad_alloc&) {
-        m_app.messageLog += QString::fromLatin1(noMemoryLine);
-    }
-    showLog(m_app.messageLog);
+    const QString version = text(applicationName) + ' ' + text(applicationVersion);
+    m_app.showAbout(this, text(IDS_ABOUT_TITLE), version + '\n' + text(IDS_ABOUT_TEXT));
+}
+
+// The same as dropping them.
+void CZektWinDlg::OnAddFiles() {
+    QList<QByteArray> paths;
+    for (const QString& file : m_app.browseFiles(this, QString())) paths << QFile::encodeName(file);
+    if (!paths.isEmpty()) startDrop(paths);
+}
+
+void CZektWinDlg::OnAddFolder() {
+    const QString folder = m_app.browseFolder(this, text(IDS_ADD_FOLDER), QString());
+    if (!folder.isEmpty()) startDrop({QFile::encodeName(folder)});
 }
 
 QString CZektWinDlg::optionText() const { return m_options->text(); }
@@ -187,20 +281,33 @@ bool CZektWinDlg::convertSelected() const { return m_radioConvert->isChecked(); 
 
 void CZektWinDlg::showLog(const QString& log) { m_messages->setPlainText(log); }
 
-void CZektWinDlg::startDrop(const QStringList& paths) {
+void CZektWinDlg::startDrop(const QList<QByteArray>& paths) {
     if (m_run) return;
+    moveListWords();
+    keepChoices();
     m_app.messageLog.clear();
     showLog(m_app.messageLog);
-    m_run = std::make_unique<DropRun>(paths, optionText(), convertSelected(), m_app.m_outputFolder,
-                                      m_app.progressClock);
+    const OptionField field = readOptionField(optionText());
+    if (!field.problems.isEmpty()) {
+        for (const QString& problem : field.problems) appendLog(problem + '\n', FAILED);
+        appendLog(QStringLiteral("Nothing converted: the options need correcting first.\n"), FAILED);
+        return;
+    }
+    DropOptions options{dropWords(m_outputCode->currentIndex(), m_lineEnd->currentIndex(), field.words),
+                        convertSelected(), m_app.m_outputFolder, m_app.m_existing};
+    m_run = std::make_unique<DropRun>(paths, std::move(options), m_app.progressClock);
     connect(m_run.get(), &DropRun::logged, this, &CZektWinDlg::appendLog);
     connect(m_run.get(), &DropRun::fileStarted, this,
             [this](const QString&, const QString& output) { m_app.m_outputPath = output; });
     connect(m_run.get(), &DropRun::progressed, this, &CZektWinDlg::showProgress);
-    connect(m_run.get(), &DropRun::sameFileFound, this, [this] { m_sameFile = true; });
     connect(m_run.get(), &QThread::finished, this, [this] { finishDrop(); });
     setRunning(true);
     m_run->start();
+}
+
+void CZektWinDlg::keepChoices() {
+    m_app.m_geometry = saveGeometry();
+    m_app.saveSettings();
 }
 
 void CZektWinDlg::cancelDrop() {
@@ -211,7 +318,24 @@ void CZektWinDlg::cancelDrop() {
 
 void CZektWinDlg::done(int result) {
     stopDrop();
+    keepChoices();
     QDialog::done(result);
+}
+
+void CZektWinDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CZektWinDlg::closeEvent(QCloseEvent* event) {
+    if (m_run && !m_app.confirmClose(this)) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void CZektWinDlg::stopDrop() {
@@ -219,10 +343,8 @@ void CZektWinDlg::stopDrop() {
     m_run->cancel();
     m_run->wait();
     // Its last log lines and its end are still queued for this dialog.
-    m_closing = true;
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     finishDrop();
-    m_closing = false;
 }
 
 void CZektWinDlg::finishDrop() {
@@ -230,14 +352,14 @@ void CZektWinDlg::finishDrop() {
     m_run->wait();  // the thread may still be on its way out
     m_run.reset();
     setRunning(false);
-    if (std::exchange(m_sameFile, false) && !m_closing) m_app.showMessage(this, text(IDS_SAME_FILE));
 }
 
 // While a drop runs only the log, the cancel button and the window itself
 // answer the user.
 void CZektWinDlg::setRunning(bool running) {
     for (QWidget* control :
-         std::initializer_list<QWidget*>{m_radioConvert, m_radioCheck, m_options, m_helpButton, m_dropTarget})
+         std::initializer_list<QWidget*>{m_radioConvert, m_radioCheck, m_existing, m_outputCode, m_lineEnd,
+                                         m_options, m_helpButton, m_dropTarget, m_addFiles, m_addFolder})
         control->setEnabled(!running);
     m_outputFolder->setEnabled(!running && !m_app.m_checkMode);
     m_changeFolder->setEnabled(!running && !m_app.m_checkMode);
@@ -251,10 +373,13 @@ void CZektWinDlg::setRunning(bool running) {
         QApplication::restoreOverrideCursor();
 }
 
-void CZektWinDlg::appendLog(const QString& text) {
+void CZektWinDlg::appendLog(const QString& text, int mark) {
     m_app.messageLog += text;
     m_messages->moveCursor(QTextCursor::End);
-    m_messages->insertPlainText(text);
+    QTextCharFormat format;
+    if (const QColor colour = markColour(mark); colour.isValid()) format.setForeground(colour);
+    m_messages->textCursor().insertText(text, format);
+    m_messages->ensureCursorVisible();
 }
 
 void CZektWinDlg::showProgress(int filesDone, int filesFound, qint64 bytesDone, qint64 fileBytes) {

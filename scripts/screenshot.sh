@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # screenshot.sh [BUILD_DIR]: docs/zektwin.png, the real ZektWin window under
-# Xvfb, its log filled by converting three sample files handed on the
-# command line.
+# Xvfb, its log filled by converting four sample files handed on the
+# command line, one of whose names is taken in the output folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-gui}
@@ -25,7 +25,11 @@ trap cleanup EXIT
 printf '\xc6\xfc\xcb\xdc\xb8\xec\n' >"$work/日本語.txt"
 printf '\x93\xfa\x96\x7b\x8c\xea\r\n' >"$work/sjis.txt"
 printf 'PNG\0\0\1\2' >"$work/image.bin"
-mkdir "$work/out"
+mkdir "$work/tree"
+printf '\xa4\xa2\xa4\xa4\n' >"$work/tree/memo.txt"
+# A home of its own: the output folder (Documents/ZektWin) and the settings.
+mkdir -p "$work/home/Documents/ZektWin" "$work/config"
+printf 'old\n' >"$work/home/Documents/ZektWin/sjis.txt"
 mkdir -m 700 "$work/runtime"
 
 # -displayfd picks a free display, so other X servers are left alone.
@@ -34,8 +38,8 @@ pids+=($!)
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 
-LANG=C.UTF-8 TMPDIR="$work/out" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb \
-  "$dir/bin/ZektWin" "$work/日本語.txt" "$work/sjis.txt" "$work/image.bin" &
+LANG=C.UTF-8 HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+  QT_QPA_PLATFORM=xcb "$dir/bin/ZektWin" "$work/日本語.txt" "$work/sjis.txt" "$work/image.bin" "$work/tree" &
 pids+=($!)
 window=""
 for _ in $(seq 100); do

@@ -323,6 +323,51 @@ TEST_F(FileProcessing, TypedResults) {
     }
 }
 
+// A placed output never replaces a name taken while it was written unless
+// its place says so: it takes the names offered, or is given up whole.
+TEST_F(FileProcessing, PlacedOutputsReplaceNothingUnasked) {
+    const fs::path in = file("in.txt", eucA);
+    struct Case {
+        const char* name;
+        std::vector<std::string> offered;  // what the rule offers in turn; none: no rule
+        FileResult::Fate fate;
+        std::string outputName;
+        std::string out;  // what out.txt holds after
+    };
+    const Case cases[] = {
+        {"renamed", {"out-2.txt", "out-3.txt"}, FileResult::Fate::DONE, "out-3.txt", "taken"},
+        {"given up", {""}, FileResult::Fate::SKIPPED, "", "taken"},
+        {"replaced", {}, FileResult::Fate::DONE, "out.txt", sjisA},
+    };
+    for (const Case& c : cases) {
+        std::error_code ignored;
+        for (const char* name : {"out.txt", "out-2.txt", "out-3.txt"}) fs::remove(dir_ / name, ignored);
+        TestConverter conv;
+        conv.freshOutputs = true;
+        conv.duringRead = [&] {
+            if (!fs::exists(dir_ / "out.txt")) {
+                writeFile(dir_ / "out.txt", "taken");
+                writeFile(dir_ / "out-2.txt", "taken");
+            }
+        };
+        OutputPlace place{UniqueFd(open(dir_.c_str(), O_RDONLY | O_DIRECTORY)), "out.txt", 0777, {}};
+        if (!c.offered.empty())
+            place.nameTaken = [&, next = std::size_t{0}](const std::string&) mutable {
+                return next < c.offered.size() ? c.offered[next++] : std::string();
+            };
+        conv.placeNextOutput(std::move(place));
+        conv.processFile(false, in.c_str(), "out.txt");
+        EXPECT_EQ(conv.fileResult().fate, c.fate) << c.name;
+        EXPECT_EQ(readFile(dir_ / "out.txt"), c.out) << c.name;
+        if (c.fate == FileResult::Fate::DONE) {
+            EXPECT_EQ(conv.fileResult().outputName, c.outputName) << c.name;
+            EXPECT_EQ(readFile(dir_ / c.outputName), sjisA) << c.name;
+        }
+        EXPECT_EQ(readFile(dir_ / "out-2.txt"), "taken") << c.name;
+        EXPECT_EQ(names().size(), c.outputName == "out-3.txt" ? 4u : 3u) << c.name;  // no temporary file left
+    }
+}
+
 mode_t modeOf(const fs::path& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
