@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -138,8 +137,8 @@ private:
     std::optional<GuiConverter> m_converter;  // made from the options when the run starts
     std::optional<zekt::OutputFolder> m_folder;
     std::set<std::pair<dev_t, ino_t>> m_inputs;  // every input of the drop
-    QSet<QByteArray> m_written;                  // outputs made by this drop, below the folder
-    QSet<QByteArray> m_refusedFolders;
+    std::set<QByteArray> m_written;              // outputs made by this drop, below the folder
+    std::set<QByteArray> m_refusedFolders;
     OutputBatch m_outputs;
     std::unique_ptr<zekt::FileReplacement> m_taken;  // the output of the file in hand, finished
     zekt::FileReplacement::NameTaken m_takenRule;
