@@ -326,13 +326,9 @@ FileReplacement::Outcome FileReplacement::commit(const FileIdentity* expected, F
             abandon();
             return Outcome::FAILED;
         }
-        tempName_.clear();
-        disarmCleanup(cleanupSlot_);
+        placed();
     }
-    fd_.reset();
-    original_.reset();
-    folders.add(folder_.release());
-    return Outcome::REPLACED;
+    return settled(folders);
 }
 
 namespace {
@@ -361,9 +357,19 @@ FileReplacement::Outcome FileReplacement::commitBeside(FolderSync& folders, cons
             }
             name_ = std::move(next);
         }
-        tempName_.clear();
-        disarmCleanup(cleanupSlot_);
+        placed();
     }
+    return settled(folders);
+}
+
+// The temporary name is gone: nothing is left for a signal to remove.
+void FileReplacement::placed() {
+    tempName_.clear();
+    disarmCleanup(cleanupSlot_);
+}
+
+// Put in place: the descriptors go, and the folder waits for its sync.
+FileReplacement::Outcome FileReplacement::settled(FolderSync& folders) {
     fd_.reset();
     original_.reset();
     folders.add(folder_.release());

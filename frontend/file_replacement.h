@@ -100,6 +100,9 @@ public:
     void abandon();
 
 private:
+    void placed();
+    Outcome settled(FolderSync& folders);
+
     UniqueFd folder_;
     std::string name_;
     std::string tempName_;
