@@ -77,7 +77,12 @@ CZektWinDlg::CZektWinDlg(CZektWinApp& app, QWidget* parent)
     OnInitDialog();
 }
 
-CZektWinDlg::~CZektWinDlg() { stopDrop(); }
+// Hiding the window as QDialog goes ends the field's editing: its signals
+// must not reach the part of the dialog already destroyed.
+CZektWinDlg::~CZektWinDlg() {
+    m_options->disconnect(this);
+    stopDrop();
+}
 
 // Created in the tab order.
 void CZektWinDlg::createControls() {
