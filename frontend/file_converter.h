@@ -207,6 +207,7 @@ private:
     // After a file: how many characters became the substitute, or that the
     // file was left as it was for them.
     void reportSubstitutes(const char* name, std::int64_t count, bool leftAsItWas);
+    void reportSelectorsLeftOut(const char* name, std::int64_t count);
     void warnUnusedOptions(const std::vector<const char*>& options);
     void reportOptionError(const char* option);
     // What run returns for the files so far.
@@ -241,6 +242,7 @@ private:
     FileResult fileResult_;
     OutputPlace nextOutput_;
     std::int64_t substitutes_ = 0;
+    std::int64_t selectorsLeftOut_ = 0;
     std::string checkText_;
 
     // A named output, put in place only when closed with commit; null for

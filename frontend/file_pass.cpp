@@ -72,6 +72,7 @@ int FileConverter::convert(bool check) {
     readError_ = false;
     writeFailed_ = false;
     substitutes_ = 0;
+    selectorsLeftOut_ = 0;
     checkText_.clear();
     zekt_converter* const c = converterFor(check ? settings_ + " -c" : settings_);
     if (c == nullptr) return PASS_NO_MEMORY;
@@ -106,6 +107,7 @@ int FileConverter::convert(bool check) {
         }
     }
     substitutes_ = static_cast<std::int64_t>(zekt_substitutes(c));
+    selectorsLeftOut_ = static_cast<std::int64_t>(zekt_selectors_left_out(c));
     checkText_ = converter_->checkText();
     return PASS_DONE;
 }

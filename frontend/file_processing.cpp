@@ -398,7 +398,8 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
     }
     // In place, a character lost is the file's loss: it stays as it was.
     const std::int64_t substitutes = check || result != PASS_DONE ? 0 : substitutes_;
-    const bool lossy = inPlace && substitutes > 0;
+    const std::int64_t selectors = check || result != PASS_DONE ? 0 : selectorsLeftOut_;
+    const bool lossy = inPlace && substitutes + selectors > 0;
     const int closed =
         writesOutput ? closeOutput(result == 0 && !readFailed && !lossy, inPlace ? outputDisplay : nullptr)
                      : 0;
@@ -431,9 +432,12 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
         printError(inputDisplay, messageFor(fileErrors, CHANGED_MEANWHILE));
         noteFileError(CHANGED_MEANWHILE);
         runFailed_ = true;
-    } else if (substitutes > 0 && !readFailed && !writeFailed) {
-        reportSubstitutes(inputDisplay, substitutes, lossy);
-        if (lossy) fileResult_.fate = FileResult::Fate::FAILED;
+    } else if (lossy && !readFailed && !writeFailed) {
+        reportSubstitutes(inputDisplay, substitutes + selectors, true);
+        fileResult_.fate = FileResult::Fate::FAILED;
+    } else if (!readFailed && !writeFailed) {
+        if (substitutes > 0) reportSubstitutes(inputDisplay, substitutes, false);
+        if (selectors > 0) reportSelectorsLeftOut(inputDisplay, selectors);
     }
     if (fileResult_.fate == FileResult::Fate::DONE) {
         fileResult_.substitutes = substitutes;
@@ -446,6 +450,11 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
     noteFileError(PASS_NO_MEMORY, true);
     printError(ShownName(inputName ? inputName : standardInputName, maskNames).c_str(),
                messageFor(convertErrors, PASS_NO_MEMORY));
+}
+
+void FileConverter::reportSelectorsLeftOut(const char* name, std::int64_t count) {
+    print(1, std::string(name) + ": " + std::to_string(count) +
+                 (count == 1 ? " variation selector" : " variation selectors") + " left out.\n");
 }
 
 void FileConverter::noteFileError(int code, bool passError, int systemError) {

@@ -43,7 +43,13 @@ struct OutputSink {
     std::uint8_t* data = nullptr;
     std::uint8_t* next = nullptr;   // where the next byte goes
     std::uint8_t* limit = nullptr;  // past it, one more character might not fit
+    std::int64_t flushed = 0;       // bytes handed on before data, since attached
 };
+
+// The offset in the output of the byte out will hold.
+inline std::int64_t outputOffset(const OutputSink& sink, const std::uint8_t* out) {
+    return sink.flushed + (out - sink.data);
+}
 
 // The most bytes one writeChar can produce: a spelling of six characters,
 // each after a shift sequence.

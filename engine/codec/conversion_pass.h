@@ -49,11 +49,13 @@ public:
     int finish();
 
     // What the pass found: the input's code and line end, the detection's
-    // flags, and how many characters became the substitute.
+    // flags, how many characters became the substitute and how many variation
+    // selectors were left out.
     CodeKind detectedCode() const { return utf16Order_ != CodeKind::ASCII ? utf16Order_ : kind_; }
     ReturnKind detectedReturn() const { return returnKind_; }
     const DetectReport& report() const { return report_; }
     std::int64_t substitutes() const { return shift_.writer.substitutes; }
+    std::int64_t selectorsLeftOut() const { return shift_.writer.selectorsLeftOut; }
 
 private:
     struct Free {

@@ -138,7 +138,8 @@ struct StandAlone {
 // input has shifted to (the reading), the JIS set in force in the output
 // (the encoders), and the writer's own: the character the kana exchange
 // holds back, a byte order mark still to be written before the first byte,
-// and how many characters it has written as the substitute.
+// how many characters it has written as the substitute, and the variation
+// selectors it has left out.
 struct InputShift {
     JisMode mode = JisMode::ASCII;
 };
@@ -149,6 +150,11 @@ struct WriterState {
     CharCode heldKana = 0;
     bool markPending = false;
     std::int64_t substitutes = 0;
+    // Variation selectors left out of a legacy output, and the output offset
+    // at which the last character it has no code for ended (0: the start,
+    // where no character comes before a selector).
+    std::int64_t selectorsLeftOut = 0;
+    std::int64_t uncarriedEnd = 0;
 };
 struct ShiftState {
     InputShift input;

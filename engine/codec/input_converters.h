@@ -75,6 +75,44 @@ inline CharCode utf8CharCode(const Codec& conv, RawCode r, ShiftState& shift) {
     }
 }
 
+constexpr bool isVariationSelector(char32_t u) {
+    return (u >= 0xFE00 && u <= 0xFE0F) || (u >= 0xE0100 && u <= 0xE01EF);
+}
+
+constexpr bool isLegacy(CodeKind kind) {
+    return kind == CodeKind::JIS || kind == CodeKind::SJIS || kind == CodeKind::EUC;
+}
+
+// Whether the legacy output has a code for what UTF-8 input read as r (an
+// exchange may only add to these).
+inline bool legacyCarries(const Codec& conv, RawCode r) {
+    if (r < utf8Char) return true;  // a byte below 0x80 or a line end
+    if (r == illFormed) return false;
+    const auto u = static_cast<char32_t>(r - utf8Char);
+    const CharCode c = unicodeToEuc(u, conv.windowsUnicode);
+    switch (conv.outputCode) {
+        case CodeKind::SJIS: return (c != 0 && c < firstCellBeyondCp932Agreement) || unicodeToCp932(u) != 0;
+        case CodeKind::JIS: return c != 0 && (c <= 0xFFFF || conv.jisKanjiMode != JisMode::NEC);
+        default: return c != 0;
+    }
+}
+
+// A character of UTF-8 input through write. Before a legacy output, a
+// variation selector after a character that the output carries is left
+// out and counted; the end of a character it does not carry is noted.
+template <typename Write>
+std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
+    if (!isLegacy(conv.outputCode)) return write(out, utf8CharCode(conv, r, shift), shift);
+    if (isVariationSelector(static_cast<char32_t>(r - utf8Char)) &&
+        outputOffset(conv.sink(), out) != shift.writer.uncarriedEnd) {
+        ++shift.writer.selectorsLeftOut;
+        return out;
+    }
+    out = write(out, utf8CharCode(conv, r, shift), shift);
+    if (!legacyCarries(conv, r)) shift.writer.uncarriedEnd = outputOffset(conv.sink(), out);
+    return out;
+}
+
 // Shift-JIS: kana bytes, the EUC arithmetic for pairs, and from 0xF040 up
 // the codes of code page 932 carried as they are (the vendor codes the
 // machine-dependent exchange spells aside); the unassigned ones become the
@@ -105,7 +143,7 @@ std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shif
         return emitSjis(conv, out, r, shift, write);
     } else if constexpr (In == CodeKind::UTF8) {
         if (atInputStart && r == (utf8Char | BYTE_ORDER_MARK)) return out;
-        return write(out, utf8CharCode(conv, r, shift), shift);
+        return writeUtf8Char(conv, out, r, shift, write);
     } else {
         return write(out, r, shift);  // ASCII and EUC: the RawCode is the character
     }

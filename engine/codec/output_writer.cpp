@@ -48,6 +48,7 @@ Out Codec::writeCharAt(Out out, CharCode c, ShiftState& shift) {
 void Codec::attachOutput(std::uint8_t* data, int capacity) {
     sink_.data = sink_.next = data;
     sink_.limit = data + capacity - maxCharBytes;
+    sink_.flushed = 0;
 }
 
 // Outside a pass (a test calling decodeByte, say) characters still have
@@ -57,6 +58,7 @@ void Codec::detachOutput() { attachOutput(spare_.data(), static_cast<int>(spare_
 Out Codec::flushOutput(Out end) {
     if (end != sink_.data) {
         writeBlock(sink_.data, static_cast<int>(end - sink_.data));
+        sink_.flushed += end - sink_.data;
         if (outputFailed()) outputFailed_ = true;
     }
     return sink_.data;

@@ -27,6 +27,7 @@ void StreamingConversion::reset() {
     handedOn_ = 0;
     checkText_.clear();
     substitutes_ = 0;
+    selectorsLeftOut_ = 0;
     detectedCode_ = CodeKind::ASCII;
     detectedReturn_ = ReturnKind::NONE;
     report_ = {};
@@ -93,6 +94,7 @@ void StreamingConversion::complete() {
     pass_->finish();
     checkText_ = zekt::checkText(pass_->detectedCode(), pass_->detectedReturn(), pass_->report());
     substitutes_ = pass_->substitutes();
+    selectorsLeftOut_ = pass_->selectorsLeftOut();
     detectedCode_ = pass_->detectedCode();
     detectedReturn_ = pass_->detectedReturn();
     report_ = pass_->report();

@@ -37,6 +37,7 @@ public:
     // input was refused.
     const std::string& checkText() const { return checkText_; }
     std::int64_t substitutes() const { return substitutes_; }
+    std::int64_t selectorsLeftOut() const { return selectorsLeftOut_; }
     // After a complete input: what detection found.
     CodeKind detectedCode() const { return detectedCode_; }
     ReturnKind detectedReturn() const { return detectedReturn_; }
@@ -73,6 +74,7 @@ private:
     std::size_t handedOn_ = 0;           // of waiting_
     std::string checkText_;
     std::int64_t substitutes_ = 0;
+    std::int64_t selectorsLeftOut_ = 0;
     CodeKind detectedCode_ = CodeKind::ASCII;
     ReturnKind detectedReturn_ = ReturnKind::NONE;
     DetectReport report_;

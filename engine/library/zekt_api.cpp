@@ -94,6 +94,10 @@ unsigned long long zekt_substitutes(const zekt_converter* c) {
     return c == nullptr ? 0 : static_cast<unsigned long long>(c->conversion.substitutes());
 }
 
+unsigned long long zekt_selectors_left_out(const zekt_converter* c) {
+    return c == nullptr ? 0 : static_cast<unsigned long long>(c->conversion.selectorsLeftOut());
+}
+
 const char* zekt_status_text(int status) {
     switch (status) {
         case ZEKT_OK: return "success; all of the input was taken";

@@ -61,5 +61,34 @@ TEST(InPlaceLosses, LineEndsOnlyWithNoKanjiConversion) {
         EXPECT_EQ(readFile(dir.path() / files[i].first), lineFeeds[i]) << files[i].first;
 }
 
+// 葛 with U+E0100 and ♪ with U+FE0F: EUC keeps the characters and says what
+// it left out; in place, the selectors count as losses.
+TEST(InPlaceLosses, VariationSelectors) {
+    const std::string text = "\xE8\x91\x9B\xF3\xA0\x84\x80\xE2\x99\xAA\xEF\xB8\x8F";
+    struct Case {
+        std::string input, arguments;
+        int status;
+        std::string out, err, fileAfter;
+    };
+    for (const auto& [input, arguments, status, out, err, fileAfter] : std::vector<Case>{
+             {text, "-e a.txt", 0, "\xB3\xEB\xA2\xF6", "a.txt: 2 variation selectors left out.\n", text},
+             {text.substr(0, 7), "-e a.txt", 0, "\xB3\xEB", "a.txt: 1 variation selector left out.\n", ""},
+             {text + "\xF0\x9F\x98\x80", "-e a.txt", 0, "\xB3\xEB\xA2\xF6\xA2\xAE",
+              "a.txt: 1 character replaced with the substitute mark.\n"
+              "a.txt: 2 variation selectors left out.\n",
+              ""},
+             {text + "\xF0\x9F\x98\x80", "-overwrite -e a.txt", 255, "",
+              "a.txt: 3 characters have no code in the output; the file is left as it was.\n", ""},
+             {text, "-u8 a.txt", 0, text, "", ""},
+         }) {
+        const ScratchDir dir;
+        writeFile(dir.path() / "a.txt", input);
+        EXPECT_EQ(zekt(dir, arguments), status) << arguments;
+        EXPECT_EQ(readFile(dir.path() / "out"), out) << arguments;
+        EXPECT_EQ(readFile(dir.path() / "err"), err) << arguments;
+        EXPECT_EQ(readFile(dir.path() / "a.txt"), fileAfter.empty() ? input : fileAfter) << arguments;
+    }
+}
+
 }  // namespace
 }  // namespace zekt::testing

@@ -29,6 +29,7 @@ void MemoryConverter::convert() {
     detectedReturn = conversion.detectedReturn();
     report = conversion.report();
     substitutes = conversion.substitutes();
+    selectorsLeftOut = conversion.selectorsLeftOut();
 }
 
 std::string bytes(std::string_view hexText) {

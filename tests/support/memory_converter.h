@@ -28,6 +28,7 @@ public:
     ReturnKind detectedReturn = ReturnKind::NONE;
     DetectReport report;
     std::int64_t substitutes = 0;
+    std::int64_t selectorsLeftOut = 0;
 };
 
 // Bytes from hex text: "B0 A1 0A" (blanks ignored).

@@ -135,12 +135,12 @@ template <CodeKind Out>
     } else if constexpr (Out == CodeKind::SJIS) {
         if (const int sjis = conv.windowsUnicode ? 0 : quickSjisOf(static_cast<char32_t>(q.raw - utf8Char)))
             return putTwo(out, sjis);
-        return EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
+        return writeUtf8Char(conv, out, q.raw, shift, EncodeAs<Out>{conv});
     } else {
         const CharCode kanji = conv.windowsUnicode ? 0 : unicodeToKanji(q.raw - utf8Char);
         if (kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement))
             return encodeKanji<Out>(conv, out, kanji, shift);
-        return EncodeAs<Out>{conv}(out, utf8CharCode(conv, q.raw, shift), shift);
+        return writeUtf8Char(conv, out, q.raw, shift, EncodeAs<Out>{conv});
     }
 }
 

@@ -75,6 +75,11 @@ ZEKT_API size_t zekt_check_text(const zekt_converter *c, char *buf, size_t cap);
  * (the output code has none for them, or they were ill-formed). */
 ZEKT_API unsigned long long zekt_substitutes(const zekt_converter *c);
 
+/* How many variation selectors (U+FE00-FE0F, U+E0100-E01EF) of the
+ * current input were left out of a Shift-JIS, EUC or JIS output, each after
+ * a character that the output carries. */
+ZEKT_API unsigned long long zekt_selectors_left_out(const zekt_converter *c);
+
 /* A short English text for a status. */
 ZEKT_API const char *zekt_status_text(int status);
 
