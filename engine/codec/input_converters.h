@@ -86,9 +86,8 @@ constexpr bool isLegacy(CodeKind kind) {
 // Whether the legacy output has a code for what UTF-8 input read as r (an
 // exchange may only add to these).
 inline bool legacyCarries(const Codec& conv, RawCode r) {
-    if (r < utf8Char) return true;  // a byte below 0x80 or a line end
-    if (r == illFormed) return false;
-    const auto u = static_cast<char32_t>(r - utf8Char);
+    if (r < utf8Char) return true;                       // a byte below 0x80 or a line end
+    const auto u = static_cast<char32_t>(r - utf8Char);  // illFormed gives none
     const CharCode c = unicodeToEuc(u, conv.windowsUnicode);
     switch (conv.outputCode) {
         case CodeKind::SJIS: return (c != 0 && c < firstCellBeyondCp932Agreement) || unicodeToCp932(u) != 0;

@@ -77,6 +77,8 @@ TEST(InPlaceLosses, VariationSelectors) {
               "a.txt: 1 character replaced with the substitute mark.\n"
               "a.txt: 2 variation selectors left out.\n",
               ""},
+             {text, "-overwrite -e a.txt", 255, "",
+              "a.txt: 2 characters have no code in the output; the file is left as it was.\n", ""},
              {text + "\xF0\x9F\x98\x80", "-overwrite -e a.txt", 255, "",
               "a.txt: 3 characters have no code in the output; the file is left as it was.\n", ""},
              {text, "-u8 a.txt", 0, text, "", ""},

@@ -18,7 +18,9 @@ TEST(VariationSelectors, Vectors) {
         // The ends of both ranges, and their neighbours outside.
         {toEuc, "61 EFB7BF 61 EFB890 61 F3A083BF 61 F3A087B0 61 F3A087AF 61 EFB88F",
          "61 A2AE 61 A2AE 61 A2AE 61 A2AE 61 61"},
-        {{"-U8", "-s"}, "E291A0 EFB88E E4B882 EFB880 E299AA EFB88F", "8740 81AC 81AC 81F4"},
+        {{"-U8", "-s"},
+         "E291A0 EFB88E E7BA8A EFB880 E4B882 EFB880 E299AA EFB88F",
+         "8740 FA5C 81AC 81AC 81F4"},
         {{"-U8", "-j"}, "E4B882 EFB880 E8919B EFB88F", "1B242844 3021 1B2442 336B 1B2842"},
         {{"-U8", "-jNEC"}, "E4B882 EFB880", "1B4B 222E 222E 1B2842"},
         {{"-U8", "-e", "-X"}, "F09F9880 EFB88F E8919B EFB88F", "A2AE A2AE B3EB"},
@@ -48,6 +50,22 @@ TEST(VariationSelectors, Counted) {
             EXPECT_EQ(conv.selectorsLeftOut, selectors) << input;
             EXPECT_EQ(conv.substitutes, substitutes) << input;
         }
+    }
+}
+
+// Past the output buffer's first flushes (葛 U+FE00, again and again).
+TEST(VariationSelectors, AcrossOutputBuffers) {
+    std::string input, output;
+    for (int i = 0; i < 100000; ++i) {
+        input += "\xE8\x91\x9B\xEF\xB8\x80";
+        output += "\xB3\xEB";
+    }
+    for (const bool perByte : {false, true}) {
+        MemoryConverter conv(input);
+        conv.perByte = perByte;
+        runOptions(conv, toEuc);
+        EXPECT_TRUE(conv.outputBytes == output);
+        EXPECT_EQ(conv.selectorsLeftOut, 100000);
     }
 }
 
