@@ -155,6 +155,10 @@ struct WriterState {
     // where no character comes before a selector).
     std::int64_t selectorsLeftOut = 0;
     std::int64_t uncarriedEnd = 0;
+    // The output offset at which a kana that a combining mark may join ended
+    // (-1: none), and that kana.
+    std::int64_t kanaEnd = -1;
+    char32_t kana = 0;
 };
 struct ShiftState {
     InputShift input;

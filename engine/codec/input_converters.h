@@ -8,6 +8,8 @@
 #include "codec.h"
 #include "cp932_map.h"
 #include "exchanges.h"
+#include "kana_composition_tables.h"
+#include "output_encoders.h"
 #include "unicode_map.h"
 
 namespace zekt {
@@ -96,6 +98,39 @@ inline bool legacyCarries(const Codec& conv, RawCode r) {
     }
 }
 
+constexpr bool isKanaMark(char32_t u) { return u == 0x3099 || u == 0x309A; }
+
+// What canonical composition makes of a kana and a combining mark, or 0.
+constexpr char32_t composedKana(char32_t kana, char32_t mark) {
+    const char32_t i = kana - firstComposingKana;
+    if (i >= voicedComposition.size()) return 0;
+    return (mark == 0x3099 ? voicedComposition : semiVoicedComposition)[i];
+}
+
+constexpr bool takesKanaMark(char32_t u) {
+    return composedKana(u, 0x3099) != 0 || composedKana(u, 0x309A) != 0;
+}
+
+// The JIS X 0208 cell a legacy output writes for u, or 0 for any other.
+inline CharCode kanjiCellOf(const Codec& conv, char32_t u) {
+    const CharCode c = unicodeToEuc(u, conv.windowsUnicode);
+    return c >= 0xA1A1 && c < firstCellBeyondCp932Agreement ? c : 0;
+}
+
+// Whether the kana just before out joined the mark u: rewritten in place as
+// the composed character, when the output has it.
+inline bool joinKanaMark(const Codec& conv, std::uint8_t* out, char32_t u, ShiftState& shift) {
+    if (outputOffset(conv.sink(), out) != shift.writer.kanaEnd) return false;
+    const CharCode cell = kanjiCellOf(conv, composedKana(shift.writer.kana, u));
+    if (cell == 0) return false;
+    shift.writer.kanaEnd = -1;
+    const CharCode code = conv.outputCode == CodeKind::SJIS  ? eucToSjis(cell)
+                          : conv.outputCode == CodeKind::JIS ? cell & 0x7F7F
+                                                             : cell;
+    putTwo(out - 2, code);
+    return true;
+}
+
 // A character of UTF-8 input through write. Before a legacy output, a
 // variation selector after a character that the output carries is left
 // out and counted; the end of a character it does not carry is noted.
@@ -105,10 +140,28 @@ std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, Shi
     if (isVariationSelector(static_cast<char32_t>(r - utf8Char)) &&
         outputOffset(conv.sink(), out) != shift.writer.uncarriedEnd) {
         ++shift.writer.selectorsLeftOut;
+        shift.writer.kanaEnd = -1;  // a selector between them blocks composition
         return out;
     }
+    const auto u = static_cast<char32_t>(r - utf8Char);
+    if (isKanaMark(u) && joinKanaMark(conv, out, u, shift)) return out;
     out = write(out, utf8CharCode(conv, r, shift), shift);
     if (!legacyCarries(conv, r)) shift.writer.uncarriedEnd = outputOffset(conv.sink(), out);
+    return out;
+}
+
+// The plain way of UTF-8 input: a kana that a mark may join, written as
+// itself with no flush before the next character, is noted (not while the
+// kana exchange holds characters back).
+template <typename Write>
+std::uint8_t* writeUtf8Kana(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
+    const auto u = static_cast<char32_t>(r - utf8Char);
+    if (!isLegacy(conv.outputCode) || conv.exchangeKana || !takesKanaMark(u) || kanjiCellOf(conv, u) == 0)
+        return writeUtf8Char(conv, out, r, shift, write);
+    if (out > conv.sink().limit - maxCharBytes) out = conv.flushOutput(out);
+    out = writeUtf8Char(conv, out, r, shift, write);
+    shift.writer.kanaEnd = outputOffset(conv.sink(), out);
+    shift.writer.kana = u;
     return out;
 }
 
@@ -142,7 +195,7 @@ std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shif
         return emitSjis(conv, out, r, shift, write);
     } else if constexpr (In == CodeKind::UTF8) {
         if (atInputStart && r == (utf8Char | BYTE_ORDER_MARK)) return out;
-        return writeUtf8Char(conv, out, r, shift, write);
+        return writeUtf8Kana(conv, out, r, shift, write);
     } else {
         return write(out, r, shift);  // ASCII and EUC: the RawCode is the character
     }

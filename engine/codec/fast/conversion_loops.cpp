@@ -156,6 +156,14 @@ template <CodeKind In, CodeKind Out, bool NearEnd = true>
     if constexpr (In == CodeKind::UTF8) {
         const Quick q = quickUtf8(p, end);
         if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) return false;
+        if constexpr (isLegacy(Out)) {
+            // A kana that a combining mark may follow takes the plain way.
+            const std::uint8_t* const next = p + q.length;
+            if ((end - next < 3 ||
+                 (next[0] == 0xE3 && next[1] == 0x82 && (next[2] == 0x99 || next[2] == 0x9A))) &&
+                takesKanaMark(static_cast<char32_t>(q.raw - utf8Char)))
+                return false;
+        }
         if (Out == CodeKind::UTF8 && NearEnd && end - p < 4) {
             std::memcpy(out, p, static_cast<std::size_t>(q.length));
             out += q.length;
