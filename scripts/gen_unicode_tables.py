@@ -33,6 +33,12 @@ it holds and the glibc it came from:
   cp932-to-unicode.txt  glibc's CP932 read: the two-byte codes of the leads
                         0x81-0x9F and 0xE0-0xFC that make a character
   unicode-to-cp932.txt  glibc's CP932 written, from U+0080 up
+  sjisx0213-to-unicode.txt, unicode-to-sjisx0213.txt,
+  eucjisx0213-to-unicode.txt, unicode-to-eucjisx0213.txt
+                        glibc's SHIFT_JISX0213 and EUC-JISX0213 both ways,
+                        a code that stands for two code points written
+                        0x304B+0x309A (data only: no table is made of them
+                        yet, and --check does not read them)
 
 Usage:
   scripts/gen_unicode_tables.py [output [cp932 output]]
@@ -412,6 +418,61 @@ def own(source, codes, tails):
     return {code: cp for code, cp in decode(source, codes).items() if tails.get(code[1:]) != cp}
 
 
+def decode_sequences(source, codes):
+    """{code: [code points]} for each code (bytes) that glibc decodes to one
+    character or to a base and a combining mark."""
+    found = {}
+    for code, line in zip(codes, iconv(source, "UTF-8", codes)):
+        text = line.decode("utf-8")
+        assert len(text) <= 2, (source, code.hex(), text)
+        if text:
+            found[code] = [ord(c) for c in text]
+    return found
+
+
+def own_sequences(source, codes, tails):
+    """decode_sequences less what only a code's tail made (as own)."""
+    return {code: cps for code, cps in decode_sequences(source, codes).items() if tails.get(code[1:]) != cps}
+
+
+def sequence_text(cps):
+    return "+".join(point_text(cp) for cp in cps)
+
+
+def extract_x0213(folder, version):
+    """SHIFT_JISX0213 and EUC-JISX0213 both ways: every code, every code
+    point, and the pairs of code points that a code stands for."""
+    pairs = [bytes([lead, trail]) for lead in CELLS for trail in CELLS]
+    euc = decode_sequences("EUC-JISX0213", pairs)
+    euc.update(own_sequences("EUC-JISX0213", [b"\x8f" + pair for pair in pairs], euc))
+    codes = [bytes([lead, trail]) for lead in CP932_LEADS for trail in SJIS_TRAILS if trail != 0x7F]
+    alone = decode_sequences("SHIFT_JISX0213", [bytes([b]) for b in SJIS_TRAILS if b not in CP932_LEADS])
+    sjis = own_sequences("SHIFT_JISX0213", codes, alone)
+    for name, source, first, decoded, what in [
+            ("sjisx0213", "SHIFT_JISX0213", 0x80, sjis,
+             "every pair of a lead 0x81-0x9F or\n# 0xE0-0xFC and a trail 0x40-0x7E or 0x80-0xFC"),
+            ("eucjisx0213", "EUC-JISX0213", 0xA0, euc,
+             "every pair 0xA1A1-0xFEFE and triple\n# 0x8FA1A1-0x8FFEFE")]:
+        write_data(folder / f"{name}-to-unicode.txt", version, source, "UTF-8", [
+            f"glibc's {source}, read: {what} was asked.",
+            "Each line: a code that glibc reads as one character, or as a base and a",
+            "combining mark (0x304B+0x309A), and its code points; those not listed",
+            "make none; what -c made of an undefined code's tail is left out."],
+            {int.from_bytes(code, "big"): (code_text(code), sequence_text(cps)) for code, cps in decoded.items()},
+            used=False)
+        written = {(cp,): code for cp, code in encode(source, first).items()}
+        sequences = sorted({tuple(cps) for cps in decoded.values() if len(cps) == 2})
+        lines = iconv("UTF-8", source, ["".join(map(chr, cps)).encode() for cps in sequences])
+        written.update({cps: code for cps, code in zip(sequences, lines) if code})
+        write_data(folder / f"unicode-to-{name}.txt", version, "UTF-8", source, [
+            f"glibc's {source}, written: every code point from U+{first:04X} up (no",
+            "surrogates), and every base and mark that a code reads as, was asked.",
+            "Each line: a code point (or two, 0x304B+0x309A) that glibc writes, and its",
+            "code; those not listed it cannot write."],
+            {cps: (sequence_text(cps), code_text(code)) for cps, code in written.items()},
+            used=False)
+
+
 def glibc_version():
     first = subprocess.run(["iconv", "--version"], capture_output=True, text=True, check=True)
     return first.stdout.splitlines()[0].strip()
@@ -449,6 +510,7 @@ def extract(folder):
         "glibc's CP932 (code page 932), written: every code point from U+0080 up (no",
         "surrogates) was asked.",
         *written], {cp: (point_text(cp), code_text(code)) for cp, code in encode("CP932", 0x80).items()})
+    extract_x0213(folder, version)
 
 
 def code_text(code):
@@ -459,16 +521,17 @@ def point_text(cp):
     return f"0x{cp:04X}" if cp <= 0xFFFF else f"0x{cp:06X}"
 
 
-def write_data(path, version, source, target, about, lines):
+def write_data(path, version, source, target, about, lines, used=True):
     """One data file: what it holds, where it came from, then its lines in
-    the order of their keys."""
+    the order of their keys. used: tables are made of it."""
     text = [
         *(f"# {line}" for line in about),
         f"# Asked one at a time of: iconv -c -f {source} -t {target}",
         f"# glibc: {version}",
-        "# Written by scripts/gen_unicode_tables.py --extract; do not edit. The",
-        "# tables in engine/codec/ are made from it by scripts/gen_unicode_tables.py.",
+        "# Written by scripts/gen_unicode_tables.py --extract; do not edit." + (" The" if used else ""),
     ]
+    if used:
+        text.append("# tables in engine/codec/ are made from it by scripts/gen_unicode_tables.py.")
     text.extend(" ".join(lines[key]) for key in sorted(lines))
     path.write_text("\n".join(text) + "\n")
     print(f"{shown(path)}: {len(lines)} mappings", file=sys.stderr)
