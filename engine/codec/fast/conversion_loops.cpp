@@ -144,6 +144,13 @@ template <CodeKind Out>
     }
 }
 
+// Whether the three bytes at p are U+3099 or U+309A in UTF-8 (E3 82 99, E3
+// 82 9A), told without a branch: the two differ from the first by 0 and 0x10000.
+[[gnu::always_inline]] inline bool kanaMarkAt(const std::uint8_t* p) {
+    const std::uint32_t w = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+    return ((w - 0x9982E3u) & ~0x10000u) == 0;
+}
+
 // One of the characters that make up most Japanese text, at p with nothing
 // held before it: EUC and Shift-JIS kanji pairs, JIS pairs in a JIS X 0208
 // mode, and UTF-8 sequences of two and three bytes (but the mark). Written,
@@ -159,8 +166,7 @@ template <CodeKind In, CodeKind Out, bool NearEnd = true>
         if constexpr (isLegacy(Out)) {
             // A kana that a combining mark may follow takes the plain way.
             const std::uint8_t* const next = p + q.length;
-            if ((end - next < 3 ||
-                 (next[0] == 0xE3 && next[1] == 0x82 && (next[2] == 0x99 || next[2] == 0x9A))) &&
+            if (((NearEnd && end - next < 3) || kanaMarkAt(next)) &&
                 takesKanaMark(static_cast<char32_t>(q.raw - utf8Char)))
                 return false;
         }
