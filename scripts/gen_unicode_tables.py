@@ -37,8 +37,9 @@ it holds and the glibc it came from:
   eucjisx0213-to-unicode.txt, unicode-to-eucjisx0213.txt
                         glibc's SHIFT_JISX0213 and EUC-JISX0213 both ways,
                         a code that stands for two code points written
-                        0x304B+0x309A (data only: no table is made of them
-                        yet, and --check does not read them)
+                        0x304B+0x309A; jisx0213_tables.h is made of the
+                        EUC-JISX0213 files, and the Shift_JISX0213 ones are
+                        checked against the arithmetic between the two
 
 Usage:
   scripts/gen_unicode_tables.py [output [cp932 output]]
@@ -61,6 +62,7 @@ import sys
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 DEFAULT_OUTPUT = ROOT / "engine" / "codec" / "unicode_tables.h"
 DEFAULT_CP932_OUTPUT = ROOT / "engine" / "codec" / "cp932_tables.h"
+DEFAULT_X0213_OUTPUT = ROOT / "engine" / "codec" / "jisx0213_tables.h"
 DEFAULT_DATA = ROOT / "data" / "mappings"
 EUCJP_DECODED = "eucjp-to-unicode.txt"
 EUCJP_ENCODED = "unicode-to-eucjp.txt"
@@ -371,7 +373,146 @@ def tables(data):
         DEFAULT_OUTPUT: header(version, x0208, x0212, index, page_list),
         DEFAULT_CP932_OUTPUT: cp932_header(version, extension, ibm_cells(cp932, decoded),
                                            cp932_index, cp932_page_list),
+        DEFAULT_X0213_OUTPUT: x0213_header(data),
     }
+
+
+# ------------------------------------------------------------- JIS X 0213
+
+X0213_LINE = re.compile(r"0x([0-9A-F]+)(?:\+0x([0-9A-F]+))? 0x([0-9A-F]+)(?:\+0x([0-9A-F]+))?")
+X0213_PLANE = 94 * 94
+X0213_PAIR = 0x1000000  # a decoded entry from here up: a pair of code points, by its number
+
+
+def read_x0213(path):
+    """[(first, second)] of one JIS X 0213 data file, each side a tuple of
+    numbers (a code, or one or two code points)."""
+    found = []
+    for number, line in enumerate(path.read_text().splitlines(), 1):
+        if line.startswith("#"):
+            continue
+        match = X0213_LINE.fullmatch(line)
+        if not match:
+            sys.exit(f"{shown(path)}:{number}: not a JIS X 0213 mapping: {line!r}")
+        a, b, c, d = match.groups()
+        first = tuple(int(x, 16) for x in (a, b) if x)
+        second = tuple(int(x, 16) for x in (c, d) if x)
+        found.append((first, second))
+    return found
+
+
+def x0213_index(code):
+    """The decoding table's index of an EUC-JISX0213 pair or triple."""
+    plane = 1 if code > 0xFFFF else 0
+    lead, trail = (code >> 8) & 0xFF, code & 0xFF
+    assert lead in CELLS and trail in CELLS, hex(code)
+    return plane * X0213_PLANE + (lead - 0xA1) * 94 + (trail - 0xA1)
+
+
+def x0213_sjis(code):
+    """The Shift_JISX0213 code of an EUC-JISX0213 one, by the standard's
+    arithmetic (the engine's, checked here against glibc's own data)."""
+    if code <= 0xFF:
+        return code
+    if code >> 8 == 0x8E:
+        return code & 0xFF
+    row, cell = ((code >> 8) & 0xFF) - 0xA0, (code & 0xFF) - 0xA0
+    if code > 0xFFFF:
+        lead = (row + 0x1DF) // 2 - (row // 8) * 3 if row <= 15 else (row + 0x19B) // 2
+    else:
+        lead = (row + 0x101) // 2 if row <= 62 else (row + 0x181) // 2
+    trail = cell + 0x9E if row % 2 == 0 else cell + 0x3F + (cell >= 64)
+    return lead << 8 | trail
+
+
+def x0213_data(data):
+    """(decoded {code: code points}, encoded {code points: code}) of
+    EUC-JISX0213, after checking Shift_JISX0213's data against them."""
+    decoded = {code[0]: cps for code, cps in read_x0213(data / "eucjisx0213-to-unicode.txt")}
+    encoded = {cps: code[0] for cps, code in read_x0213(data / "unicode-to-eucjisx0213.txt")}
+    sjis_decoded = {code[0]: cps for code, cps in read_x0213(data / "sjisx0213-to-unicode.txt")}
+    sjis_encoded = {cps: code[0] for cps, code in read_x0213(data / "unicode-to-sjisx0213.txt")}
+    if sjis_decoded != {x0213_sjis(code): cps for code, cps in decoded.items()}:
+        sys.exit("sjisx0213-to-unicode.txt is not eucjisx0213-to-unicode.txt by the arithmetic")
+    # Shift_JISX0213 writes two code points as its single bytes (JIS X 0201
+    # Roman), which EUC-JISX0213 cannot write at all.
+    roman = {(0xA5,): 0x5C, (0x203E,): 0x7E}
+    if sjis_encoded != {**{cps: x0213_sjis(code) for cps, code in encoded.items()}, **roman}:
+        sys.exit("unicode-to-sjisx0213.txt is not unicode-to-eucjisx0213.txt by the arithmetic")
+    return decoded, encoded
+
+
+def x0213_header(data):
+    decoded, encoded = x0213_data(data)
+    version = read_mappings(data / EUCJP_DECODED)[1]
+    pairs = sorted(cps for cps in encoded if len(cps) == 2)
+    table = [0] * (2 * X0213_PLANE)
+    for code, cps in decoded.items():
+        table[x0213_index(code)] = X0213_PAIR + pairs.index(cps) if len(cps) == 2 else cps[0]
+    assert all(decoded[encoded[cps]] == cps for cps in pairs)
+    singles = {cps[0]: x0213_packed(code) for cps, code in encoded.items() if len(cps) == 1}
+    index, page_list = wide_pages(singles)
+    out = [
+        "// Generated by scripts/gen_unicode_tables.py from glibc's iconv:",
+        f"//   {version}",
+        "// Do not edit; rerun the script instead.",
+        "//",
+        "// jisX0213ToUnicode: the code point of each EUC-JISX0213 code, plane 1",
+        "// (lead, trail) at (lead - 0xA1) * 94 + (trail - 0xA1), plane 2 (0x8F, lead,",
+        "// trail) 94 * 94 further on; 0 none; from jisX0213Pair up, the number of a",
+        "// pair of code points in jisX0213Pairs (a base and a combining mark).",
+        "// jisX0213Pages[jisX0213PageIndex[cp >> 8]][cp & 0xFF]: the code of cp below",
+        "// U+30000, packed as unicodePages: 0 none, low byte >= 0xA1 as is (plane 1,",
+        "// or 0x8E and a half-width kana), else plane 2 (0x8F0000 | v | 0x80).",
+        "// jisX0213PairCodes: the plane 1 code of each pair.",
+        "// The layout is the script's (a row of cells a line), not clang-format's.",
+        *OPENING,
+        f"inline constexpr std::uint32_t jisX0213Pair = 0x{X0213_PAIR:X};",
+        "",
+        f"inline constexpr std::array<std::uint32_t, 2 * 94 * 94> jisX0213ToUnicode = {{",
+    ]
+    for plane, prefix in ((0, "0x"), (1, "0x8F")):
+        for row in range(94):
+            start = plane * X0213_PLANE + row * 94
+            out.append(f"    // {prefix}{0xA1 + row:02X}A1-{prefix}{0xA1 + row:02X}FE (plane {plane + 1}, row {row + 1})")
+            out.extend(values(table[start:start + 94], 5, "    "))
+    out += ["};", "",
+            f"inline constexpr std::array<std::array<char32_t, 2>, {len(pairs)}> jisX0213Pairs = {{{{"]
+    out += [f"    {{0x{a:04X}, 0x{b:04X}}}," for a, b in pairs]
+    out += ["}};", "", f"inline constexpr std::array<std::uint16_t, {len(pairs)}> jisX0213PairCodes = {{"]
+    out.extend(values([encoded[cps] for cps in pairs], 4, "    "))
+    out += ["};", ""]
+    out.append(f"inline constexpr std::array<std::uint16_t, {len(index)}> jisX0213PageIndex = {{")
+    out.extend(values(index, 4, "    "))
+    out += ["};", "",
+            f"inline constexpr std::array<std::array<std::uint16_t, 256>, {len(page_list)}> jisX0213Pages = {{{{"]
+    for number, page in enumerate(page_list):
+        first = index.index(number) if number else None
+        out.append("    // no mapping" if first is None else f"    // U+{first:02X}00-U+{first:02X}FF")
+        out.append("    {{")
+        out.extend(values(page, 4, "        "))
+        out.append("    }},")
+    out += ["}};", "", "}  // namespace zekt"]
+    return "\n".join(out) + "\n"
+
+
+def x0213_packed(code):
+    """The 16-bit table form of an EUC-JISX0213 code."""
+    assert code & 0xFF >= 0xA1 and (code <= 0xFFFF or code >> 16 == 0x8F), hex(code)
+    return (code & 0xFF7F) if code > 0xFFFF else code
+
+
+def wide_pages(table):
+    """pages() over the first three planes: JIS X 0213 reaches U+2Axxx."""
+    page_list = [[0] * 256]
+    index = [0] * 0x300
+    for page in range(0x300):
+        entries = [table.get(page << 8 | low, 0) for low in range(256)]
+        if any(entries):
+            index[page] = len(page_list)
+            page_list.append(entries)
+    assert max(table) < 0x30000
+    return index, page_list
 
 
 # ---------------------------------------------------------------- the data

@@ -26,6 +26,8 @@ constexpr std::int32_t sequenceOf(JisMode m) {
         case JisMode::KANJI1983: return ESC_DOLLAR_B;
         case JisMode::NEC: return ESC_K;
         case JisMode::EX1990: return ESC_DOLLAR_PAREN_D;
+        case JisMode::X0213_PLANE1: return ESC_DOLLAR_PAREN_Q;
+        case JisMode::X0213_PLANE2: return ESC_DOLLAR_PAREN_P;
         default: return ESC_PAREN_B;
     }
 }
@@ -35,7 +37,7 @@ constexpr std::int32_t sequenceOf(JisMode m) {
 CharCode characterOf(const Codec& conv, RawCode r, CodeKind kind, JisMode mode) {
     if (r == illFormed) return 0;
     switch (kind) {
-        case CodeKind::JIS: return jisCharCode(r, mode);
+        case CodeKind::JIS: return isX0213Pair(r, mode) ? 0 : jisCharCode(r, mode);
         case CodeKind::SJIS:
             if (r < 0x20 || r == CRLF) return r;
             if (r >= 0xA1 && r <= 0xDF) return SS2 << 8 | r;

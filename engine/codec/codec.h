@@ -30,6 +30,10 @@ struct CodecSettings {
     bool outputBom = false;         // UTF-8 or UTF-16 output starts with a byte order mark
     bool inputMarkDecides = false;  // UTF-16 input: a byte order mark at the start picks the order
     bool windowsUnicode = false;    // the Windows mapping to and from Unicode
+    // Shift-JIS, EUC or JIS input or output in their JIS X 0213 forms
+    // (Shift_JIS-2004, EUC-JIS-2004, ISO-2022-JP-2004).
+    bool inputJisX0213 = false;
+    bool outputJisX0213 = false;
     // The plain path: blocks filled byte by byte and every byte through
     // decodeByte, without the block reads and shortcuts that give the same
     // result faster. Tests compare the two.

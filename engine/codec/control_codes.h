@@ -20,6 +20,8 @@ inline constexpr std::int32_t ESC_PAREN_I = 0x1B2849;           // ESC ( I  7-bi
 inline constexpr std::int32_t ESC_DOLLAR_AT = 0x1B2440;         // ESC $ @  kanji 1978
 inline constexpr std::int32_t ESC_DOLLAR_B = 0x1B2442;          // ESC $ B  kanji 1983
 inline constexpr std::int32_t ESC_DOLLAR_PAREN_D = 0x1B242844;  // ESC $ ( D  JIS X 0212
+inline constexpr std::int32_t ESC_DOLLAR_PAREN_Q = 0x1B242851;  // ESC $ ( Q  JIS X 0213 plane 1
+inline constexpr std::int32_t ESC_DOLLAR_PAREN_P = 0x1B242850;  // ESC $ ( P  JIS X 0213 plane 2
 inline constexpr std::int32_t ESC_K = 0x1B4B;                   // ESC K  NEC kanji
 inline constexpr std::int32_t ESC_H = 0x1B48;                   // ESC H  NEC single-byte
 

@@ -143,8 +143,12 @@ void ConversionPass::convertWith(const InputBuffer& block, DetectReport& report,
         asRead_.convert(codec_, block, kind_);
         return;
     }
-    const InputConverter convert =
-        codec_.perByte ? inputConverters[index(kind_)] : quickConverter(kind_, codec_.outputCode);
+    // JIS X 0213 takes the plain way.
+    const bool plain = codec_.perByte || codec_.outputJisX0213 || codec_.inputJisX0213;
+    const InputConverter convert = !plain ? quickConverter(kind_, codec_.outputCode)
+                                   : codec_.inputJisX0213 && kind_ != CodeKind::JIS
+                                       ? x0213InputConverters[index(kind_)]
+                                       : inputConverters[index(kind_)];
     convert(codec_, block, convertState_, shift_, report, returnKind);
 }
 

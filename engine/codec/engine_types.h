@@ -44,11 +44,14 @@ enum class JisMode : int {
     KANJI1983 = 7,
     NEC = 8,
     EX1990 = 9,
+    X0213_PLANE1 = 10,  // JIS X 0213: only ever a shift state
+    X0213_PLANE2 = 11,
 };
 
 constexpr int index(CodeKind kind) { return static_cast<int>(kind); }
 constexpr int index(ReturnKind kind) { return static_cast<int>(kind); }
-constexpr bool isKanjiMode(JisMode m) { return m >= JisMode::KANJI1978 && m <= JisMode::EX1990; }
+constexpr bool isKanjiMode(JisMode m) { return m >= JisMode::KANJI1978 && m <= JisMode::X0213_PLANE2; }
+constexpr bool isX0213Mode(JisMode m) { return m == JisMode::X0213_PLANE1 || m == JisMode::X0213_PLANE2; }
 
 // A character on its way to the output, in EUC-based form: 0x01-0xFF single
 // bytes, 0x0D0A CR LF, 0x8EA1-0x8EDF half-width katakana, 0xA1A1-0xFEFE
@@ -73,6 +76,9 @@ inline constexpr RawCode illFormed = 0x2000000;
 // 0xF040 up (windowsChar | code). Each encoder decides what they become.
 inline constexpr CharCode unicodeChar = utf8Char;
 inline constexpr CharCode windowsChar = 0x4000000;
+// Before a JIS X 0213 output only: a code that stands for a base and a
+// combining mark together (x0213Char | code), joined on the way out.
+inline constexpr CharCode x0213Char = 0x8000000;
 constexpr bool isCarried(CharCode c) { return c >= unicodeChar; }
 
 // What decodeByte holds between calls: a stage, and the bytes or bits that
@@ -159,6 +165,12 @@ struct WriterState {
     // (-1: none), and that kana.
     std::int64_t kanaEnd = -1;
     char32_t kana = 0;
+    // Before a JIS X 0213 output: where the last character written began and
+    // ended (-1: none that a mark may join), the JIS set in force before it,
+    // and its code point.
+    std::int64_t baseStart = -1, baseEnd = -1;
+    JisMode baseMode = JisMode::ASCII;
+    char32_t base = 0;
 };
 struct ShiftState {
     InputShift input;
@@ -187,10 +199,11 @@ enum Flag : std::uint32_t {
     EUC_ONLY = 1u << 15,   // 0xFD or 0xFE
     SS2_KANA = 1u << 16,
     SS3_KANJI = 1u << 17,
-    BROKEN = 1u << 18,     // the raw bytes are not well-formed UTF-8
-    WIDE = 1u << 19,       // they hold a 3- or 4-byte UTF-8 sequence
-    BOM = 1u << 20,        // the input begins with the UTF-8 byte order mark
-    SJIS_ONLY = 1u << 21,  // the raw bytes broke EUC's form while Shift-JIS's held
+    BROKEN = 1u << 18,        // the raw bytes are not well-formed UTF-8
+    WIDE = 1u << 19,          // they hold a 3- or 4-byte UTF-8 sequence
+    BOM = 1u << 20,           // the input begins with the UTF-8 byte order mark
+    SJIS_ONLY = 1u << 21,     // the raw bytes broke EUC's form while Shift-JIS's held
+    JISX0213_SEQ = 1u << 22,  // ESC $ ( O, P or Q
 };
 }  // namespace detect
 

@@ -7,7 +7,7 @@
 namespace zekt {
 namespace {
 
-template <CodeKind In>
+template <CodeKind In, bool JisX0213 = false>
 void convertBlock(Codec& conv, const InputBuffer& buffer, DecodeState& state, ShiftState& shift,
                   DetectReport& report, ReturnKind& returnKind) {
     StandAlone alone;
@@ -18,7 +18,11 @@ void convertBlock(Codec& conv, const InputBuffer& buffer, DecodeState& state, Sh
             sink.next = emitAt<In>(conv, conv.room(sink.next), alone.codes[k], shift, false, WriteChar{conv});
         alone.count = 0;
         if (r == 0) continue;
-        sink.next = emitAt<In>(conv, conv.room(sink.next), r, shift, buffer.start + i == 2, WriteChar{conv});
+        if constexpr (JisX0213)
+            sink.next = emitX0213At<In>(conv, conv.room(sink.next), r, shift, WriteChar{conv});
+        else
+            sink.next =
+                emitAt<In>(conv, conv.room(sink.next), r, shift, buffer.start + i == 2, WriteChar{conv});
     }
 }
 
@@ -28,6 +32,11 @@ void convertBlock(Codec& conv, const InputBuffer& buffer, DecodeState& state, Sh
 const std::array<InputConverter, codeKindCount> inputConverters{
     convertBlock<CodeKind::ASCII>, convertBlock<CodeKind::JIS>,  convertBlock<CodeKind::SJIS>,
     convertBlock<CodeKind::EUC>,   convertBlock<CodeKind::UTF8>, convertBlock<CodeKind::UTF8>,
+    convertBlock<CodeKind::UTF8>};
+
+const std::array<InputConverter, codeKindCount> x0213InputConverters{
+    convertBlock<CodeKind::ASCII>,     convertBlock<CodeKind::JIS>,  convertBlock<CodeKind::SJIS, true>,
+    convertBlock<CodeKind::EUC, true>, convertBlock<CodeKind::UTF8>, convertBlock<CodeKind::UTF8>,
     convertBlock<CodeKind::UTF8>};
 
 }  // namespace zekt

@@ -6,9 +6,10 @@
 
 #include "code_arithmetic.h"
 #include "codec.h"
+#include "composition_tables.h"
 #include "cp932_map.h"
 #include "exchanges.h"
-#include "kana_composition_tables.h"
+#include "jisx0213_map.h"
 #include "output_encoders.h"
 #include "unicode_map.h"
 
@@ -22,6 +23,8 @@ using InputConverter = void (*)(Codec&, const InputBuffer&, DecodeState&, ShiftS
 
 // Indexed by the input CodeKind: the plain path, one decodeByte per byte.
 extern const std::array<InputConverter, codeKindCount> inputConverters;
+// The same for Shift_JIS-2004 and EUC-JIS-2004 input (SJIS and EUC).
+extern const std::array<InputConverter, codeKindCount> x0213InputConverters;
 
 // Writes a character through all of writeChar's steps.
 struct WriteChar {
@@ -41,6 +44,11 @@ constexpr CharCode jisCharCode(RawCode r, JisMode inMode) {
     if (r >= 0xA1 && r <= 0xDF) return SS2 << 8 | r;
     if (r <= 0xFF) return r;
     return inMode == JisMode::EX1990 ? r | 0x8F8080 : r | 0x8080;
+}
+
+// A pair of JIS input read in one of JIS X 0213's planes.
+constexpr bool isX0213Pair(RawCode r, JisMode inMode) {
+    return isX0213Mode(inMode) && r > 0xFF && r != CRLF && r < utf8Char;
 }
 
 inline bool anyExchange(const Codec& conv) {
@@ -66,12 +74,12 @@ inline constexpr CharCode firstCellBeyondCp932Agreement = 0xF9A1;
 inline CharCode utf8CharCode(const Codec& conv, RawCode r, ShiftState& shift) {
     if (r < utf8Char) return r;  // a byte below 0x80 or a line end
     if (r == illFormed) return substitute(shift);
-    if (isUnicode(conv.outputCode) && !anyExchange(conv)) return r;
+    // Unicode and JIS X 0213 outputs take the code point itself.
+    const bool byCodePoint = isUnicode(conv.outputCode) || conv.outputJisX0213;
+    if (byCodePoint && !anyExchange(conv)) return r;
     const CharCode c = unicodeToEuc(static_cast<char32_t>(r - utf8Char), conv.windowsUnicode);
+    if (byCodePoint) return c != 0 && exchangeRewrites(conv, c) ? c : r;
     switch (conv.outputCode) {
-        case CodeKind::UTF8:
-        case CodeKind::UTF16LE:
-        case CodeKind::UTF16BE: return c != 0 && exchangeRewrites(conv, c) ? c : r;
         case CodeKind::SJIS: return c != 0 && c < firstCellBeyondCp932Agreement ? c : r;
         default: return c != 0 ? c : substitute(shift);
     }
@@ -90,6 +98,9 @@ constexpr bool isLegacy(CodeKind kind) {
 inline bool legacyCarries(const Codec& conv, RawCode r) {
     if (r < utf8Char) return true;                       // a byte below 0x80 or a line end
     const auto u = static_cast<char32_t>(r - utf8Char);  // illFormed gives none
+    if (conv.outputJisX0213)
+        return unicodeToX0213(u) != 0 || (conv.outputCode != CodeKind::EUC && isRomanOnly(u)) ||
+               (conv.outputCode == CodeKind::JIS && jisX0208CellOf(u) != 0);
     const CharCode c = unicodeToEuc(u, conv.windowsUnicode);
     switch (conv.outputCode) {
         case CodeKind::SJIS: return (c != 0 && c < firstCellBeyondCp932Agreement) || unicodeToCp932(u) != 0;
@@ -131,6 +142,50 @@ inline bool joinKanaMark(const Codec& conv, std::uint8_t* out, char32_t u, Shift
     return true;
 }
 
+// Before a JIS X 0213 output: whether the character just before out joined
+// the combining mark u, as one code for both or as what canonical
+// composition makes of them; it is then written again in its place, in the
+// JIS set that was in force before it.
+template <typename Write>
+bool joinX0213Mark(const Codec& conv, std::uint8_t*& out, char32_t u, ShiftState& shift, Write write) {
+    WriterState& w = shift.writer;
+    const OutputSink& sink = conv.sink();
+    if (w.baseEnd != outputOffset(sink, out) || w.baseStart < sink.flushed) return false;
+    CharCode joined = 0;
+    char32_t composed = 0;
+    if (const std::int32_t code = x0213PairCode(w.base, u); code != 0) {
+        joined = x0213Char | code;
+    } else if ((composed = composedInX0213(w.base, u)) != 0) {
+        joined = unicodeChar | static_cast<CharCode>(composed);
+    } else {
+        return false;
+    }
+    out = sink.data + (w.baseStart - sink.flushed);
+    shift.output.mode = w.baseMode;
+    out = write(out, joined, shift);
+    w.base = composed;  // a composed character may join a further mark
+    w.baseEnd = composed != 0 ? outputOffset(sink, out) : -1;
+    return true;
+}
+
+// Before a JIS X 0213 output every character is noted, for a mark after it.
+template <typename Write>
+std::uint8_t* writeNotingBase(const Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift,
+                              Write write) {
+    // ASCII is its own code point; a line end is no character a mark joins.
+    const auto u = static_cast<char32_t>(r >= utf8Char ? r - utf8Char : r < 0x80 ? r : 0);
+    if (r >= utf8Char && joinX0213Mark(conv, out, u, shift, write)) return out;
+    WriterState& w = shift.writer;
+    w.baseStart = outputOffset(conv.sink(), out);
+    w.baseMode = shift.output.mode;
+    out = write(out, utf8CharCode(conv, r, shift), shift);
+    const bool carried = legacyCarries(conv, r);
+    w.baseEnd = carried && u != 0 ? outputOffset(conv.sink(), out) : -1;
+    w.base = u;
+    if (!carried) w.uncarriedEnd = outputOffset(conv.sink(), out);
+    return out;
+}
+
 // A character of UTF-8 input through write. Before a legacy output, a
 // variation selector after a character that the output carries is left
 // out and counted; the end of a character it does not carry is noted.
@@ -140,9 +195,10 @@ std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, Shi
     if (isVariationSelector(static_cast<char32_t>(r - utf8Char)) &&
         outputOffset(conv.sink(), out) != shift.writer.uncarriedEnd) {
         ++shift.writer.selectorsLeftOut;
-        shift.writer.kanaEnd = -1;  // a selector between them blocks composition
+        shift.writer.kanaEnd = shift.writer.baseEnd = -1;  // a selector between them blocks composition
         return out;
     }
+    if (conv.outputJisX0213) return writeNotingBase(conv, out, r, shift, write);
     const auto u = static_cast<char32_t>(r - utf8Char);
     if (isKanaMark(u) && joinKanaMark(conv, out, u, shift)) return out;
     out = write(out, utf8CharCode(conv, r, shift), shift);
@@ -156,6 +212,11 @@ std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, Shi
 template <typename Write>
 std::uint8_t* writeUtf8Kana(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
     const auto u = static_cast<char32_t>(r - utf8Char);
+    if (conv.outputJisX0213) {
+        // The character a mark may replace stays in the buffer until the next.
+        if (out > conv.sink().limit - maxCharBytes) out = conv.flushOutput(out);
+        return writeUtf8Char(conv, out, r, shift, write);
+    }
     if (!isLegacy(conv.outputCode) || conv.exchangeKana || !takesKanaMark(u) || kanjiCellOf(conv, u) == 0)
         return writeUtf8Char(conv, out, r, shift, write);
     if (out > conv.sink().limit - maxCharBytes) out = conv.flushOutput(out);
@@ -181,6 +242,17 @@ std::uint8_t* emitSjis(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& sh
     return write(out, substitute(shift), shift);
 }
 
+// A JIS X 0213 code of the input: its code point, or its base and mark,
+// read as UTF-8 input's are; a code with none is the substitute.
+template <typename Write>
+std::uint8_t* emitX0213(Codec& conv, std::uint8_t* out, std::int32_t code, ShiftState& shift, Write write) {
+    const CodePoints cps = x0213CodePoints(code);
+    if (cps.first == 0) return write(out, substitute(shift), shift);
+    out = writeUtf8Kana(conv, out, utf8Char | static_cast<RawCode>(cps.first), shift, write);
+    if (cps.second == 0) return out;
+    return writeUtf8Kana(conv, conv.room(out), utf8Char | static_cast<RawCode>(cps.second), shift, write);
+}
+
 // One RawCode of input code In, written at out. atInputStart: its last
 // byte is the third of the input, so a byte order mark there is dropped.
 template <CodeKind In, typename Write>
@@ -190,6 +262,9 @@ std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shif
         if (r == illFormed) return write(out, substitute(shift), shift);
     }
     if constexpr (In == CodeKind::JIS) {
+        if (isX0213Pair(r, shift.input.mode))
+            return emitX0213(conv, out, (shift.input.mode == JisMode::X0213_PLANE2 ? 0x8F8080 : 0x8080) | r,
+                             shift, write);
         return write(out, jisCharCode(r, shift.input.mode), shift);
     } else if constexpr (In == CodeKind::SJIS) {
         return emitSjis(conv, out, r, shift, write);
@@ -199,6 +274,19 @@ std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shif
     } else {
         return write(out, r, shift);  // ASCII and EUC: the RawCode is the character
     }
+}
+
+// One RawCode of Shift_JIS-2004 or EUC-JIS-2004 input. Shift_JIS-2004's
+// single bytes 0x5C and 0x7E are JIS X 0201's yen sign and overline, as
+// glibc reads them, where the output is Unicode; a legacy output has the
+// same bytes, and keeps them.
+template <CodeKind In, typename Write>
+std::uint8_t* emitX0213At(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
+    if (r > 0xFF && r != CRLF && r != illFormed && (In == CodeKind::SJIS || (r >> 8) != SS2))
+        return emitX0213(conv, out, In == CodeKind::SJIS ? sjisToX0213(r) : r, shift, write);
+    if (In == CodeKind::SJIS && isUnicode(conv.outputCode) && (r == 0x5C || r == 0x7E))
+        return writeUtf8Kana(conv, out, utf8Char | (r == 0x5C ? 0xA5 : 0x203E), shift, write);
+    return emitAt<In>(conv, out, r, shift, false, write);
 }
 
 }  // namespace zekt

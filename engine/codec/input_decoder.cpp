@@ -17,11 +17,17 @@ RawCode takeEffect(JisEffect effect, DetectReport& report, InputShift& shift) {
     return 0;
 }
 
-// The final byte of ESC $ ( x.
+// The final byte of ESC $ ( x: JIS X 0213's planes (O and Q plane 1, its
+// 2000 and 2004 editions), else JIS X 0212 or an unknown set read as it.
 RawCode finishFourByteEscape(int c, DecodeState& state, DetectReport& report, InputShift& shift) {
+    state = DecodeState{};
+    if (c == 'O' || c == 'Q' || c == 'P') {
+        markEscape(report, detect::JISX0213_SEQ);
+        shift.mode = c == 'P' ? JisMode::X0213_PLANE2 : JisMode::X0213_PLANE1;
+        return 0;
+    }
     markEscape(report, c == 'D' ? detect::EX1990_SEQ : detect::UNKNOWN_SEQ);
     shift.mode = JisMode::EX1990;
-    state = DecodeState{};
     return 0;
 }
 

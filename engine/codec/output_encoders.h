@@ -10,6 +10,7 @@
 #include "code_arithmetic.h"
 #include "codec.h"
 #include "cp932_map.h"
+#include "jisx0213_map.h"
 #include "unicode_map.h"
 
 namespace zekt {
@@ -241,5 +242,56 @@ inline Out encodeUtf16(const Codec& conv, Out out, CharCode c, ShiftState& shift
 
 inline constexpr std::array<OutputEncoder, codeKindCount> outputEncoders{
     encodeEuc, encodeJis, encodeSjis, encodeEuc, encodeUtf8, encodeUtf16<false>, encodeUtf16<true>};
+
+// JIS X 0213 outputs write single bytes and half-width katakana as the
+// others do; any other character by its code point, or as the code of a
+// base and mark joined. romanBytes: Shift_JIS-2004's single bytes for the
+// yen sign and the overline.
+inline std::int32_t x0213CodeOf(const Codec& conv, CharCode c, ShiftState& shift, bool romanBytes) {
+    if (c >= x0213Char) return c - x0213Char;
+    const char32_t u = codePointOf(conv, c, shift);
+    if (romanBytes && isRomanOnly(u)) return u == 0xA5 ? 0x5C : 0x7E;
+    const std::int32_t code = unicodeToX0213(u);
+    return code != 0 ? code : substitute(shift);
+}
+
+constexpr bool isByteOrKana(CharCode c) { return c <= 0xFF || (c <= 0xFFFF && isHalfWidthKanaForm(c)); }
+
+inline Out encodeEucX0213(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
+    return putCodeBytes(out, isByteOrKana(c) ? c : x0213CodeOf(conv, c, shift, false));
+}
+
+inline Out encodeSjisX0213(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
+    if (!isByteOrKana(c)) c = x0213CodeOf(conv, c, shift, true);
+    if (isByteOrKana(c)) return put(out, c);  // a kana's second byte
+    return putTwo(out, x0213ToSjis(c));
+}
+
+// A plane 1 cell that JIS X 0208 has for the same character goes out as
+// JIS X 0208 (in the kanji set of the settings), the rest of plane 1 after
+// ESC $ ( Q, plane 2 after ESC $ ( P; the yen sign and the overline in JIS
+// X 0201 Roman, as glibc writes them.
+inline Out encodeJisX0213(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
+    if (isByteOrKana(c)) return encodeJis(conv, out, c, shift);
+    std::int32_t code = c - x0213Char, inJisX0208 = 0;
+    if (c < x0213Char) {
+        const char32_t u = codePointOf(conv, c, shift);
+        if (isRomanOnly(u))
+            return put(ensureMode(out, shift, JisMode::ROMAJI, ESC_PAREN_J), u == 0xA5 ? 0x5C : 0x7E);
+        code = unicodeToX0213(u);
+        inJisX0208 = jisX0208CellOf(u);
+        if (code == 0 && inJisX0208 == 0) code = substitute(shift);
+    }
+    if (inJisX0208 != 0 && (code == 0 || code == inJisX0208))
+        return encodeJisKanji(conv, out, inJisX0208, shift);
+    if (isHalfWidthKanaForm(code)) return encodeJis(conv, out, code, shift);
+    if (code > 0xFFFF)
+        return putTwo(ensureMode(out, shift, JisMode::X0213_PLANE2, ESC_DOLLAR_PAREN_P), code & 0x7F7F);
+    return putTwo(ensureMode(out, shift, JisMode::X0213_PLANE1, ESC_DOLLAR_PAREN_Q), code & 0x7F7F);
+}
+
+inline constexpr std::array<OutputEncoder, codeKindCount> x0213Encoders{
+    encodeEuc,  encodeJisX0213,     encodeSjisX0213,  encodeEucX0213,
+    encodeUtf8, encodeUtf16<false>, encodeUtf16<true>};
 
 }  // namespace zekt

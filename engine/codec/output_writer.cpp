@@ -14,7 +14,8 @@ constexpr std::array<CharCode, 4> lineEndCodes{0, LF, CR, CRLF};
 constexpr bool isLineEnd(CharCode c) { return c == LF || c == CR || c == CRLF; }
 
 Out encode(const Codec& conv, Out out, CharCode c, ShiftState& shift) {
-    return outputEncoders[index(conv.outputCode)](conv, out, c, shift);
+    return (conv.outputJisX0213 ? x0213Encoders : outputEncoders)[index(conv.outputCode)](conv, out, c,
+                                                                                          shift);
 }
 
 }  // namespace

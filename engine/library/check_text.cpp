@@ -17,10 +17,11 @@ using Detail = std::pair<detect::Flag, const char*>;
 std::span<const Detail> detailsOf(CodeKind code) {
     static constexpr Detail jis[] = {
         {detect::JIS1978_SEQ, "JIS1978"},   {detect::JIS1983_SEQ, "JIS1983"},
-        {detect::EX1990_SEQ, "JIS-EX1990"}, {detect::NEC_SEQ, "NEC"},
-        {detect::ASCII_SEQ, "ASCII"},       {detect::ROMAJI_SEQ, "ROMAJI"},
-        {detect::KANA7_SEQ, "KANA7"},       {detect::KANA8, "KANA8"},
-        {detect::SI_SO, "KANA-SI/SO"},      {detect::UNKNOWN_SEQ, "JIS????"},
+        {detect::EX1990_SEQ, "JIS-EX1990"}, {detect::JISX0213_SEQ, "JISX0213"},
+        {detect::NEC_SEQ, "NEC"},           {detect::ASCII_SEQ, "ASCII"},
+        {detect::ROMAJI_SEQ, "ROMAJI"},     {detect::KANA7_SEQ, "KANA7"},
+        {detect::KANA8, "KANA8"},           {detect::SI_SO, "KANA-SI/SO"},
+        {detect::UNKNOWN_SEQ, "JIS????"},
     };
     static constexpr Detail sjis[] = {{detect::KANA8, "KANA8"}, {detect::IZON, "IZON"}};
     static constexpr Detail euc[] = {{detect::SS2_KANA, "SS2-KANA"}, {detect::SS3_KANJI, "SS3-KANJI"}};

@@ -38,6 +38,8 @@ enum : std::int32_t {
 // An output code value with this bit set also asks for a byte order mark;
 // an input code value, that the mark decides between the orders of UTF-16.
 inline constexpr std::int32_t withBom = 0x100;
+// A code value with this bit set is the code's JIS X 0213 form.
+inline constexpr std::int32_t jisX0213 = 0x200;
 
 inline constexpr OptionEntry specialOptions[] = {
     {"-", action::REST_ARE_FILES},
@@ -67,6 +69,9 @@ inline constexpr OptionEntry outputCodeOptions[] = {
     {"j", value(CodeKind::JIS)},
     {"s", value(CodeKind::SJIS)},
     {"sj", value(CodeKind::SJIS)},
+    {"e2004", value(CodeKind::EUC) | jisX0213},
+    {"j2004", value(CodeKind::JIS) | jisX0213},
+    {"s2004", value(CodeKind::SJIS) | jisX0213},
     {"unix", value(CodeKind::EUC)},
     {"mac", value(CodeKind::SJIS)},
     {"dos", value(CodeKind::SJIS)},
@@ -103,6 +108,9 @@ inline constexpr OptionEntry inputCodeOptions[] = {
     {"J", value(CodeKind::JIS)},
     {"S", value(CodeKind::SJIS)},
     {"SJ", value(CodeKind::SJIS)},
+    {"E2004", value(CodeKind::EUC) | jisX0213},
+    {"J2004", value(CodeKind::JIS) | jisX0213},
+    {"S2004", value(CodeKind::SJIS) | jisX0213},
     {"UNIX", value(CodeKind::EUC)},
     {"MAC", value(CodeKind::SJIS)},
     {"DOS", value(CodeKind::SJIS)},

@@ -15,8 +15,14 @@ const OptionEntry* findOption(const OptionEntry* table, const char* name) {
     return nullptr;
 }
 
-void applyJisMode(CodecSettings& settings, JisMode mode) {
+// JIS output, in its JIS X 0213 form only if it already was.
+void setJisOutput(CodecSettings& settings) {
+    if (settings.outputCode != CodeKind::JIS) settings.outputJisX0213 = false;
     settings.outputCode = CodeKind::JIS;
+}
+
+void applyJisMode(CodecSettings& settings, JisMode mode) {
+    setJisOutput(settings);
     switch (mode) {
         case JisMode::KANA7:
         case JisMode::KANA8:
@@ -45,8 +51,9 @@ void applyJisMode(CodecSettings& settings, JisMode mode) {
 bool applyValueOption(CodecSettings& settings, const char* name) {
     bool matched = false;
     if (const OptionEntry* e = findOption(outputCodeOptions, name)) {
-        settings.outputCode = static_cast<CodeKind>(e->value & ~withBom);
+        settings.outputCode = static_cast<CodeKind>(e->value & ~(withBom | jisX0213));
         settings.outputBom = (e->value & withBom) != 0;
+        settings.outputJisX0213 = (e->value & jisX0213) != 0;
         matched = true;
     }
     if (const OptionEntry* e = findOption(returnOptions, name)) {
@@ -58,8 +65,9 @@ bool applyValueOption(CodecSettings& settings, const char* name) {
         matched = true;
     }
     if (const OptionEntry* e = findOption(inputCodeOptions, name)) {
-        settings.inputCode = static_cast<CodeKind>(e->value & ~withBom);
+        settings.inputCode = static_cast<CodeKind>(e->value & ~(withBom | jisX0213));
         settings.inputMarkDecides = (e->value & withBom) != 0;
+        settings.inputJisX0213 = (e->value & jisX0213) != 0;
         return true;
     }
     return matched;
@@ -84,7 +92,7 @@ OptionWord applyOptionWord(CodecSettings& settings, const char* name) {
         case action::EXCHANGE_KANA: settings.exchangeKana = true; break;
         case action::EXCHANGE_WINDOWS: settings.exchangeWindows = true; break;
         case action::JIS_SHORT:
-            settings.outputCode = CodeKind::JIS;
+            setJisOutput(settings);
             settings.escapeBeforeControls = false;
             break;
         case action::WINDOWS_UNICODE: settings.windowsUnicode = true; break;

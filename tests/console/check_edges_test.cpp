@@ -90,7 +90,8 @@ TEST(CheckLine, AtEachEdge) {
         {"1B 4B", "JIS [No RET] NEC "},
         {"1B 28 4A", "JIS [No RET] ROMAJI "},
         {"1B 24 28 44 21 21", "JIS [No RET] JIS-EX1990 "},
-        {"1B 24 28 51", "JIS [No RET] JIS???? "},
+        {"1B 24 28 52", "JIS [No RET] JIS???? "},
+        {"1B 24 28 51", "JIS [No RET] JISX0213 "},
         // The control bytes each side of the binary ranges
         {"07", "Not a text file."},
         {"08", "ASCII [No RET] "},

@@ -18,12 +18,12 @@ using RK = ReturnKind;
 std::string flags(const DetectReport& report) {
     using enum detect::Flag;
     static constexpr detect::Flag all[] = {
-        EIGHT_BIT,   BINARY,    JIS,        ASCII_SEQ,   ROMAJI_SEQ, KANA7_SEQ, SI_SO, JIS1978_SEQ,
-        JIS1983_SEQ, NEC_SEQ,   EX1990_SEQ, UNKNOWN_SEQ, SJIS_LEAD,  KANA8,     IZON,  EUC_ONLY,
-        SS2_KANA,    SS3_KANJI, BROKEN,     WIDE,        BOM,        SJIS_ONLY};
+        EIGHT_BIT,   BINARY,    JIS,        ASCII_SEQ,   ROMAJI_SEQ, KANA7_SEQ, SI_SO,       JIS1978_SEQ,
+        JIS1983_SEQ, NEC_SEQ,   EX1990_SEQ, UNKNOWN_SEQ, SJIS_LEAD,  KANA8,     IZON,        EUC_ONLY,
+        SS2_KANA,    SS3_KANJI, BROKEN,     WIDE,        BOM,        SJIS_ONLY, JISX0213_SEQ};
     std::istringstream names(
         "eightBit binary jis ascii romaji kana7 kanaSiSo jis1978 jis1983 nec jisEx1990 jisUnknown sjisLead "
-        "kana8 izon eucOnly ss2Kana ss3Kanji broken wide bom sjisOnly");
+        "kana8 izon eucOnly ss2Kana ss3Kanji broken wide bom sjisOnly jisX0213");
     std::string text, name;
     for (const detect::Flag flag : all) {
         names >> name;
@@ -66,7 +66,7 @@ TEST(InputDecoder, EverySplitDecodesAsUnsplit) {
         {{"-e"}, "1B2440 3021 1B2442 3021 1B242844 3021", "B0A1 B0A1 8FB0A1", JIS, RK::NONE},
         {{"-e"}, "1B4B 3021 1B48 61 1B2849 31 1B284A 61 1B2842 62", "B0A1 61 8EB1 61 62", JIS, RK::NONE},
         {{"-e"}, "0E 32 0F 41", "8EB2 41", JIS, RK::NONE},
-        {{"-e"}, "1B2640 1B285A 61 1B245A 3021 1B242851 3021", "1B2640 61 B0A1 8FB0A1", JIS, RK::NONE},
+        {{"-e"}, "1B2640 1B285A 61 1B245A 3021 1B242852 3021", "1B2640 61 B0A1 8FB0A1", JIS, RK::NONE},
         {{"-J", "-e"}, "1B2849 31 20 60 B1 1B2442 3021", "8EB1 20 60 8EB1 B0A1", JIS, RK::NONE},
         {{"-S", "-e"}, "88 9F 87 40 B1 ED 40", "B0 A1 AD A1 8E B1 F9 A1", SJIS, RK::NONE},
         // Without output conversion nothing is scanned: forced JIS is written as read.
@@ -105,7 +105,8 @@ TEST(InputDecoder, HeldBytesAndEscapes) {
     const std::tuple<std::vector<std::string>, const char*, const char*, const char*> cases[] = {
         {{}, "1B 26 40 1B 24 42", "1B 26 40", "jis jis1983"},
         {{}, "1B 26 0D 41", "1B 26 0D 41", ""},
-        {{}, "1B 24 28 44 1B 24 28 51", "", "jis jisEx1990 jisUnknown"},
+        {{}, "1B 24 28 44 1B 24 28 52", "", "jis jisEx1990 jisUnknown"},
+        {{}, "1B 24 28 4F 1B 24 28 50 1B 24 28 51", "", "jis jisX0213"},
         {{}, "1B 24 42 1B 28 5A", "", "jis jis1983 jisUnknown"},
         {{}, "1B 24 5A", "", "jis jisUnknown"},
         {{}, "1B 4B 30 21 1B 48 30", "B0 A1 30", "jis nec"},
