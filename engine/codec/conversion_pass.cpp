@@ -143,12 +143,10 @@ void ConversionPass::convertWith(const InputBuffer& block, DetectReport& report,
         asRead_.convert(codec_, block, kind_);
         return;
     }
-    // JIS X 0213 takes the plain way.
-    const bool plain = codec_.perByte || codec_.outputJisX0213 || codec_.inputJisX0213;
-    const InputConverter convert = !plain ? quickConverter(kind_, codec_.outputCode)
-                                   : codec_.inputJisX0213 && kind_ != CodeKind::JIS
-                                       ? x0213InputConverters[index(kind_)]
-                                       : inputConverters[index(kind_)];
+    const bool x0213 = codec_.outputJisX0213 || (codec_.inputJisX0213 && kind_ != CodeKind::JIS);
+    const InputConverter convert = x0213            ? x0213Converter(codec_, kind_)
+                                   : codec_.perByte ? inputConverters[index(kind_)]
+                                                    : quickConverter(kind_, codec_.outputCode);
     convert(codec_, block, convertState_, shift_, report, returnKind);
 }
 

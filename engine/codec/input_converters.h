@@ -100,7 +100,7 @@ inline bool legacyCarries(const Codec& conv, RawCode r) {
     const auto u = static_cast<char32_t>(r - utf8Char);  // illFormed gives none
     if (conv.outputJisX0213)
         return unicodeToX0213(u) != 0 || (conv.outputCode != CodeKind::EUC && isRomanOnly(u)) ||
-               (conv.outputCode == CodeKind::JIS && jisX0208CellOf(u) != 0);
+               jisX0208CellOf(u) != 0;
     const CharCode c = unicodeToEuc(u, conv.windowsUnicode);
     switch (conv.outputCode) {
         case CodeKind::SJIS: return (c != 0 && c < firstCellBeyondCp932Agreement) || unicodeToCp932(u) != 0;

@@ -40,8 +40,9 @@ constexpr CodePoints x0213CodePoints(std::int32_t code) {
 constexpr bool isRomanOnly(char32_t u) { return u == 0xA5 || u == 0x203E; }
 
 // The JIS X 0208 cell of a code point, in JIS X 0208's own rows (not NEC's
-// or IBM's), or 0: ISO-2022-JP-2004 has that set too, for the few code
-// points that JIS X 0213 maps elsewhere (U+2015 and the like).
+// or IBM's), or 0: for the one code point that JIS X 0213 maps elsewhere
+// (U+2015, which it reads as U+2014), so that text from JIS X 0208 keeps
+// it; ISO-2022-JP-2004 has JIS X 0208 itself, and glibc writes it there.
 constexpr std::int32_t jisX0208CellOf(char32_t u) {
     const std::int32_t c = unicodeToEuc(u, false);
     const std::int32_t lead = c >> 8;
@@ -76,7 +77,8 @@ constexpr char32_t composedInX0213(char32_t base, char32_t mark) {
 // 0), two rows a lead as the standard places them, and rows 78-94 after.
 constexpr int plane2Lead(int row) {
     if (row >= 78) return (row + 0x19B) / 2;
-    constexpr std::array<int, 16> leads{0, 0xF0, 0, 0xF1, 0xF1, 0xF2, 0, 0, 0xF0, 0, 0, 0, 0xF2, 0xF3, 0xF3, 0xF4};
+    constexpr std::array<int, 16> leads{0,    0xF0, 0, 0xF1, 0xF1, 0xF2, 0,    0,
+                                        0xF0, 0,    0, 0,    0xF2, 0xF3, 0xF3, 0xF4};
     return row < 16 ? leads[static_cast<std::size_t>(row)] : 0;
 }
 

@@ -251,8 +251,9 @@ inline std::int32_t x0213CodeOf(const Codec& conv, CharCode c, ShiftState& shift
     if (c >= x0213Char) return c - x0213Char;
     const char32_t u = codePointOf(conv, c, shift);
     if (romanBytes && isRomanOnly(u)) return u == 0xA5 ? 0x5C : 0x7E;
-    const std::int32_t code = unicodeToX0213(u);
-    return code != 0 ? code : substitute(shift);
+    if (const std::int32_t code = unicodeToX0213(u)) return code;
+    const std::int32_t cell = jisX0208CellOf(u);  // U+2015, JIS X 0213's U+2014
+    return cell != 0 ? cell : substitute(shift);
 }
 
 constexpr bool isByteOrKana(CharCode c) { return c <= 0xFF || (c <= 0xFFFF && isHalfWidthKanaForm(c)); }

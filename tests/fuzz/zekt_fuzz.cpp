@@ -48,8 +48,9 @@ using Header = std::span<const std::uint8_t, kHeaderSize>;
 // Byte 0: output code, input code, check mode, binary check.
 // Byte 1: the three JIS modes, controls before escapes, the ASCII exchange.
 // Byte 2: the kana and machine-dependent exchanges, line end, byte order
-// mark, Windows mapping, UTF-16 order from the mark. Byte 3: a block size
-// of 1..255 (0 keeps 1024).
+// mark, Windows mapping, UTF-16 order from the mark, the JIS X 0213 forms
+// of the legacy codes in and out. Byte 3: a block size of 1..255 (0 keeps
+// 1024).
 void applySettings(Settings& conv, Header header) {
     constexpr std::array asciiModes{JisMode::ASCII, JisMode::ROMAJI, JisMode::NEC, JisMode::ASCII};
     constexpr std::array kanaModes{JisMode::KANA7, JisMode::KANA8, JisMode::SISO, JisMode::KANA7};
@@ -71,6 +72,12 @@ void applySettings(Settings& conv, Header header) {
     conv.windowsUnicode = (c & 0x20) != 0;
     conv.inputMarkDecides = (c & 0x40) != 0;
     conv.detectionBlockSize = header[3] == 0 ? 1024 : header[3];
+    const bool x0213 = (c & 0x80) != 0;
+    const auto legacy = [](CodeKind k) {
+        return k == CodeKind::SJIS || k == CodeKind::EUC || k == CodeKind::JIS;
+    };
+    conv.inputJisX0213 = x0213 && legacy(conv.inputCode);
+    conv.outputJisX0213 = x0213 && legacy(conv.outputCode);
 }
 
 struct Outcome {
@@ -144,8 +151,22 @@ Outcome runPass(Header header, std::span<const std::uint8_t> text, PassOptions o
 
 // Option words as callers of the C API write them.
 constexpr const char* apiOptions[] = {
-    "",        "-u8 -lf", "-e -Z -X",  "-j -jSISO -xNOWIN", "-s -xMS -cr", "-u16 -nb",        "-U8 -s",
-    "-c -U16", "-nk -lf", "-E -u8bom", "-J -jNEC -jKANA8",  "-U16BE -u8",  "-S -u16be -crlf",
+    "",
+    "-u8 -lf",
+    "-e -Z -X",
+    "-j -jSISO -xNOWIN",
+    "-s -xMS -cr",
+    "-u16 -nb",
+    "-U8 -s",
+    "-c -U16",
+    "-nk -lf",
+    "-E -u8bom",
+    "-J -jNEC -jKANA8",
+    "-U16BE -u8",
+    "-S -u16be -crlf",
+    "-S2004 -e2004",
+    "-U8 -j2004 -jSISO",
+    "-E2004 -u8",
 };
 
 // The public C API, fed in uneven pieces into uneven room, gives what the

@@ -54,5 +54,8 @@ void scanQuick(const InputBuffer& buffer, CodeKind kind, DecodeState& state, Ret
 
 // The block converter from input code in to the converter's output code.
 InputConverter quickConverter(CodeKind in, CodeKind out);
+// The converter where input or output is a JIS X 0213 code: the block path
+// where there is one (and the settings allow it), else the plain way.
+InputConverter x0213Converter(const CodecSettings& settings, CodeKind in);
 
 }  // namespace zekt
