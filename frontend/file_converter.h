@@ -62,7 +62,8 @@ struct FileResult {
     int systemError = 0;
     // The name the output got in its folder (an output placed by the front end).
     std::string outputName;
-    std::int64_t substitutes = 0;  // written as the substitute (DONE)
+    std::int64_t substitutes = 0;       // written as the substitute (DONE)
+    std::int64_t selectorsLeftOut = 0;  // variation selectors left out (DONE)
     // What the library found (DONE): its check text, "SJIS [CRLF] ".
     std::string checkText;
 };

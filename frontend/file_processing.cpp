@@ -441,6 +441,7 @@ void FileConverter::processFile(bool check, const char* inputName, const char* o
     }
     if (fileResult_.fate == FileResult::Fate::DONE) {
         fileResult_.substitutes = substitutes;
+        fileResult_.selectorsLeftOut = selectors;
         fileResult_.checkText = checkText_;
     }
 } catch (const std::bad_alloc&) {

@@ -249,10 +249,10 @@ bool DropRun::convert(const DropItem& item) {
             m_written.insert(joined(folderOf(item.output), QByteArray::fromStdString(result.outputName)));
             const auto [code, lineEnd] = foundCode(result.checkText);
             const QString conversion = conversionText(m_options.words, code, lineEnd);
-            const qint64 substitutes = result.substitutes;
+            const Losses losses{result.substitutes, result.selectorsLeftOut};
             m_outputs.add(std::move(m_taken), std::move(m_takenRule),
-                          [this, item, conversion, substitutes](const OutputBatch::Placed& done) {
-                              placed(item, conversion, substitutes, done);
+                          [this, item, conversion, losses](const OutputBatch::Placed& done) {
+                              placed(item, conversion, losses, done);
                           });
             break;
         }
@@ -265,7 +265,7 @@ bool DropRun::convert(const DropItem& item) {
     return !m_converter->fatalError();
 }
 
-void DropRun::placed(const DropItem& item, const QString& conversion, qint64 substitutes,
+void DropRun::placed(const DropItem& item, const QString& conversion, Losses losses,
                      const OutputBatch::Placed& result) {
     if (!result.placed) {
         if (result.nameTaken) {
@@ -283,11 +283,17 @@ void DropRun::placed(const DropItem& item, const QString& conversion, qint64 sub
     ++m_tally.converted;
     if (name != nameOf(item.output)) ++m_tally.renamed;
     QString line = item.name + " → " + shown(joined(folder, name)) + " (" + conversion + ')';
-    if (substitutes > 0) {
+    if (losses.substitutes > 0) {
         ++m_tally.substituted;
-        line += " substituted: " + characters(substitutes) + " replaced with 〓";
+        line += " substituted: " + characters(losses.substitutes) + " replaced with 〓";
     }
-    emit logged(line + '\n', substitutes > 0 ? SUBSTITUTED : PLAIN);
+    emit logged(line + '\n', losses.substitutes > 0 ? SUBSTITUTED : PLAIN);
+    // As zekt says it.
+    if (losses.selectors > 0)
+        emit logged(item.name + ": " + QString::number(losses.selectors) +
+                        (losses.selectors == 1 ? " variation selector" : " variation selectors") +
+                        " left out.\n",
+                    PLAIN);
 }
 
 std::optional<zekt::OutputPlace> DropRun::placeFor(const DropItem& item) {

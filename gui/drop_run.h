@@ -124,7 +124,11 @@ private:
     bool written(const QByteArray& folderPath, const QByteArray& name) const;
     bool runFile(const DropItem& item, zekt::OutputPlace place);
     // The converted file's line once its output is in place.
-    void placed(const DropItem& item, const QString& conversion, qint64 substitutes,
+    // What a file's conversion lost or left out.
+    struct Losses {
+        qint64 substitutes = 0, selectors = 0;
+    };
+    void placed(const DropItem& item, const QString& conversion, Losses losses,
                 const OutputBatch::Placed& result);
     void note(FileOutcome outcome);
     // Lines come in the files' order: the outputs waiting are put in place

@@ -31,6 +31,8 @@ constexpr WordEffect effects[] = {
     {"-lf", -1, 1, unset, "LF"},           {"-cr", -1, 2, unset, "CR"},
     {"-nr", -1, 3, unset, nullptr},        {"-unix", 1, 1, "EUC", "LF"},
     {"-mac", 0, 2, "SJIS", "CR"},          {"-dos", 0, 0, "SJIS", "CRLF"},
+    {"-s2004", 7, -1, "SJIS-2004", unset}, {"-e2004", 8, -1, "EUC-2004", unset},
+    {"-j2004", 9, -1, "JIS-2004", unset},
 };
 
 const WordEffect* effectOf(const QString& word) {

@@ -26,6 +26,10 @@ inline constexpr ListEntry outputCodes[] = {
     {"UTF-8 (BOM)", "-u8bom", "UTF-8 BOM"},
     {"UTF-16", "-u16", "UTF-16"},
     {"変換しない", "-nk", nullptr},
+    // After the others, so that a remembered choice keeps its place.
+    {"Shift_JIS-2004", "-s2004", "SJIS-2004"},
+    {"EUC-JIS-2004", "-e2004", "EUC-2004"},
+    {"ISO-2022-JP-2004", "-j2004", "JIS-2004"},
 };
 inline constexpr ListEntry lineEnds[] = {
     {"CR+LF", "-crlf", "CRLF"},

@@ -93,22 +93,6 @@ constexpr bool isLegacy(CodeKind kind) {
     return kind == CodeKind::JIS || kind == CodeKind::SJIS || kind == CodeKind::EUC;
 }
 
-// Whether the legacy output has a code for what UTF-8 input read as r (an
-// exchange may only add to these).
-inline bool legacyCarries(const Codec& conv, RawCode r) {
-    if (r < utf8Char) return true;                       // a byte below 0x80 or a line end
-    const auto u = static_cast<char32_t>(r - utf8Char);  // illFormed gives none
-    if (conv.outputJisX0213)
-        return unicodeToX0213(u) != 0 || (conv.outputCode != CodeKind::EUC && isRomanOnly(u)) ||
-               jisX0208CellOf(u) != 0;
-    const CharCode c = unicodeToEuc(u, conv.windowsUnicode);
-    switch (conv.outputCode) {
-        case CodeKind::SJIS: return (c != 0 && c < firstCellBeyondCp932Agreement) || unicodeToCp932(u) != 0;
-        case CodeKind::JIS: return c != 0 && (c <= 0xFFFF || conv.jisKanjiMode != JisMode::NEC);
-        default: return c != 0;
-    }
-}
-
 constexpr bool isKanaMark(char32_t u) { return u == 0x3099 || u == 0x309A; }
 
 // What canonical composition makes of a kana and a combining mark, or 0.
@@ -121,6 +105,18 @@ constexpr char32_t composedKana(char32_t kana, char32_t mark) {
 constexpr bool takesKanaMark(char32_t u) {
     return composedKana(u, 0x3099) != 0 || composedKana(u, 0x309A) != 0;
 }
+
+// A kana whose composition JIS X 0208 has is a JIS X 0208 character itself,
+// written as its cell: the block path finds it as the two bytes before a mark.
+static_assert([] {
+    for (char32_t kana = firstComposingKana; kana < firstComposingKana + voicedComposition.size(); ++kana)
+        for (const char32_t mark : {U'\u3099', U'\u309A'}) {
+            const std::int32_t composed = unicodeToEuc(composedKana(kana, mark), false);
+            const std::int32_t cell = unicodeToEuc(kana, false);
+            if (composed >= 0xA1A1 && composed <= 0xFEFE && !(cell >= 0xA1A1 && cell <= 0xFEFE)) return false;
+        }
+    return true;
+}());
 
 // The JIS X 0208 cell a legacy output writes for u, or 0 for any other.
 inline CharCode kanjiCellOf(const Codec& conv, char32_t u) {
@@ -178,8 +174,9 @@ std::uint8_t* writeNotingBase(const Codec& conv, std::uint8_t* out, RawCode r, S
     WriterState& w = shift.writer;
     w.baseStart = outputOffset(conv.sink(), out);
     w.baseMode = shift.output.mode;
+    const std::int64_t substitutes = w.substitutes;
     out = write(out, utf8CharCode(conv, r, shift), shift);
-    const bool carried = legacyCarries(conv, r);
+    const bool carried = w.substitutes == substitutes;  // the output had a code for it
     w.baseEnd = carried && u != 0 ? outputOffset(conv.sink(), out) : -1;
     w.base = u;
     if (!carried) w.uncarriedEnd = outputOffset(conv.sink(), out);
@@ -201,8 +198,10 @@ std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, Shi
     if (conv.outputJisX0213) return writeNotingBase(conv, out, r, shift, write);
     const auto u = static_cast<char32_t>(r - utf8Char);
     if (isKanaMark(u) && joinKanaMark(conv, out, u, shift)) return out;
+    // A substitute counted is a character the output has no code for.
+    const std::int64_t substitutes = shift.writer.substitutes;
     out = write(out, utf8CharCode(conv, r, shift), shift);
-    if (!legacyCarries(conv, r)) shift.writer.uncarriedEnd = outputOffset(conv.sink(), out);
+    if (shift.writer.substitutes != substitutes) shift.writer.uncarriedEnd = outputOffset(conv.sink(), out);
     return out;
 }
 
@@ -210,7 +209,8 @@ std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, Shi
 // itself with no flush before the next character, is noted (not while the
 // kana exchange holds characters back).
 template <typename Write>
-std::uint8_t* writeUtf8Kana(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, Write write) {
+[[gnu::noinline]] std::uint8_t* writeUtf8Kana(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift,
+                                              Write write) {
     const auto u = static_cast<char32_t>(r - utf8Char);
     if (conv.outputJisX0213) {
         // The character a mark may replace stays in the buffer until the next.
@@ -256,8 +256,8 @@ std::uint8_t* emitX0213(Codec& conv, std::uint8_t* out, std::int32_t code, Shift
 // One RawCode of input code In, written at out. atInputStart: its last
 // byte is the third of the input, so a byte order mark there is dropped.
 template <CodeKind In, typename Write>
-std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
-                     Write write) {
+[[gnu::always_inline]] inline std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r,
+                                                   ShiftState& shift, bool atInputStart, Write write) {
     if constexpr (In != CodeKind::UTF8) {
         if (r == illFormed) return write(out, substitute(shift), shift);
     }
@@ -270,6 +270,10 @@ std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shif
         return emitSjis(conv, out, r, shift, write);
     } else if constexpr (In == CodeKind::UTF8) {
         if (atInputStart && r == (utf8Char | BYTE_ORDER_MARK)) return out;
+        // Unicode output takes the character as it is, and a legacy one a
+        // line end or ASCII (but where a mark may join it): inline.
+        if (!isLegacy(conv.outputCode) || (r < utf8Char && !conv.outputJisX0213))
+            return write(out, utf8CharCode(conv, r, shift), shift);
         return writeUtf8Kana(conv, out, r, shift, write);
     } else {
         return write(out, r, shift);  // ASCII and EUC: the RawCode is the character

@@ -309,6 +309,7 @@ private slots:
         QTest::newRow("no code change")
             << 6 << 0 << "" << QByteArray("\xA4\xA2\r\n") << "code unchanged, line ends CRLF";
         QTest::newRow("nothing changed") << 6 << 3 << "" << eucAiLf << "unchanged";
+        QTest::newRow("EUC-JIS-2004") << 8 << 1 << "" << eucAiLf << "EUC-2004 LF";
         QTest::newRow("field after lists")
             << 3 << 1 << "-u16be" << QByteArray("\x30\x42\x00\n", 4) << "UTF-16BE LF";
     }
@@ -362,14 +363,17 @@ private slots:
         QCOMPARE(log(), "locked.txt: Permission denied.\n" + into("0 files", ", 1 failed"));
     }
 
-    // A character the output lacks is counted, and its line marked.
+    // A character the output lacks is counted, and its line marked; the
+    // variation selectors left out are said as zekt says them.
     void substitutesAreMarked() {
         choose(IDC_OUTPUT_CODE, 0);
-        drop({input("e.txt", "\xF0\x9F\x98\x80\n"), input("a.txt", eucAiLf)});
+        drop({input("e.txt", "\xF0\x9F\x98\x80\n"), input("a.txt", eucAiLf),
+              input("v.txt", "\xE8\x91\x9B\xEF\xB8\x80\n")});
         QCOMPARE(log(),
                  "a.txt → a.txt (EUC LF → SJIS LF)\n"
-                 "e.txt → e.txt (UTF-8 LF → SJIS LF) substituted: 1 character replaced with 〓\n" +
-                     into("2 files", " (1 with substitutes)"));
+                 "e.txt → e.txt (UTF-8 LF → SJIS LF) substituted: 1 character replaced with 〓\n"
+                 "v.txt → v.txt (UTF-8 LF → SJIS LF)\nv.txt: 1 variation selector left out.\n" +
+                     into("3 files", " (1 with substitutes)"));
         QCOMPARE(readFile(outPath("e.txt")), QByteArray("\x81\xAC\n"));
         const QTextDocument* document = control<QPlainTextEdit>(IDC_MESSAGES)->document();
         const auto colour = [&](int line) {

@@ -121,12 +121,49 @@ template <CodeKind Out>
     return putTwo(out, c);
 }
 
+// Whether the three bytes at p are U+3099 or U+309A in UTF-8 (E3 82 99, E3
+// 82 9A), told without a branch: the two differ from the first by 0 and 0x10000.
+[[gnu::always_inline]] inline bool kanaMarkAt(const std::uint8_t* p) {
+    const std::uint32_t w = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+    return ((w - 0x9982E3u) & ~0x10000u) == 0;
+}
+
+// The block path writes a kana as its cell without noting it: a mark after
+// it finds it in the input, the three bytes before the mark in the block,
+// and its cell as the last two bytes written (which nothing flushes between
+// them). Joined as the plain way joins them; false if they do not join.
+template <CodeKind Out>
+bool joinReadKanaMark(const Codec& conv, std::uint8_t* out, const std::uint8_t* mark,
+                      const std::uint8_t* start, ShiftState& shift) {
+    const auto continues = [](int c) { return (c ^ 0x80) < 0x40; };
+    if (mark - start < 3 || mark[-3] != 0xE3 || !continues(mark[-2]) || !continues(mark[-1])) return false;
+    if (out - 2 < conv.sink().data) return false;
+    const char32_t kana = 0x3000 | (mark[-2] & 0x3F) << 6 | (mark[-1] & 0x3F);
+    const char32_t u = mark[2] == 0x99 ? 0x3099 : 0x309A;
+    const CharCode cell = kanjiCellOf(conv, composedKana(kana, u));
+    if (cell == 0) return false;
+    putTwo(out - 2, Out == CodeKind::SJIS ? eucToSjis(cell) : Out == CodeKind::JIS ? cell & 0x7F7F : cell);
+    shift.writer.kanaEnd = -1;
+    return true;
+}
+
+// What the block path's table lookups leave of UTF-8 before a legacy
+// output: a mark that joins the kana read before it, or the encoder's way
+// through writeUtf8Char. Out of line: rare, and kept out of the loops.
+template <CodeKind Out>
+[[gnu::noinline]] std::uint8_t* writeQuickUtf8Char(const Codec& conv, std::uint8_t* out,
+                                                   const std::uint8_t* p, const std::uint8_t* start,
+                                                   RawCode raw, ShiftState& shift) {
+    if (kanaMarkAt(p) && joinReadKanaMark<Out>(conv, out, p, start, shift)) return out;
+    return writeUtf8Char(conv, out, raw, shift, EncodeAs<Out>{conv});
+}
+
 // A UTF-8 sequence of two or three bytes (but the mark) in output code Out,
 // as the encoder would write it once no exchange is on.
 template <CodeKind Out>
 [[gnu::always_inline]] inline std::uint8_t* encodeQuickUtf8(const Codec& conv, std::uint8_t* out,
-                                                            const std::uint8_t* p, const Quick& q,
-                                                            ShiftState& shift) {
+                                                            const std::uint8_t* p, const std::uint8_t* start,
+                                                            const Quick& q, ShiftState& shift) {
     if constexpr (Out == CodeKind::UTF8) {
         std::memcpy(out, p, 4);  // every character as read; the room and the input hold four
         return out + q.length;
@@ -135,20 +172,13 @@ template <CodeKind Out>
     } else if constexpr (Out == CodeKind::SJIS) {
         if (const int sjis = conv.windowsUnicode ? 0 : quickSjisOf(static_cast<char32_t>(q.raw - utf8Char)))
             return putTwo(out, sjis);
-        return writeUtf8Char(conv, out, q.raw, shift, EncodeAs<Out>{conv});
+        return writeQuickUtf8Char<Out>(conv, out, p, start, q.raw, shift);
     } else {
         const CharCode kanji = conv.windowsUnicode ? 0 : unicodeToKanji(q.raw - utf8Char);
         if (kanji != 0 && (Out != CodeKind::SJIS || kanji < firstCellBeyondCp932Agreement))
             return encodeKanji<Out>(conv, out, kanji, shift);
-        return writeUtf8Char(conv, out, q.raw, shift, EncodeAs<Out>{conv});
+        return writeQuickUtf8Char<Out>(conv, out, p, start, q.raw, shift);
     }
-}
-
-// Whether the three bytes at p are U+3099 or U+309A in UTF-8 (E3 82 99, E3
-// 82 9A), told without a branch: the two differ from the first by 0 and 0x10000.
-[[gnu::always_inline]] inline bool kanaMarkAt(const std::uint8_t* p) {
-    const std::uint32_t w = static_cast<std::uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
-    return ((w - 0x9982E3u) & ~0x10000u) == 0;
 }
 
 // One of the characters that make up most Japanese text, at p with nothing
@@ -158,23 +188,21 @@ template <CodeKind Out>
 // other. NearEnd: fewer than four bytes may be left after p.
 template <CodeKind In, CodeKind Out, bool NearEnd = true>
 [[gnu::always_inline]] inline bool takeKanji(const Codec& conv, std::uint8_t*& out, const std::uint8_t*& p,
-                                             const std::uint8_t* end, ShiftState& shift,
-                                             std::uint32_t& seen) {
+                                             const std::uint8_t* start, const std::uint8_t* end,
+                                             ShiftState& shift, std::uint32_t& seen) {
     if constexpr (In == CodeKind::UTF8) {
         const Quick q = quickUtf8(p, end);
         if (q.length < 2 || q.raw == (utf8Char | BYTE_ORDER_MARK)) return false;
-        if constexpr (isLegacy(Out)) {
-            // A kana that a combining mark may follow takes the plain way.
-            const std::uint8_t* const next = p + q.length;
-            if (((NearEnd && end - next < 3) || kanaMarkAt(next)) &&
-                takesKanaMark(static_cast<char32_t>(q.raw - utf8Char)))
+        if constexpr (isLegacy(Out) && NearEnd) {
+            // A kana that a mark in the next block may join takes the plain way.
+            if (end - (p + q.length) < 3 && takesKanaMark(static_cast<char32_t>(q.raw - utf8Char)))
                 return false;
         }
         if (Out == CodeKind::UTF8 && NearEnd && end - p < 4) {
             std::memcpy(out, p, static_cast<std::size_t>(q.length));
             out += q.length;
         } else {
-            out = encodeQuickUtf8<Out>(conv, out, p, q, shift);
+            out = encodeQuickUtf8<Out>(conv, out, p, start, q, shift);
         }
         seen |= EIGHT_BIT;
         p += q.length;
@@ -216,12 +244,13 @@ bool encoderDecides(const Codec& conv, const ShiftState& shift) {
 // exchange is on. Returns where the run ends.
 template <CodeKind In, CodeKind Out>
 const std::uint8_t* convertRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
-                               const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags) {
+                               const std::uint8_t* start, const std::uint8_t* end, ShiftState& shift,
+                               std::uint32_t& flags) {
     if (encoderDecides<In, Out>(conv, shift)) return p;
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
     const std::uint8_t* const limit = conv.sink().limit;
-    while (out <= limit && takeKanji<In, Out>(conv, out, p, end, shift, seen)) {
+    while (out <= limit && takeKanji<In, Out>(conv, out, p, start, end, shift, seen)) {
     }
     flags |= seen;
     outRef = out;
@@ -278,8 +307,8 @@ template <CodeKind Out>
 // takes, or near the end of the block or of the room.
 template <CodeKind In, CodeKind Out>
 const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, const std::uint8_t* p,
-                                    const std::uint8_t* end, ShiftState& shift, std::uint32_t& flags,
-                                    ReturnKind& returnKind) {
+                                    const std::uint8_t* start, const std::uint8_t* end, ShiftState& shift,
+                                    std::uint32_t& flags, ReturnKind& returnKind) {
 #if defined(__SSE2__)
     std::uint8_t* out = outRef;
     std::uint32_t seen = 0;
@@ -311,7 +340,7 @@ const std::uint8_t* convertMixedRun(const Codec& conv, std::uint8_t*& outRef, co
             p = run;
             continue;
         }
-        if (!takeKanji<In, Out, false>(conv, out, p, end, shift, seen)) break;
+        if (!takeKanji<In, Out, false>(conv, out, p, start, end, shift, seen)) break;
     }
     flags |= seen;
     outRef = out;
@@ -382,7 +411,15 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
     OutputSink& sink = conv.sink();
     std::uint8_t* out = sink.next;
     while (p < end) {
-        out = conv.room(out);
+        if (out > sink.limit) {
+            // Not between a kana and the mark that joins it.
+            if (In == CodeKind::UTF8 && isLegacy(Out) && direct && state.empty() && end - p >= 3 &&
+                kanaMarkAt(p) && joinReadKanaMark<Out>(conv, out, p, data, shift)) {
+                p += 3;
+                continue;
+            }
+            out = conv.flushOutput(out);
+        }
         if (state.empty()) {
             const bool asciiReads =
                 In == CodeKind::UTF8 ||
@@ -402,7 +439,7 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
             if (mixesAscii<In, Out> && direct && asciiReads &&
                 (In != CodeKind::UTF8 || buffer.start + (p - data) > 0)) {
                 const std::uint8_t* const run =
-                    convertMixedRun<In, Out>(conv, out, p, end, shift, flags, ret);
+                    convertMixedRun<In, Out>(conv, out, p, data, end, shift, flags, ret);
                 if (run != p) {
                     p = run;
                     continue;
@@ -414,7 +451,7 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
                 continue;
             }
             if (direct && !looked) {
-                const std::uint8_t* const run = convertRun<In, Out>(conv, out, p, end, shift, flags);
+                const std::uint8_t* const run = convertRun<In, Out>(conv, out, p, data, end, shift, flags);
                 if (run != p) {
                     p = run;
                     continue;

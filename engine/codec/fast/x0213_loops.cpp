@@ -62,15 +62,17 @@ inline std::uint8_t* putUnicode(std::uint8_t* out, char32_t u) {
 
 // What the plain way does to every byte the loops leave.
 template <CodeKind In>
-std::uint8_t* convertByte(Codec& conv, std::uint8_t* out, const InputBuffer& buffer, int at, DecodeState& state,
-                          ShiftState& shift, DetectReport& report, ReturnKind& returnKind) {
+std::uint8_t* convertByte(Codec& conv, std::uint8_t* out, const InputBuffer& buffer, int at,
+                          DecodeState& state, ShiftState& shift, DetectReport& report,
+                          ReturnKind& returnKind) {
     StandAlone alone;
     const RawCode r = decodeByte(buffer.data[at], In, returnKind, state, report, shift.input, &alone);
     const WriteChar write{conv};
     for (int k = 0; k < alone.count; ++k)
         out = emitAt<In>(conv, conv.room(out), alone.codes[k], shift, false, write);
     if (r == 0) return out;
-    if (conv.inputJisX0213 && In != CodeKind::UTF8) return emitX0213At<In>(conv, conv.room(out), r, shift, write);
+    if (conv.inputJisX0213 && In != CodeKind::UTF8)
+        return emitX0213At<In>(conv, conv.room(out), r, shift, write);
     return emitAt<In>(conv, conv.room(out), r, shift, buffer.start + at == 2, write);
 }
 
@@ -99,7 +101,9 @@ void convertFromX0213(Codec& conv, const InputBuffer& buffer, DecodeState& state
                 const int b1 = data[i + 1];
                 const bool euc = In == CodeKind::EUC && isEucByte(b0) && isEucByte(b1);
                 const bool sjis = In == CodeKind::SJIS && isSjisLead(b0) && isSjisTrail(b1);
-                const CodePoints cps = x0213CodePoints(euc ? b0 << 8 | b1 : sjis ? sjisToX0213(b0 << 8 | b1) : 0);
+                const CodePoints cps = x0213CodePoints(euc    ? b0 << 8 | b1
+                                                       : sjis ? sjisToX0213(b0 << 8 | b1)
+                                                              : 0);
                 if (cps.first != 0 && cps.second == 0) {
                     out = putUnicode<Out>(out, cps.first);
                     flags |= euc ? fast::eucPairFlags(b0, b1) : fast::sjisPairFlags(b0, b1);
@@ -155,13 +159,21 @@ void convertToX0213(Codec& conv, const InputBuffer& buffer, DecodeState& state, 
 }
 
 template <CodeKind In>
-constexpr std::array<InputConverter, codeKindCount> fromX0213{
-    nullptr, nullptr, nullptr, nullptr, convertFromX0213<In, CodeKind::UTF8>, convertFromX0213<In, CodeKind::UTF16LE>,
-    convertFromX0213<In, CodeKind::UTF16BE>};
+constexpr std::array<InputConverter, codeKindCount> fromX0213{nullptr,
+                                                              nullptr,
+                                                              nullptr,
+                                                              nullptr,
+                                                              convertFromX0213<In, CodeKind::UTF8>,
+                                                              convertFromX0213<In, CodeKind::UTF16LE>,
+                                                              convertFromX0213<In, CodeKind::UTF16BE>};
 
-constexpr std::array<InputConverter, codeKindCount> toX0213{
-    nullptr, convertToX0213<CodeKind::JIS>, convertToX0213<CodeKind::SJIS>, convertToX0213<CodeKind::EUC>,
-    nullptr, nullptr, nullptr};
+constexpr std::array<InputConverter, codeKindCount> toX0213{nullptr,
+                                                            convertToX0213<CodeKind::JIS>,
+                                                            convertToX0213<CodeKind::SJIS>,
+                                                            convertToX0213<CodeKind::EUC>,
+                                                            nullptr,
+                                                            nullptr,
+                                                            nullptr};
 
 }  // namespace
 
@@ -169,8 +181,8 @@ InputConverter x0213Converter(const CodecSettings& settings, CodeKind in) {
     const bool x0213In = settings.inputJisX0213 && in != CodeKind::JIS;
     InputConverter quick = nullptr;
     if (x0213In && !settings.outputJisX0213)
-        quick = (in == CodeKind::SJIS ? fromX0213<CodeKind::SJIS> : fromX0213<CodeKind::EUC>)[index(
-            settings.outputCode)];
+        quick = (in == CodeKind::SJIS ? fromX0213<CodeKind::SJIS>
+                                      : fromX0213<CodeKind::EUC>)[index(settings.outputCode)];
     else if (!x0213In && settings.outputJisX0213 && in == CodeKind::UTF8)
         quick = toX0213[index(settings.outputCode)];
     if (quick != nullptr && !settings.perByte) return quick;
