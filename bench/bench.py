@@ -57,11 +57,17 @@ FORMS = {
     "jis": ("ISO-2022-JP", "-j", "-j", "iso2022_jp"),
     "utf8": ("UTF-8", "-u8", "-w", "utf-8"),
     "utf16": ("UTF-16LE", "-u16le", "-w16L0", "utf-16-le"),
+    # JIS X 0213, which nkf does not write
+    "euc2004": ("EUC-JISX0213", "-e2004", None, "euc_jisx0213"),
+    "sjis2004": ("SHIFT_JISX0213", "-s2004", None, "shift_jisx0213"),
+    "jis2004": ("ISO-2022-JP-3", "-j2004", None, "iso2022_jp_3"),
 }
 # UTF-16 without its mark is read only when named: zekt's and nkf's input
 # options for the forms that need one.
-SOURCE_OPTIONS = {"utf16": (["-U16LE"], ["-W16L0"])}
-LABEL = {"euc": "EUC", "sjis": "SJIS", "jis": "JIS", "utf8": "UTF-8", "utf16": "UTF-16LE"}
+SOURCE_OPTIONS = {"utf16": (["-U16LE"], ["-W16L0"]), "euc2004": (["-E2004"], None),
+                  "sjis2004": (["-S2004"], None), "jis2004": (["-J2004"], None)}
+LABEL = {"euc": "EUC", "sjis": "SJIS", "jis": "JIS", "utf8": "UTF-8", "utf16": "UTF-16LE",
+         "euc2004": "EUC-JIS-2004", "sjis2004": "Shift_JIS-2004", "jis2004": "ISO-2022-JP-2004"}
 
 # (from, to) for every direction, in the order of the tables.
 DIRECTIONS = [
@@ -76,7 +82,24 @@ DIRECTIONS = [
     ("utf16", "utf8"),
     ("utf8", "utf16"),
 ]
-DIRECTION_OPTION = {f"{LABEL[s]} → {LABEL[d]}": FORMS[d][1] for s, d in DIRECTIONS}
+# The JIS X 0213 codes, on the dictionary sources only (edict holds JIS X
+# 0212, which they lack).
+X0213_DIRECTIONS = [
+    ("euc2004", "utf8"),
+    ("sjis2004", "utf8"),
+    ("jis2004", "utf8"),
+    ("utf8", "euc2004"),
+    ("utf8", "sjis2004"),
+    ("utf8", "jis2004"),
+]
+X0213_CORPUS = "ipadic"
+
+
+def directions(corpus: str) -> list:
+    return DIRECTIONS + (X0213_DIRECTIONS if corpus == X0213_CORPUS else [])
+
+
+DIRECTION_OPTION = {f"{LABEL[s]} → {LABEL[d]}": FORMS[d][1] for s, d in DIRECTIONS + X0213_DIRECTIONS}
 CHECKS = ["euc", "utf8"]  # the forms that check mode reads
 LEGACY = {"euc", "sjis", "jis"}  # the codes between which edict must go at 1 GB/s
 
@@ -85,9 +108,13 @@ def zekt_args(zekt: str, src: str, dst: str) -> list:
     return [zekt, *SOURCE_OPTIONS.get(src, ([], []))[0], FORMS[dst][1], "-nr"]
 
 
-def nkf_args(src: str, dst: str) -> list:
+def nkf_args(src: str, dst: str):
+    """None where nkf has no option for a code."""
+    source = SOURCE_OPTIONS.get(src, ([], []))[1]
+    if source is None or FORMS[dst][2] is None:
+        return None
     # -x keeps half-width kana, -m0 no MIME decoding; no -L: line ends kept
-    return ["nkf", "-x", "-m0", *SOURCE_OPTIONS.get(src, ([], []))[1], FORMS[dst][2]]
+    return ["nkf", "-x", "-m0", *source, FORMS[dst][2]]
 
 
 def direction_name(src: str, dst: str) -> str:
@@ -125,10 +152,10 @@ def iconv_file(src: Path, dst: Path, to_code: str) -> None:
         subprocess.run(["iconv", "-c", "-f", "EUC-JP", "-t", to_code], stdin=fin, stdout=fout, check=True)
 
 
-def make_forms(corpus: Path, stem: str, euc: Path) -> dict:
-    """The four forms of an EUC file, and their heads cut to CUT_MB."""
+def make_forms(corpus: Path, stem: str, euc: Path, more: tuple = ()) -> dict:
+    """The four forms of an EUC file (and more), and their heads cut to CUT_MB."""
     files = {"euc": euc}
-    for form in ("sjis", "jis", "utf8", "utf16"):
+    for form in ("sjis", "jis", "utf8", "utf16", *more):
         files[form] = corpus / f"{stem}.{form}"
         iconv_file(euc, files[form], FORMS[form][0])
     cuts = {}
@@ -170,7 +197,7 @@ def prepare_corpora(corpus: Path, size_mb: int) -> dict:
     text = b"".join(p.read_bytes() for p in parts)
     ipadic_euc = corpus / "ipadic.euc"
     write_if_changed(ipadic_euc, text)
-    ipadic = make_forms(corpus, "ipadic", ipadic_euc)
+    ipadic = make_forms(corpus, "ipadic", ipadic_euc, ("euc2004", "sjis2004", "jis2004"))
     ipadic["about"] = describe(text)
     ipadic["about"]["files"] = len(parts)
     return {"edict": edict, "ipadic": ipadic}
@@ -283,7 +310,7 @@ def rejected_options(zekt: str) -> set:
     """The output options that this zekt turns down ("option error", exit
     status 255): the rows that need them are skipped."""
     rejected = set()
-    for opt in sorted({FORMS[dst][1] for _, dst in DIRECTIONS}):
+    for opt in sorted({FORMS[dst][1] for _, dst in DIRECTIONS + X0213_DIRECTIONS}):
         r = subprocess.run([zekt, opt, "-nr"], input=b"a\n", capture_output=True)
         if r.returncode == 255 and b"option error" in r.stderr:
             rejected.add(opt)
@@ -295,7 +322,7 @@ def make_cases(zekt: str, floor: str, corpora: dict, size_mb: int, nkf_rounds: i
     cases = []
     for corpus, forms in corpora.items():
         files = forms["full"]
-        for src, dst in DIRECTIONS:
+        for src, dst in directions(corpus):
             group, path = direction_name(src, dst), files[src]
             zopt = FORMS[dst][1]
             if zopt not in rejected:
@@ -303,7 +330,8 @@ def make_cases(zekt: str, floor: str, corpora: dict, size_mb: int, nkf_rounds: i
                 cases.append(Case(corpus, group, "zekt (file)", [*zekt_args(zekt, src, dst), str(path)], path,
                                   named=True))
             cases.append(Case(corpus, group, "iconv", ["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], path))
-            cases.append(Case(corpus, group, "nkf", nkf_args(src, dst), path, rounds=nkf_rounds))
+            if nkf_args(src, dst):
+                cases.append(Case(corpus, group, "nkf", nkf_args(src, dst), path, rounds=nkf_rounds))
             if (src, dst) == ("euc", "sjis"):
                 cases.append(Case(corpus, group, "floor", [floor], path))
         for src in CHECKS:
@@ -449,7 +477,7 @@ def compare_outputs(zekt: str, corpora: dict, rejected: set) -> list:
     """zekt's output against iconv's and nkf's on the head of every input."""
     found = []
     for corpus, forms in corpora.items():
-        for src, dst in DIRECTIONS:
+        for src, dst in directions(corpus):
             group, path, codec = direction_name(src, dst), forms["cut"][src], FORMS[dst][3]
             zopt = FORMS[dst][1]
             if zopt in rejected:
@@ -458,9 +486,9 @@ def compare_outputs(zekt: str, corpora: dict, rejected: set) -> list:
             mine = program_output(zekt_args(zekt, src, dst), path)
             named = program_output(zekt_args(zekt, src, dst), path, named=True)
             iconv = program_output(["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], path)
-            nkf = program_output(nkf_args(src, dst), path)
-            found.append(Agreement(corpus, group, compare(mine, iconv, codec, "iconv"),
-                                   compare(mine, nkf, codec, "nkf"), compare(named, mine, codec, "stdin")))
+            nkf = compare(mine, program_output(nkf_args(src, dst), path), codec, "nkf") if nkf_args(src, dst) else "–"
+            found.append(Agreement(corpus, group, compare(mine, iconv, codec, "iconv"), nkf,
+                                   compare(named, mine, codec, "stdin")))
     return found
 
 
@@ -489,7 +517,7 @@ def instructions(zekts: dict, floor: str, corpora: dict) -> dict:
     jobs = {}
     for corpus, forms in corpora.items():
         cuts = forms["cut"]
-        for src, dst in DIRECTIONS:
+        for src, dst in directions(corpus):
             group, zopt = direction_name(src, dst), FORMS[dst][1]
             for program, (zekt, rejected) in zekts.items():
                 if zopt not in rejected:
@@ -620,18 +648,21 @@ def targets(cases: list, points: list, corpora: dict, agreements: list, size_mb:
         "| Direction | Corpus | zekt ÷ iconv | ≤ 0.5 | ≤ 0.6 | zekt ÷ nkf | Output as iconv's (first 5 MB) |",
         "|---|---|---:|---|---|---:|---|",
     ]
-    for src, dst in DIRECTIONS:
+    for src, dst in DIRECTIONS + X0213_DIRECTIONS:
         group = direction_name(src, dst)
         for corpus in corpora:
+            if (src, dst) not in directions(corpus):
+                continue
             z, i, n = (find(cases, corpus, group, p) for p in ("zekt", "iconv", "nkf"))
             same = next(a.iconv for a in agreements if a.corpus == corpus and a.group == group)
             same = "yes" if same == "same" else ("–" if same == "–" else "**no**")
             if z is None:
                 rows.append(f"| {group} | {corpus} | skipped | – | – | skipped | – |")
                 continue
-            ri, rn = z.best / i.best, z.best / n.best
+            ri = z.best / i.best
+            rn = fmt(z.best / n.best, 2) if n else "–"
             rows.append(f"| {group} | {corpus} | {fmt(ri, 2)} | {mark(ri <= 0.5)} | {mark(ri <= 0.6)} "
-                        f"| {fmt(rn, 2)} | {same} |")
+                        f"| {rn} | {same} |")
 
     checks = []
     for src, dst in DIRECTIONS:
@@ -706,7 +737,7 @@ def instruction_table(counts: dict, corpora: dict, cases: list) -> list:
     programs += ["zekt", "iconv"]
     heads = " | ".join(f"{corpus}: {program}" for corpus in corpora for program in programs)
     rows = [f"| Direction | {heads} |", "|---|" + "---:|" * (len(programs) * len(corpora))]
-    groups = [direction_name(s, d) for s, d in DIRECTIONS] + [check_name(s) for s in CHECKS]
+    groups = [direction_name(s, d) for s, d in DIRECTIONS + X0213_DIRECTIONS] + [check_name(s) for s in CHECKS]
     for group in groups:
         cells = []
         for corpus in corpora:

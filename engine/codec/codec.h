@@ -86,6 +86,8 @@ public:
     // Hands the bytes before end to writeBlock; returns where the next goes.
     std::uint8_t* flushOutput(std::uint8_t* end);
     void flushOutput() { sink_.next = flushOutput(sink_.next); }
+    // Hands on the bytes before keep and moves the rest to the buffer's start.
+    void flushOutputBefore(std::uint8_t* keep);
     // The output goes to this storage during a pass, else to a small one.
     void attachOutput(std::uint8_t* data, int capacity);
     void detachOutput();

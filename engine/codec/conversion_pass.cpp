@@ -108,6 +108,18 @@ int ConversionPass::finish() {
     return codec_.outputHasFailed() ? WRITE_FAILED : DONE;
 }
 
+// The kana noted for a mark (its two bytes) and, before a JIS X 0213
+// output, the last character noted as a base stay in the buffer.
+void ConversionPass::handOnOutput() {
+    OutputSink& sink = codec_.sink();
+    const WriterState& w = shift_.writer;
+    const std::int64_t end = outputOffset(sink, sink.next);
+    std::int64_t keep = end;
+    if (w.kanaEnd == end) keep = std::min(keep, end - 2);
+    if (w.baseEnd == end) keep = std::min(keep, w.baseStart);
+    codec_.flushOutputBefore(sink.data + std::max<std::int64_t>(keep - sink.flushed, 0));
+}
+
 // A verdict resting only on 8-bit bytes (EUC) or on bytes that have been
 // well-formed so far (UTF-8 without its byte order mark) may still change
 // with the next block.

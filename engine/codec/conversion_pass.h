@@ -47,6 +47,9 @@ public:
     int take(const InputBuffer& block);
     // After the last block: DONE or WRITE_FAILED.
     int finish();
+    // Hands on the output so far, while more input is awaited, but for a
+    // character that a combining mark still to come may be joined with.
+    void handOnOutput();
 
     // What the pass found: the input's code and line end, the detection's
     // flags, how many characters became the substitute and how many variation

@@ -127,7 +127,8 @@ inline CharCode kanjiCellOf(const Codec& conv, char32_t u) {
 // Whether the kana just before out joined the mark u: rewritten in place as
 // the composed character, when the output has it.
 inline bool joinKanaMark(const Codec& conv, std::uint8_t* out, char32_t u, ShiftState& shift) {
-    if (outputOffset(conv.sink(), out) != shift.writer.kanaEnd) return false;
+    // The kana's two bytes are still in the buffer (handOnOutput keeps them).
+    if (outputOffset(conv.sink(), out) != shift.writer.kanaEnd || out - 2 < conv.sink().data) return false;
     const CharCode cell = kanjiCellOf(conv, composedKana(shift.writer.kana, u));
     if (cell == 0) return false;
     shift.writer.kanaEnd = -1;
@@ -168,8 +169,8 @@ bool joinX0213Mark(const Codec& conv, std::uint8_t*& out, char32_t u, ShiftState
 template <typename Write>
 std::uint8_t* writeNotingBase(const Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift,
                               Write write) {
-    // ASCII is its own code point; a line end is no character a mark joins.
-    const auto u = static_cast<char32_t>(r >= utf8Char ? r - utf8Char : r < 0x80 ? r : 0);
+    // ASCII is its own code point; a line end's code is no base of a mark.
+    const auto u = static_cast<char32_t>(r >= utf8Char ? r - utf8Char : r);
     if (r >= utf8Char && joinX0213Mark(conv, out, u, shift, write)) return out;
     WriterState& w = shift.writer;
     w.baseStart = outputOffset(conv.sink(), out);
@@ -177,7 +178,7 @@ std::uint8_t* writeNotingBase(const Codec& conv, std::uint8_t* out, RawCode r, S
     const std::int64_t substitutes = w.substitutes;
     out = write(out, utf8CharCode(conv, r, shift), shift);
     const bool carried = w.substitutes == substitutes;  // the output had a code for it
-    w.baseEnd = carried && u != 0 ? outputOffset(conv.sink(), out) : -1;
+    w.baseEnd = carried ? outputOffset(conv.sink(), out) : -1;
     w.base = u;
     if (!carried) w.uncarriedEnd = outputOffset(conv.sink(), out);
     return out;

@@ -1,5 +1,6 @@
 // writeChar, the rarer paths of the encoders, and the output buffer.
 #include <array>
+#include <cstring>
 
 #include "codec.h"
 #include "exchanges.h"
@@ -50,6 +51,13 @@ void Codec::attachOutput(std::uint8_t* data, int capacity) {
     sink_.data = sink_.next = data;
     sink_.limit = data + capacity - maxCharBytes;
     sink_.flushed = 0;
+}
+
+void Codec::flushOutputBefore(Out keep) {
+    const std::size_t kept = static_cast<std::size_t>(sink_.next - keep);
+    flushOutput(keep);
+    std::memmove(sink_.data, keep, kept);
+    sink_.next = sink_.data + kept;
 }
 
 // Outside a pass (a test calling decodeByte, say) characters still have

@@ -140,7 +140,7 @@ StreamingConversion::Status StreamingConversion::step(std::span<const std::uint8
         // empty if need be, as a file's does.
         if (gathered_ < blockSize_ && !(allTaken && last)) {
             // What is converted goes out before more input is waited for.
-            if (begin(false)) flushOutput();
+            if (begin(false)) pass_->handOnOutput();
             drain();
             return waiting_.empty() ? Status::INPUT_EMPTY : Status::OUTPUT_FULL;
         }

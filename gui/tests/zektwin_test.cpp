@@ -658,7 +658,7 @@ private slots:
         QCOMPARE(log(), "tree/b.txt → tree/b.txt" + toUtf8Lf + into("1 file"));
         control<QPushButton>(IDC_HELP_BUTTON)->click();
         QCOMPARE(abouts.value(0), QString::fromUtf8("ZektWin について"));
-        QVERIFY(abouts.value(1).startsWith(QStringLiteral("ZektWin 2.2.1.0\n")));
+        QVERIFY(abouts.value(1).startsWith(QStringLiteral("ZektWin 2.2.2.0\n")));
     }
 
     // A failed write ends the drop, says how many files were not reached
@@ -860,7 +860,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             environment.remove(QString::fromLatin1(name));
-        for (const auto& [argument, start] : {std::pair{"--version", "ZektWin 2.2.1.0\n"},
+        for (const auto& [argument, start] : {std::pair{"--version", "ZektWin 2.2.2.0\n"},
                                               std::pair{"--help", "Usage: ZektWin [options] [files...]\n"}}) {
             QProcess zektwin;
             zektwin.setProcessEnvironment(environment);

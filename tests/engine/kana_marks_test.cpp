@@ -15,6 +15,8 @@ TEST(KanaMarks, Vectors) {
         {toEuc, "E38186 E38299 E3818B E3829A", "A4A6 A2AE A4AB A2AE"},
         {toEuc, "E38299 61 E38299 E3818B E38299 E38299", "A2AE 61 A2AE A4AC A2AE"},
         {toEuc, "E3818B EFB880 E38299", "A4AB A2AE"},  // as NFC: the selector blocks it
+        // U+404B has the continuation bytes of か, but not its lead.
+        {toEuc, "E4818B E38299", "A2AE A2AE"},
         {{"-U8", "-s"}, "E3818B E38299", "82AA"},
         {{"-U8", "-j"}, "E3818B E38299", "1B2442 242C 1B2842"},
         {{"-U8", "-e", "-xMS"}, "E3818B E38299", "A4AC"},

@@ -233,6 +233,9 @@ TEST(LibraryApi, OptionWords) {
         {" \t-e\n-crlf ", ZEKT_OK},
         {"-c", ZEKT_OK},
         {"-nb -Z -X -xNOWIN -jSHORT -x", ZEKT_OK},
+        {"-S2004 -e2004", ZEKT_OK},
+        {"-E2004 -J2004 -s2004 -j2004", ZEKT_OK},
+        {"-s2005", ZEKT_ERROR_OPTION},
         {"-w", ZEKT_ERROR_OPTION},
         {"a.txt", ZEKT_ERROR_OPTION},
         {"-overwrite", ZEKT_ERROR_OPTION},
@@ -250,6 +253,67 @@ TEST(LibraryApi, OptionWords) {
         EXPECT_EQ(zekt_converter_new(options, &c), status) << (options ? options : "(null)");
         EXPECT_EQ(c == nullptr, status != ZEKT_OK) << (options ? options : "(null)");
         zekt_converter_free(c);
+    }
+}
+
+// What a legacy output left out and what it could not write, counted apart,
+// in any pieces; and a JIS X 0213 code of two code points read whole.
+TEST(LibraryApi, SelectorsAndSubstitutesCounted) {
+    // 葛 U+E0100, ♪ U+FE0F, 😀, か U+309A.
+    const std::string text =
+        "\xE8\x91\x9B\xF3\xA0\x84\x80\xE2\x99\xAA\xEF\xB8\x8F\xF0\x9F\x98\x80"
+        "\xE3\x81\x8B\xE3\x82\x9A";
+    struct Case {
+        const char* options;
+        std::string out;
+        unsigned long long selectors, substitutes;
+    };
+    for (const auto& [options, out, selectors, substitutes] : std::vector<Case>{
+             {"-e", "\xB3\xEB\xA2\xF6\xA2\xAE\xA4\xAB\xA2\xAE", 2, 2},
+             {"-e2004", "\xB3\xEB\xA2\xF6\xA2\xAE\xA4\xF7", 2, 1},
+             {"-u8", text, 0, 0},
+         }) {
+        for (const std::size_t piece : {text.size(), std::size_t{1}, std::size_t{5}}) {
+            Converter c(options);
+            ASSERT_EQ(c.status, ZEKT_OK);
+            EXPECT_EQ(stream(c.handle, text, piece, 3).out, out) << options << " in pieces of " << piece;
+            EXPECT_EQ(zekt_selectors_left_out(c.handle), selectors) << options;
+            EXPECT_EQ(zekt_substitutes(c.handle), substitutes) << options;
+        }
+    }
+    Converter pairs("-E2004 -u8");
+    EXPECT_EQ(stream(pairs.handle, "\xA4\xF7", 1, 1).out, "\xE3\x81\x8B\xE3\x82\x9A");
+}
+
+// A kana and its mark join whatever pieces the input comes in, also where
+// the output is handed on between them while more input is awaited: seven
+// bytes a unit, so that block ends fall between the two.
+TEST(LibraryApi, MarksJoinAcrossPieces) {
+    struct Case {
+        const char *options, *unit, *joined;
+    };
+    for (const auto& [options, unit, joined] : {Case{"-e",
+                                                     "\xE3\x81\x8B\xE3\x82\x99"
+                                                     "a",
+                                                     "\xA4\xAC"
+                                                     "a"},
+                                                Case{"-e2004",
+                                                     "\xE3\x81\x8B\xE3\x82\x9A"
+                                                     "a",
+                                                     "\xA4\xF7"
+                                                     "a"},
+                                                Case{"-e2004",
+                                                     "e\xCC\x81"
+                                                     "a\xE3\x81\x8B",
+                                                     "\xA9\xDF"
+                                                     "a\xA4\xAB"}}) {
+        std::string in, out;
+        for (int i = 0; i < 3000; ++i) in += unit, out += joined;
+        for (const std::size_t piece : {in.size(), std::size_t{1}, std::size_t{1000}}) {
+            Converter c(options);
+            EXPECT_TRUE(stream(c.handle, in, piece, 4096).out == out) << options << " in pieces of " << piece;
+            EXPECT_EQ(zekt_substitutes(c.handle), 0u) << options;
+        }
     }
 }
 

@@ -29,7 +29,7 @@ lib=usr/$libdir
 # package|section|files it holds at least
 packages=(
   "zekt|text|usr/bin/zekt usr/share/man/man1/zekt.1.gz usr/share/bash-completion/completions/zekt"
-  "libzekt1|libs|$lib/libzekt.so.1 $lib/libzekt.so.1.0.0"
+  "libzekt1|libs|$lib/libzekt.so.1 $lib/libzekt.so.1.1.0"
   "libzekt-dev|libdevel|$lib/libzekt.so usr/include/zekt/zekt.h usr/include/zekt/zekt.hpp $lib/pkgconfig/zekt.pc
    $lib/cmake/zekt/zektConfig.cmake $lib/cmake/zekt/zektConfigVersion.cmake $lib/cmake/zekt/zektTargets.cmake
    usr/share/man/man3/zekt.3.gz usr/share/doc/libzekt-dev/libzekt.md usr/share/doc/libzekt-dev/zekt_stream.c

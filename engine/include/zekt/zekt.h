@@ -37,7 +37,7 @@ enum {
 
 typedef struct zekt_converter zekt_converter;
 
-/* The library's version, as "2.2.1". */
+/* The library's version, as "2.2.2". */
 ZEKT_API const char *zekt_version(void);
 
 /* A new converter for the option words in options (zekt's, separated by
