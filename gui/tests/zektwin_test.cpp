@@ -275,7 +275,7 @@ private slots:
         QCOMPARE(dlg->size(), QSize(700, 530));
 
         // A value out of its list's range is the first start's.
-        QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("outputCode"), 7);
+        QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("outputCode"), 10);
         QSettings(settingsFile, QSettings::IniFormat).setValue(QStringLiteral("existing"), 3);
         makeDialog();
         QCOMPARE(control<QComboBox>(IDC_OUTPUT_CODE)->currentText(), QStringLiteral("UTF-8"));
@@ -577,6 +577,8 @@ private slots:
         row("lists and the rest", "-e -lf -Z\t-xNOWIN", {"-Z", "-xNOWIN"}, 1, 1, {});
         row("last one counts", "-s -u8bom -cr -nr", {}, 4, 3, {});
         row("both at once", "-mac", {}, 0, 2, {});
+        row("JIS X 0213 out", "-s2004", {}, 7, -1, {});
+        row("JIS X 0213 in and out", "-j2004 -S2004", {"-S2004"}, 9, -1, {});
         row("no list for it", "-u16le -jSHORT", {"-u16le", "-jSHORT"}, -1, -1, {});
         row("full-width", "－ｕ８\u3000－ｌｆ", {}, 3, 1, {});
         row("no dashes", "u8 lf", {}, -1, -1,
