@@ -196,7 +196,9 @@ std::uint8_t* writeUtf8Char(const Codec& conv, std::uint8_t* out, RawCode r, Shi
         shift.writer.kanaEnd = shift.writer.baseEnd = -1;  // a selector between them blocks composition
         return out;
     }
-    if (conv.outputJisX0213) return writeNotingBase(conv, out, r, shift, write);
+    // The kana exchange holds each character back a step: what a write
+    // wrote is then the one before, and nothing is joined.
+    if (conv.outputJisX0213 && !conv.exchangeKana) return writeNotingBase(conv, out, r, shift, write);
     const auto u = static_cast<char32_t>(r - utf8Char);
     if (isKanaMark(u) && joinKanaMark(conv, out, u, shift)) return out;
     // A substitute counted is a character the output has no code for.
@@ -257,8 +259,8 @@ std::uint8_t* emitX0213(Codec& conv, std::uint8_t* out, std::int32_t code, Shift
 // One RawCode of input code In, written at out. atInputStart: its last
 // byte is the third of the input, so a byte order mark there is dropped.
 template <CodeKind In, typename Write>
-[[gnu::always_inline]] inline std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r,
-                                                   ShiftState& shift, bool atInputStart, Write write) {
+std::uint8_t* emitAt(Codec& conv, std::uint8_t* out, RawCode r, ShiftState& shift, bool atInputStart,
+                     Write write) {
     if constexpr (In != CodeKind::UTF8) {
         if (r == illFormed) return write(out, substitute(shift), shift);
     }
@@ -271,10 +273,10 @@ template <CodeKind In, typename Write>
         return emitSjis(conv, out, r, shift, write);
     } else if constexpr (In == CodeKind::UTF8) {
         if (atInputStart && r == (utf8Char | BYTE_ORDER_MARK)) return out;
-        // Unicode output takes the character as it is, and a legacy one a
-        // line end or ASCII (but where a mark may join it): inline.
-        if (!isLegacy(conv.outputCode) || (r < utf8Char && !conv.outputJisX0213))
-            return write(out, utf8CharCode(conv, r, shift), shift);
+        // A line end or ASCII (but where a mark may join it), and Unicode
+        // output, take the character as it is: inline.
+        if (r < utf8Char && !conv.outputJisX0213) return write(out, r, shift);
+        if (!isLegacy(conv.outputCode)) return write(out, utf8CharCode(conv, r, shift), shift);
         return writeUtf8Kana(conv, out, r, shift, write);
     } else {
         return write(out, r, shift);  // ASCII and EUC: the RawCode is the character

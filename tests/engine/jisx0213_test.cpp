@@ -187,6 +187,8 @@ TEST(JisX0213, Vectors) {
         // A mark after a line end, or after a character the output lacks.
         {{"-U8", "-e2004", "-lf"}, "0A CC81", "0A ABDA"},
         {{"-U8", "-e2004"}, "F09F9880 CC81", "A2AE ABDA"},
+        // The kana exchange holds each character back: nothing is joined.
+        {{"-U8", "-e2004", "-X"}, "E38182 E3818B E3829A", "A4A2 A4AB A2AE"},
         // Variation selectors: left out after a character the output has.
         {{"-U8", "-e2004"}, "F09F9880 EFB88F E8919B F3A08480", "A2AE A2AE B3EB"},
         // The JIS set in force before the base is in force again.
