@@ -108,6 +108,11 @@ def zekt_args(zekt: str, src: str, dst: str) -> list:
     return [zekt, *SOURCE_OPTIONS.get(src, ([], []))[0], FORMS[dst][1], "-nr"]
 
 
+def uses_rejected(rejected: set, src: str, dst: str) -> bool:
+    """Whether zekt's options for a direction include one it turns down."""
+    return any(opt in rejected for opt in zekt_args("", src, dst))
+
+
 def nkf_args(src: str, dst: str):
     """None where nkf has no option for a code."""
     source = SOURCE_OPTIONS.get(src, ([], []))[1]
@@ -307,10 +312,11 @@ def run_once(case: Case) -> None:
 
 
 def rejected_options(zekt: str) -> set:
-    """The output options that this zekt turns down ("option error", exit
+    """The code options that this zekt turns down ("option error", exit
     status 255): the rows that need them are skipped."""
     rejected = set()
-    for opt in sorted({FORMS[dst][1] for _, dst in DIRECTIONS + X0213_DIRECTIONS}):
+    inputs = {opt for zekt_options, _ in SOURCE_OPTIONS.values() for opt in zekt_options}
+    for opt in sorted({FORMS[dst][1] for _, dst in DIRECTIONS + X0213_DIRECTIONS} | inputs):
         r = subprocess.run([zekt, opt, "-nr"], input=b"a\n", capture_output=True)
         if r.returncode == 255 and b"option error" in r.stderr:
             rejected.add(opt)
@@ -324,8 +330,7 @@ def make_cases(zekt: str, floor: str, corpora: dict, size_mb: int, nkf_rounds: i
         files = forms["full"]
         for src, dst in directions(corpus):
             group, path = direction_name(src, dst), files[src]
-            zopt = FORMS[dst][1]
-            if zopt not in rejected:
+            if not uses_rejected(rejected, src, dst):
                 cases.append(Case(corpus, group, "zekt", zekt_args(zekt, src, dst), path))
                 cases.append(Case(corpus, group, "zekt (file)", [*zekt_args(zekt, src, dst), str(path)], path,
                                   named=True))
@@ -479,8 +484,7 @@ def compare_outputs(zekt: str, corpora: dict, rejected: set) -> list:
     for corpus, forms in corpora.items():
         for src, dst in directions(corpus):
             group, path, codec = direction_name(src, dst), forms["cut"][src], FORMS[dst][3]
-            zopt = FORMS[dst][1]
-            if zopt in rejected:
+            if uses_rejected(rejected, src, dst):
                 found.append(Agreement(corpus, group, "–", "–", "–"))
                 continue
             mine = program_output(zekt_args(zekt, src, dst), path)
@@ -518,9 +522,9 @@ def instructions(zekts: dict, floor: str, corpora: dict) -> dict:
     for corpus, forms in corpora.items():
         cuts = forms["cut"]
         for src, dst in directions(corpus):
-            group, zopt = direction_name(src, dst), FORMS[dst][1]
+            group = direction_name(src, dst)
             for program, (zekt, rejected) in zekts.items():
-                if zopt not in rejected:
+                if not uses_rejected(rejected, src, dst):
                     jobs[(corpus, group, program)] = (zekt_args(zekt, src, dst), cuts[src])
             jobs[(corpus, group, "iconv")] = (["iconv", "-c", "-f", FORMS[src][0], "-t", FORMS[dst][0]], cuts[src])
         jobs[(corpus, direction_name("euc", "sjis"), "floor")] = ([floor], cuts["euc"])
