@@ -124,12 +124,12 @@ inline CharCode kanjiCellOf(const Codec& conv, char32_t u) {
     return c >= 0xA1A1 && c < firstCellBeyondCp932Agreement ? c : 0;
 }
 
-// Whether the kana just before out joined the mark u: rewritten in place as
-// the composed character, when the output has it.
-inline bool joinKanaMark(const Codec& conv, std::uint8_t* out, char32_t u, ShiftState& shift) {
-    // The kana's two bytes are still in the buffer (handOnOutput keeps them).
-    if (outputOffset(conv.sink(), out) != shift.writer.kanaEnd || out - 2 < conv.sink().data) return false;
-    const CharCode cell = kanjiCellOf(conv, composedKana(shift.writer.kana, u));
+// Whether kana, written as its cell in the two bytes before out, joined the
+// mark u: rewritten in place as the composed character, when the output has
+// it and the bytes are still in the buffer (handOnOutput keeps them).
+inline bool rewriteKana(const Codec& conv, std::uint8_t* out, char32_t kana, char32_t u, ShiftState& shift) {
+    if (out - 2 < conv.sink().data) return false;
+    const CharCode cell = kanjiCellOf(conv, composedKana(kana, u));
     if (cell == 0) return false;
     shift.writer.kanaEnd = -1;
     const CharCode code = conv.outputCode == CodeKind::SJIS  ? eucToSjis(cell)
@@ -137,6 +137,12 @@ inline bool joinKanaMark(const Codec& conv, std::uint8_t* out, char32_t u, Shift
                                                              : cell;
     putTwo(out - 2, code);
     return true;
+}
+
+// The kana noted just before out, joined with the mark u.
+inline bool joinKanaMark(const Codec& conv, std::uint8_t* out, char32_t u, ShiftState& shift) {
+    return outputOffset(conv.sink(), out) == shift.writer.kanaEnd &&
+           rewriteKana(conv, out, shift.writer.kana, u, shift);
 }
 
 // Before a JIS X 0213 output: whether the character just before out joined

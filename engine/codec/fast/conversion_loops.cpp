@@ -132,19 +132,12 @@ template <CodeKind Out>
 // it finds it in the input, the three bytes before the mark in the block,
 // and its cell as the last two bytes written (which nothing flushes between
 // them). Joined as the plain way joins them; false if they do not join.
-template <CodeKind Out>
-bool joinReadKanaMark(const Codec& conv, std::uint8_t* out, const std::uint8_t* mark,
-                      const std::uint8_t* start, ShiftState& shift) {
+inline bool joinReadKanaMark(const Codec& conv, std::uint8_t* out, const std::uint8_t* mark,
+                             const std::uint8_t* start, ShiftState& shift) {
     const auto continues = [](int c) { return (c ^ 0x80) < 0x40; };
     if (mark - start < 3 || mark[-3] != 0xE3 || !continues(mark[-2]) || !continues(mark[-1])) return false;
-    if (out - 2 < conv.sink().data) return false;
     const char32_t kana = 0x3000 | (mark[-2] & 0x3F) << 6 | (mark[-1] & 0x3F);
-    const char32_t u = mark[2] == 0x99 ? 0x3099 : 0x309A;
-    const CharCode cell = kanjiCellOf(conv, composedKana(kana, u));
-    if (cell == 0) return false;
-    putTwo(out - 2, Out == CodeKind::SJIS ? eucToSjis(cell) : Out == CodeKind::JIS ? cell & 0x7F7F : cell);
-    shift.writer.kanaEnd = -1;
-    return true;
+    return rewriteKana(conv, out, kana, mark[2] == 0x99 ? 0x3099 : 0x309A, shift);
 }
 
 // What the block path's table lookups leave of UTF-8 before a legacy
@@ -154,7 +147,7 @@ template <CodeKind Out>
 [[gnu::noinline]] std::uint8_t* writeQuickUtf8Char(const Codec& conv, std::uint8_t* out,
                                                    const std::uint8_t* p, const std::uint8_t* start,
                                                    RawCode raw, ShiftState& shift) {
-    if (kanaMarkAt(p) && joinReadKanaMark<Out>(conv, out, p, start, shift)) return out;
+    if (kanaMarkAt(p) && joinReadKanaMark(conv, out, p, start, shift)) return out;
     return writeUtf8Char(conv, out, raw, shift, EncodeAs<Out>{conv});
 }
 
@@ -414,7 +407,7 @@ void convertAs(Codec& conv, const InputBuffer& buffer, DecodeState& stateRef, Sh
         if (out > sink.limit) {
             // Not between a kana and the mark that joins it.
             if (In == CodeKind::UTF8 && isLegacy(Out) && direct && state.empty() && end - p >= 3 &&
-                kanaMarkAt(p) && joinReadKanaMark<Out>(conv, out, p, data, shift)) {
+                kanaMarkAt(p) && joinReadKanaMark(conv, out, p, data, shift)) {
                 p += 3;
                 continue;
             }
